@@ -1,0 +1,16 @@
+# Build types ASAN, UBSAN and SANITIZE (both together), on top of RelWithDebInfo flags.
+set(_san_base "-O1 -g -fno-omit-frame-pointer")
+set(_asan "-fsanitize=address")
+set(_ubsan "-fsanitize=undefined -fno-sanitize-recover=undefined")
+foreach(lang C CXX)
+    set(CMAKE_${lang}_FLAGS_ASAN "${_san_base} ${_asan}" CACHE STRING "" FORCE)
+    set(CMAKE_${lang}_FLAGS_UBSAN "${_san_base} ${_ubsan}" CACHE STRING "" FORCE)
+    set(CMAKE_${lang}_FLAGS_SANITIZE "${_san_base} ${_asan} ${_ubsan}" CACHE STRING "" FORCE)
+endforeach()
+foreach(kind EXE SHARED MODULE)
+    set(CMAKE_${kind}_LINKER_FLAGS_ASAN "${_asan}" CACHE STRING "" FORCE)
+    set(CMAKE_${kind}_LINKER_FLAGS_UBSAN "${_ubsan}" CACHE STRING "" FORCE)
+    set(CMAKE_${kind}_LINKER_FLAGS_SANITIZE "${_asan} ${_ubsan}" CACHE STRING "" FORCE)
+endforeach()
+mark_as_advanced(CMAKE_C_FLAGS_ASAN CMAKE_CXX_FLAGS_ASAN CMAKE_C_FLAGS_UBSAN
+    CMAKE_CXX_FLAGS_UBSAN CMAKE_C_FLAGS_SANITIZE CMAKE_CXX_FLAGS_SANITIZE)

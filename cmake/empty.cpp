@@ -1,0 +1,1 @@
+// Placeholder so the core library has a translation unit before any subsystem lands.
