@@ -4,6 +4,6 @@ if(SCRIBELINE_DEVELOPER)
     target_compile_options(scribeline_warnings INTERFACE
         -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
         -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
-        -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough
+        -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough -Wno-missing-field-initializers
         -Werror)
 endif()
