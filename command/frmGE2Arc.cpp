@@ -1295,7 +1295,15 @@ void frmGE2Arc::onKey(const KeyEvent& event) {
     }
     const int shift = (event.shift ? 1 : 0) | (event.control ? 2 : 0) | (event.alt ? 4 : 0);
     const int key = event.virtualKey;
-    errors_.Run("The shortcut key", [this, key, shift] { Form_KeyDown(key, shift); });
+    std::string what = "Form_KeyDown";
+    if (shift == 2) {
+        if (key >= vk::F7 && key <= vk::F9) {
+            what = "Ctrl+F" + std::to_string(key - vk::F7 + 7);
+        } else if (key == 'I' || key == 'D') {
+            what = std::string("Ctrl+") + static_cast<char>(key);
+        }
+    }
+    errors_.Run(what, [this, key, shift] { Form_KeyDown(key, shift); });
 }
 
 bool frmGE2Arc::onClose() {
