@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace scribeline {
 
@@ -39,8 +40,10 @@ inline constexpr std::string_view kAltitudeModeAbsolute = "absolute";
 // while a routine reads it. Vertices run across the geometry's parts in order.
 class VertexList {
 public:
-    VertexList(const Geometry& geometry) : geometry_(&geometry) {}    // NOLINT: a view
-    VertexList(std::span<const MapPoint> points) : points_(points) {} // NOLINT: a view
+    // Implicit on purpose: callers pass their geometry or points straight in.
+    VertexList(const Geometry& geometry) : geometry_(&geometry) {}
+    VertexList(std::span<const MapPoint> points) : points_(points) {}
+    VertexList(const std::vector<MapPoint>& points) : points_(points) {}
 
     [[nodiscard]] int Count() const;
     // Raises std::out_of_range unless 0 <= i < Count().
