@@ -64,13 +64,6 @@ struct SampleGridView {
     std::size_t rowStride = 0;
 };
 
-// The live feature file could not be created or written.
-class KmlFileError : public std::runtime_error {
-public:
-    explicit KmlFileError(const std::filesystem::path& path)
-        : std::runtime_error("cannot write the KML file " + path.string()) {}
-};
-
 class basKML {
 public:
     // Milliseconds the recovery view reset waits before it moves the camera back. Asked at

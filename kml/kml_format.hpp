@@ -1,10 +1,12 @@
 // The pieces every KML writer of Scribeline shares: the number format, coordinate tuples, the
-// LookAt element and the namespace URIs. Everything here is pure text work: no globe, no
-// files, no locale (the output is the same whatever the process or C locale is).
+// LookAt element, the namespace URIs and the file error. The functions are pure text work:
+// no globe, no files, no locale (the output is the same whatever the process or C locale is).
 #pragma once
 
 #include "command/globe_port.hpp"
 
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -43,5 +45,12 @@ void AppendKmlTuple(std::string& out, double x, double y, double z);
 // azimuth) and the altitude mode name. Raises std::out_of_range when the camera's altitude
 // mode is outside 0..5, std::domain_error for a non-finite number.
 [[nodiscard]] std::string BuildLookAt(const ICameraInfoGE& camera);
+
+// A KML file could not be created or written.
+class KmlFileError : public std::runtime_error {
+public:
+    explicit KmlFileError(const std::filesystem::path& path)
+        : std::runtime_error("cannot write the KML file " + path.string()) {}
+};
 
 } // namespace scribeline
