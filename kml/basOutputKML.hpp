@@ -9,6 +9,7 @@
 
 #include "command/globe_port.hpp"
 #include "command/map_port.hpp"
+#include "kml/kml_format.hpp"
 #include "platform/desktop.hpp"
 
 #include <filesystem>

@@ -1,11 +1,11 @@
 #include "kml/basKML.hpp"
 
+#include "fake_desktop.hpp"
 #include "fake_globe.hpp"
-#include "sleep_desktop.hpp"
+#include "test_support.hpp"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <clocale>
 #include <filesystem>
 #include <fstream>
@@ -17,34 +17,11 @@ namespace scribeline {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FakeDesktop;
 using testing::FakeGlobe;
-using testing::SleepDesktop;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    EXPECT_TRUE(in.good()) << "cannot read " << path;
-    std::string text(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-    in.seekg(0);
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    return text;
-}
-
-std::string Golden(const std::string& name) {
-    return ReadFile(fs::path(SCRIBELINE_TEST_DATA) / "kml" / name);
-}
-
-// The camera every golden document's LookAt is built from.
-ICameraInfoGE GoldenCamera() {
-    ICameraInfoGE c;
-    c.FocusPointLongitude = 11.5755;
-    c.FocusPointLatitude = 48.1374;
-    c.FocusPointAltitude = 520.25;
-    c.FocusPointAltitudeMode = 1;
-    c.Range = 1500.5;
-    c.Tilt = 35.5;
-    c.Azimuth = -12.25;
-    return c;
-}
+using testing::Golden;
+using testing::GoldenCamera;
+using testing::ReadFile;
 
 // The four vertices of the golden documents; their numbers exercise the number format.
 const std::vector<MapPoint> kVertices = {
@@ -79,24 +56,19 @@ class BasKmlTest : public ::testing::Test {
 protected:
     void SetUp() override {
         globe.camera = GoldenCamera();
-        folder = fs::temp_directory_path() /
-                 ("scribeline-kml-" +
-                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         liveFile = folder / "~tempDigitizeFromGE1.kml";
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     std::span<const MapPoint> First(int n) const {
         return std::span<const MapPoint>(kVertices).first(static_cast<std::size_t>(n));
     }
 
     FakeGlobe globe;
-    SleepDesktop desktop;
+    FakeDesktop desktop;
     int delayMs = 30;
     basKML kml{desktop, [this] { return delayMs; }};
-    fs::path folder;
+    testing::TestFolder testFolder;
+    const fs::path& folder = testFolder.path();
     fs::path liveFile;
 };
 
@@ -457,7 +429,7 @@ TEST_F(BasKmlTest, NonRecoveringRoutinesPassFailuresOn) {
 }
 
 TEST(BasKmlConstruction, NeedsAViewRefreshDelay) {
-    SleepDesktop desktop;
+    FakeDesktop desktop;
     EXPECT_THROW(basKML(desktop, nullptr), std::invalid_argument);
 }
 

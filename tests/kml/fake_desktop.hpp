@@ -1,5 +1,5 @@
-// The smallest desktop the KML module needs: a virtual clock moved only by Sleep. Everything
-// else is inert.
+// The smallest desktop the KML modules need: a virtual clock moved only by Sleep, a scripted
+// random sequence and recorded message boxes. Everything else is inert.
 #pragma once
 
 #include "platform/desktop.hpp"
@@ -8,7 +8,7 @@
 
 namespace scribeline::testing {
 
-class SleepDesktop final : public IDesktop {
+class FakeDesktop final : public IDesktop {
 public:
     std::vector<int> sleeps;
 
@@ -70,8 +70,10 @@ public:
     void SendMouseInput(MouseMessage) override {}
     void SendKeys(const std::string&) override {}
     // Counted: the recovering routines must never show one.
-    int MessageBox(WindowHandle, const std::string&, const std::string&, unsigned) override {
+    int MessageBox(WindowHandle owner, const std::string& text, const std::string& title,
+                   unsigned flags) override {
         ++messageBoxes;
+        messages.push_back({owner, text, title, flags});
         return idr::Ok;
     }
     void DoEvents() override {}
@@ -79,17 +81,33 @@ public:
     [[nodiscard]] DateTime Now() const override { return {}; }
     TimerHandle SetTimer(int, std::function<void()>) override { return 0; }
     void KillTimer(TimerHandle) override {}
-    double Rnd() override { return 0.0; }
-    void Randomize() override {}
+    // Cycles through `randoms` (0 when empty).
+    double Rnd() override {
+        if (randoms.empty()) {
+            return 0.0;
+        }
+        return randoms[nextRandom_++ % randoms.size()];
+    }
+    void Randomize() override { ++randomizeCalls; }
     [[nodiscard]] std::string GetTempPath() const override { return "/tmp/"; }
     [[nodiscard]] std::string GetModuleFolder() const override { return "/tmp"; }
     [[nodiscard]] std::optional<Bitmap> CaptureWindow(WindowHandle) override { return {}; }
     [[nodiscard]] Bitmap CaptureDesktop() override { return {}; }
 
+    struct Message {
+        WindowHandle owner;
+        std::string text;
+        std::string title;
+        unsigned flags;
+    };
     int messageBoxes = 0;
+    std::vector<Message> messages;
+    std::vector<double> randoms;
+    int randomizeCalls = 0;
 
 private:
     std::int64_t now_ = 0;
+    std::size_t nextRandom_ = 0;
 };
 
 } // namespace scribeline::testing
