@@ -3,9 +3,16 @@
 // file, clears the display, loads given KML, and keeps the stored camera that every document's
 // LookAt is built from. The shared text pieces (number format, LookAt) are in kml_format.hpp.
 //
+// The globe is passed to each routine and used for that call only, so the window may replace
+// its application object at any time.
+//
 // Failures: every globe operation may raise PortError; a file that cannot be written raises
-// KmlFileError. LoadKmlText, OpenKmlInEarth and ClearFeatureInEarth never raise: they answer a
-// failure with the recovery view reset (below). Every other routine passes failures on.
+// KmlFileError. LoadKmlText, OpenKmlInEarth and ClearFeatureInEarth never raise: on any failure
+// they stop and reset the view instead, silently: the stored camera's tilt becomes 0 when it
+// was negative and its altitude mode 1 (relative to ground), then after the view refresh delay
+// (IDesktop::Sleep) it is applied with SetCamera at speed 5.0; failures of the reset itself
+// are ignored, and without any camera read so far there is nothing to reset to. Every other
+// routine passes failures on.
 #pragma once
 
 #include "command/globe_port.hpp"
