@@ -178,24 +178,23 @@ std::shared_ptr<Workspace> Workspace::OpenDataSource(const fs::path& path) {
     if (!fs::exists(path, ec)) {
         throw PortError("OpenWorkspace", "there is no data source " + path.string());
     }
+    EnsureGdal();
     GdalErrorTrap trap;
-    DatasetPtr probe = OpenVector(path.string(), false);
-    if (!probe) {
-        trap.Fail("OpenWorkspace", "no vector driver reads " + path.string());
-    }
     std::shared_ptr<Workspace> ws(new Workspace);
     ws->path_ = path;
-    const bool geopackage = std::strcmp(probe->GetDriver()->GetDescription(), "GPKG") == 0;
+    // A GeoPackage without tables opens only for update, so ask the drivers first.
+    GDALDriverH driver = GDALIdentifyDriver(path.c_str(), nullptr);
+    const bool geopackage =
+        driver != nullptr && std::strcmp(GDALGetDriverShortName(driver), "GPKG") == 0;
     if (geopackage && ::access(path.c_str(), W_OK) == 0) {
-        probe.reset();
         ws->dataset_ = OpenVector(path.string(), true);
-        if (!ws->dataset_) {
-            trap.Fail("OpenWorkspace", "cannot open " + path.string() + " for writing");
-        }
         ws->kind_ = StoreKind::GeoPackage;
     } else {
-        ws->dataset_ = std::move(probe);
+        ws->dataset_ = OpenVector(path.string(), false);
         ws->kind_ = StoreKind::ReadOnly;
+    }
+    if (!ws->dataset_) {
+        trap.Fail("OpenWorkspace", "no vector driver reads " + path.string());
     }
     return ws;
 }
@@ -438,6 +437,8 @@ void Workspace::StopEdit(bool saveEdits) {
         for (auto& [name, fc] : classes_) {
             fc->DropWorkingCopy();
         }
+        std::error_code ec;
+        fs::remove(EditFolder(), ec); // only when empty
     }
     editing_ = false;
 }
