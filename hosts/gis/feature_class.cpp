@@ -381,6 +381,24 @@ std::vector<std::int64_t> FeatureClass::MatchingIds(const std::string& where,
     return ids;
 }
 
+void FeatureClass::ForEachFeature(const std::string& where, const Envelope* bounds,
+                                  const std::function<void(const Feature&)>& visit) {
+    OGRLayer& layer = readLayer();
+    FilterScope scope(layer, where, "ForEachFeature");
+    struct SpatialScope {
+        OGRLayer& layer;
+        ~SpatialScope() { layer.SetSpatialFilter(nullptr); }
+    } spatial{layer};
+    if (bounds != nullptr) {
+        layer.SetSpatialFilterRect(bounds->XMin, bounds->YMin, bounds->XMax, bounds->YMax);
+    }
+    GdalErrorTrap trap;
+    layer.ResetReading();
+    while (FeaturePtr feature{layer.GetNextFeature()}) {
+        visit(*makeFeature(*feature));
+    }
+}
+
 std::int64_t FeatureClass::FeatureCount(const QueryFilter* filter) {
     const std::string where = filter != nullptr ? filter->WhereClause : std::string{};
     OGRLayer& layer = readLayer();

@@ -12,6 +12,7 @@
 #include <ogr_core.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -97,6 +98,10 @@ public:
     std::shared_ptr<Feature> GetFeature(std::int64_t oid);
     // Object ids matching `where` (empty: all), in the layer's order.
     std::vector<std::int64_t> MatchingIds(const std::string& where, const std::string& operation);
+    // Calls `visit` with each feature matching `where` (empty: all) whose extent meets `bounds`
+    // (null: everywhere), in the layer's order. `visit` must not use this class.
+    void ForEachFeature(const std::string& where, const Envelope* bounds,
+                        const std::function<void(const Feature&)>& visit);
     // The extent of the features; nullopt when there are none.
     std::optional<Envelope> Extent();
     [[nodiscard]] std::shared_ptr<gis::SpatialReference> Reference() const { return reference_; }
