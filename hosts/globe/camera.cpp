@@ -1,0 +1,203 @@
+#include "hosts/globe/camera.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace scribeline::globe {
+
+namespace {
+
+bool Finite(double v) {
+    return std::isfinite(v);
+}
+
+// Entry and exit distances of a ray through the ellipsoid with the WGS 84 shape grown by
+// `grow` metres (semi-axes a + grow, b + grow); nothing when the ray misses it.
+std::optional<std::pair<double, double>> ShellCrossing(Vec3 origin, Vec3 direction, double grow) {
+    const double ra = wgs84::a + grow;
+    const double rb = wgs84::b + grow;
+    const double k = ra / rb;
+    const Vec3 o{origin.x, origin.y, origin.z * k};
+    const Vec3 d{direction.x, direction.y, direction.z * k};
+    const double qa = dot(d, d);
+    const double qb = 2.0 * dot(o, d);
+    const double qc = dot(o, o) - ra * ra;
+    const double disc = qb * qb - 4.0 * qa * qc;
+    if (disc < 0.0) {
+        return std::nullopt;
+    }
+    const double s = std::sqrt(disc);
+    // The numerically stable pair of roots.
+    const double q = -0.5 * (qb + (qb >= 0.0 ? s : -s));
+    double t1 = q / qa;
+    double t2 = q != 0.0 ? qc / q : t1;
+    if (t1 > t2) {
+        std::swap(t1, t2);
+    }
+    return std::make_pair(t1, t2);
+}
+
+} // namespace
+
+CameraState NormaliseCamera(const CameraState& camera, const char* operation) {
+    const auto fail = [operation](const std::string& why) { throw PortError(operation, why); };
+    if (!Finite(camera.FocusPointLatitude) || !Finite(camera.FocusPointLongitude) ||
+        !Finite(camera.FocusPointAltitude) || !Finite(camera.Range) || !Finite(camera.Tilt) ||
+        !Finite(camera.Azimuth)) {
+        fail("camera values must be finite numbers");
+    }
+    if (std::abs(camera.FocusPointLatitude) > 90.0) {
+        fail("focus point latitude must lie between -90 and 90 degrees");
+    }
+    if (!(camera.Range > 0.0)) {
+        fail("range must be above 0 metres");
+    }
+    if (std::abs(camera.Tilt) > 90.0) {
+        fail("tilt must lie between -90 and 90 degrees");
+    }
+    if (camera.FocusPointAltitudeMode < 0 || camera.FocusPointAltitudeMode > 5) {
+        fail("altitude mode must be 0 to 5");
+    }
+    CameraState c = camera;
+    c.FocusPointLongitude = WrapDegrees(c.FocusPointLongitude);
+    c.Azimuth = WrapDegrees(c.Azimuth);
+    return c;
+}
+
+double FocusHeight(const CameraState& camera, const TerrainSurface& surface) {
+    const double ground = surface.Height(camera.FocusPointLatitude, camera.FocusPointLongitude);
+    switch (camera.FocusPointAltitudeMode) {
+    case 0:
+        return ground;
+    case 2:
+        return camera.FocusPointAltitude;
+    default:
+        return ground + camera.FocusPointAltitude;
+    }
+}
+
+CameraPose PoseFor(const CameraState& camera, double focusHeight, const TerrainSurface& surface,
+                   int width, int height) {
+    const LocalFrame frame = FrameAt(camera.FocusPointLatitude, camera.FocusPointLongitude);
+    const double tilt = camera.Tilt * kDegToRad;
+    const double azimuth = camera.Azimuth * kDegToRad;
+    const Vec3 heading = frame.north * std::cos(azimuth) + frame.east * std::sin(azimuth);
+    CameraPose pose;
+    pose.focus = ToEcef({camera.FocusPointLatitude, camera.FocusPointLongitude, focusHeight});
+    pose.forward = normalized(frame.up * -std::cos(tilt) + heading * std::sin(tilt));
+    pose.up = normalized(frame.up * std::sin(tilt) + heading * std::cos(tilt));
+    pose.right = cross(pose.forward, pose.up);
+    pose.eye = pose.focus - pose.forward * camera.Range;
+    const Geodetic eye = ToGeodetic(pose.eye);
+    const double floor = surface.Height(eye.latitude, eye.longitude) + 1.0;
+    if (eye.height < floor) {
+        pose.eye = ToEcef({eye.latitude, eye.longitude, floor});
+    }
+    pose.tanHalfX = std::tan(0.5 * kHorizontalFieldOfViewDegrees * kDegToRad);
+    pose.tanHalfY =
+        pose.tanHalfX * (width > 0 ? static_cast<double>(std::max(height, 1)) / width : 1.0);
+    return pose;
+}
+
+Vec3 RayDirection(const CameraPose& pose, double x, double y) {
+    return normalized(pose.forward + pose.right * (x * pose.tanHalfX) +
+                      pose.up * (y * pose.tanHalfY));
+}
+
+std::optional<ScreenPosition> Project(const CameraPose& pose, Vec3 point) {
+    const Vec3 d = point - pose.eye;
+    const double z = dot(d, pose.forward);
+    if (z <= 1e-6) {
+        return std::nullopt;
+    }
+    return ScreenPosition{dot(d, pose.right) / (z * pose.tanHalfX),
+                          dot(d, pose.up) / (z * pose.tanHalfY), z};
+}
+
+std::optional<RayHit> CastRay(const TerrainSurface& surface, Vec3 origin, Vec3 direction,
+                              double startDistance) {
+    // The ray can only meet the ground between the shells of the highest and the lowest
+    // ground; the margins cover the gap between a shell and a surface of constant height.
+    const double top = surface.MaxHeight();
+    const double bottom = surface.MinHeight();
+    const auto outer = ShellCrossing(origin, direction, top + 10.0 + 0.01 * std::abs(top));
+    if (!outer || outer->second <= 0.0) {
+        return std::nullopt;
+    }
+    double t = std::max(0.0, outer->first);
+    double end = outer->second;
+    if (const auto inner =
+            ShellCrossing(origin, direction, bottom - 10.0 - 0.01 * std::abs(bottom));
+        inner && inner->first > 0.0) {
+        end = std::min(end, inner->first);
+    }
+
+    if (startDistance > t && startDistance < end) {
+        const Vec3 p = origin + direction * startDistance;
+        const Geodetic g = ToGeodetic(p);
+        if (g.height - surface.Height(g.latitude, g.longitude) > 0.0) {
+            t = startDistance;
+        }
+    }
+    const double slope = surface.MaxSlope();
+    constexpr double kTolerance = 1e-3; // metres above the ground that count as ground
+    constexpr int kMaxSteps = 20000;
+    double previousT = t;
+    bool havePrevious = false;
+    for (int step = 0; step < kMaxSteps && t <= end; ++step) {
+        const Vec3 p = origin + direction * t;
+        const Geodetic g = ToGeodetic(p);
+        const double ground = surface.Height(g.latitude, g.longitude);
+        const double clearance = g.height - ground;
+        if (clearance <= kTolerance) {
+            if (clearance >= -kTolerance || !havePrevious) {
+                return RayHit{{g.latitude, g.longitude, ground}, p, t};
+            }
+            // Stepped through a discontinuity (the edge of a DEM): bisect back to it.
+            double lo = previousT;
+            double hi = t;
+            RayHit hit{{g.latitude, g.longitude, ground}, p, t};
+            for (int i = 0; i < 80 && hi - lo > 1e-4; ++i) {
+                const double mid = 0.5 * (lo + hi);
+                const Vec3 pm = origin + direction * mid;
+                const Geodetic gm = ToGeodetic(pm);
+                const double hm = surface.Height(gm.latitude, gm.longitude);
+                if (gm.height - hm > kTolerance) {
+                    lo = mid;
+                } else {
+                    hi = mid;
+                    hit = RayHit{{gm.latitude, gm.longitude, hm}, pm, mid};
+                }
+            }
+            return hit;
+        }
+        // The clearance can fall no faster than the ray descends plus the steepest ground
+        // passes under it; the geocentric radial stands in for the normal (0.2 degrees off at
+        // most, covered by the margin). Curvature only lifts the ray, so stepping that far
+        // never crosses the ground.
+        const Vec3 radial = normalized(p);
+        const double descent = std::max(0.0, -dot(direction, radial));
+        const double across = std::sqrt(std::max(0.0, 1.0 - descent * descent));
+        const double rate = descent + slope * across + 0.01;
+        previousT = t;
+        havePrevious = true;
+        t += std::max(clearance / rate, 1e-4);
+    }
+    return std::nullopt;
+}
+
+ViewAngles AnglesAt(const Geodetic& point, Vec3 forward, Vec3 up) {
+    const LocalFrame f = FrameAt(point.latitude, point.longitude);
+    const double down = -dot(forward, f.up);
+    const double horizontal = std::sqrt(std::max(0.0, 1.0 - down * down));
+    ViewAngles a;
+    a.tilt = std::atan2(horizontal, down) * kRadToDeg;
+    // forward = -up0 cos(tilt) + heading sin(tilt) and up = up0 sin(tilt) + heading cos(tilt).
+    const double tilt = a.tilt * kDegToRad;
+    const Vec3 heading = up * std::cos(tilt) + forward * std::sin(tilt);
+    a.azimuth = WrapDegrees(std::atan2(dot(heading, f.east), dot(heading, f.north)) * kRadToDeg);
+    return a;
+}
+
+} // namespace scribeline::globe
