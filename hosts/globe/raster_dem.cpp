@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <mutex>
 
@@ -37,10 +38,44 @@ struct DatasetCloser {
 };
 using Dataset = std::unique_ptr<GDALDataset, DatasetCloser>;
 
-Dataset WarpToWgs84(GDALDataset& source, const std::string& name) {
-    std::array<const char*, 11> args = {"-t_srs",     "EPSG:4326", "-r",   "bilinear",
-                                        "-of",        "MEM",       "-ot",  "Float32",
-                                        "-dstnodata", "-3.4e38",   nullptr};
+// Output cells a third finer than the source's, so that the bilinear kernel never widens
+// for downsampling: widened kernels are cut off unevenly and bend even a plane by metres.
+double TargetResolution(GDALDataset& source, const OGRSpatialReference* srs) {
+    std::array<double, 6> gt{};
+    source.GetGeoTransform(gt.data());
+    const double cell = std::min(std::hypot(gt[1], gt[4]), std::hypot(gt[2], gt[5]));
+    double degrees = cell;
+    if (srs != nullptr && srs->IsProjected()) {
+        degrees = cell * srs->GetLinearUnits() / MetresPerDegreeLatitude(45.0);
+    } else if (srs != nullptr && srs->IsGeographic()) {
+        degrees = cell * srs->GetAngularUnits() * kRadToDeg;
+    }
+    return degrees / 1.5;
+}
+
+Dataset WarpToWgs84(GDALDataset& source, const OGRSpatialReference* srs, const std::string& name) {
+    char res[32];
+    std::snprintf(res, sizeof res, "%.17g", TargetResolution(source, srs));
+    // Exact transformation (-et 0): the default approximation shifts cells by up to an
+    // eighth of a cell, which on a steep slope is metres of height.
+    std::array<const char*, 18> args = {"-t_srs",
+                                        "EPSG:4326",
+                                        "-r",
+                                        "bilinear",
+                                        "-of",
+                                        "MEM",
+                                        "-ot",
+                                        "Float32",
+                                        "-et",
+                                        "0",
+                                        "-tr",
+                                        res,
+                                        res,
+                                        "-dstnodata",
+                                        "-3.4e38",
+                                        "-wo",
+                                        "INIT_DEST=NO_DATA",
+                                        nullptr};
     GDALWarpAppOptions* options = GDALWarpAppOptionsNew(const_cast<char**>(args.data()), nullptr);
     GDALDatasetH src = GDALDataset::ToHandle(&source);
     int usageError = 0;
@@ -87,11 +122,19 @@ std::shared_ptr<const RasterDem> RasterDem::Load(const std::filesystem::path& pa
         geographic = IsWgs84Geographic(*srs);
     }
     if (!geographic || !northUp) {
-        ds = WarpToWgs84(*ds, name);
+        if (static_cast<long long>(ds->GetRasterXSize()) * ds->GetRasterYSize() * 9 / 4 >
+            options.maxCells) {
+            throw DemError("the DEM " + name + " would have more than the " +
+                           std::to_string(options.maxCells) + " cells this client reads");
+        }
+        if (options.band != 1) {
+            throw DemError("the DEM " + name + " needs reprojecting; only its band 1 can be");
+        }
+        ds = WarpToWgs84(*ds, srs, name);
         ds->GetGeoTransform(gt.data());
     }
 
-    GDALRasterBand* band = ds->GetRasterBand(!geographic || !northUp ? 1 : options.band);
+    GDALRasterBand* band = ds->GetRasterBand(options.band);
     const int columns = ds->GetRasterXSize();
     const int rows = ds->GetRasterYSize();
     if (static_cast<long long>(columns) * rows > options.maxCells) {
@@ -222,10 +265,12 @@ std::optional<double> RasterDem::Sample(double latitude, double longitude) const
     const std::array<double, 4> w = {(1 - tx) * (1 - ty), tx * (1 - ty), (1 - tx) * ty, tx * ty};
     double sum = 0.0;
     double weight = 0.0;
+    // The small floor keeps a point on a post without data from dividing by zero: it takes
+    // the mean of the neighbours that have data.
     for (std::size_t i = 0; i < 4; ++i) {
         if (!std::isnan(v[i])) {
-            sum += w[i] * v[i];
-            weight += w[i];
+            sum += (w[i] + 1e-9) * v[i];
+            weight += w[i] + 1e-9;
         }
     }
     if (weight <= 0.0) {
