@@ -116,7 +116,7 @@ std::optional<ScreenPosition> Project(const CameraPose& pose, Vec3 point) {
 }
 
 std::optional<RayHit> CastRay(const TerrainSurface& surface, Vec3 origin, Vec3 direction,
-                              double startDistance) {
+                              double startDistance, double stride) {
     // The ray can only meet the ground between the shells of the highest and the lowest
     // ground; the margins cover the gap between a shell and a surface of constant height.
     const double top = surface.MaxHeight();
@@ -133,56 +133,98 @@ std::optional<RayHit> CastRay(const TerrainSurface& surface, Vec3 origin, Vec3 d
         end = std::min(end, inner->first);
     }
 
+    struct Sample {
+        double t = 0.0;
+        Vec3 p;
+        Geodetic g;
+        double ground = 0.0;
+        double clearance = 0.0;
+    };
+    const auto at = [&](double d) {
+        Sample s;
+        s.t = d;
+        s.p = origin + direction * d;
+        s.g = ToGeodetic(s.p);
+        s.ground = surface.Height(s.g.latitude, s.g.longitude);
+        s.clearance = s.g.height - s.ground;
+        return s;
+    };
+    const auto hitOf = [](const Sample& s) {
+        return RayHit{{s.g.latitude, s.g.longitude, s.ground}, s.p, s.t};
+    };
+
+    std::optional<Sample> first;
     if (startDistance > t && startDistance < end) {
-        const Vec3 p = origin + direction * startDistance;
-        const Geodetic g = ToGeodetic(p);
-        if (g.height - surface.Height(g.latitude, g.longitude) > 0.0) {
+        if (Sample s = at(startDistance); s.clearance > 0.0) {
             t = startDistance;
+            first = s;
         }
     }
     const double slope = surface.MaxSlope();
     constexpr double kTolerance = 1e-3; // metres above the ground that count as ground
     constexpr int kMaxSteps = 20000;
-    double previousT = t;
+    Sample previous;
     bool havePrevious = false;
-    for (int step = 0; step < kMaxSteps && t <= end; ++step) {
-        const Vec3 p = origin + direction * t;
-        const Geodetic g = ToGeodetic(p);
-        const double ground = surface.Height(g.latitude, g.longitude);
-        const double clearance = g.height - ground;
-        if (clearance <= kTolerance) {
-            if (clearance >= -kTolerance || !havePrevious) {
-                return RayHit{{g.latitude, g.longitude, ground}, p, t};
+    for (int step = 0; step < kMaxSteps; ++step) {
+        const Sample s = step == 0 && first ? *first : at(t);
+        if (s.clearance <= kTolerance) {
+            if (s.clearance >= -kTolerance || !havePrevious) {
+                return hitOf(s);
             }
-            // Stepped through a discontinuity (the edge of a DEM): bisect back to it.
-            double lo = previousT;
-            double hi = t;
-            RayHit hit{{g.latitude, g.longitude, ground}, p, t};
-            for (int i = 0; i < 80 && hi - lo > 1e-4; ++i) {
-                const double mid = 0.5 * (lo + hi);
-                const Vec3 pm = origin + direction * mid;
-                const Geodetic gm = ToGeodetic(pm);
-                const double hm = surface.Height(gm.latitude, gm.longitude);
-                if (gm.height - hm > kTolerance) {
-                    lo = mid;
+            // Stepped under the ground (a long stride, or the edge of a DEM): close in on
+            // the crossing by false position, Illinois style.
+            Sample lo = previous; // above
+            Sample hi = s;        // below
+            double fLo = lo.clearance;
+            double fHi = hi.clearance;
+            int last = 0;
+            for (int i = 0; i < 100 && hi.t - lo.t > 1e-5; ++i) {
+                double d = (lo.t * fHi - hi.t * fLo) / (fHi - fLo);
+                if (!(d > lo.t && d < hi.t)) {
+                    d = 0.5 * (lo.t + hi.t);
+                }
+                const Sample m = at(d);
+                if (std::abs(m.clearance) <= kTolerance) {
+                    return hitOf(m);
+                }
+                // A side kept twice has its value halved, so the bracket closes from both.
+                if (m.clearance > 0.0) {
+                    lo = m;
+                    fLo = m.clearance;
+                    if (last == 1) {
+                        fHi *= 0.5;
+                    }
+                    last = 1;
                 } else {
-                    hi = mid;
-                    hit = RayHit{{gm.latitude, gm.longitude, hm}, pm, mid};
+                    hi = m;
+                    fHi = m.clearance;
+                    if (last == -1) {
+                        fLo *= 0.5;
+                    }
+                    last = -1;
                 }
             }
-            return hit;
+            return hitOf(hi);
         }
         // The clearance can fall no faster than the ray descends plus the steepest ground
         // passes under it; the geocentric radial stands in for the normal (0.2 degrees off at
         // most, covered by the margin). Curvature only lifts the ray, so stepping that far
         // never crosses the ground.
-        const Vec3 radial = normalized(p);
-        const double descent = std::max(0.0, -dot(direction, radial));
+        const Vec3 radial = normalized(s.p);
+        const double rise = dot(direction, radial);
+        if (rise > 0.004 && s.g.height > top) {
+            return std::nullopt; // climbing above the highest ground: nothing more to meet
+        }
+        const double descent = std::max(0.0, -rise);
         const double across = std::sqrt(std::max(0.0, 1.0 - descent * descent));
         const double rate = descent + slope * across + 0.01;
-        previousT = t;
+        previous = s;
         havePrevious = true;
-        t += std::max(clearance / rate, 1e-4);
+        if (t >= end) {
+            break;
+        }
+        // Never past the lowest ground's shell: a long stride lands there, under the ground.
+        t = std::min(t + std::max(stride * s.clearance / rate, 1e-4), end);
     }
     return std::nullopt;
 }

@@ -68,9 +68,11 @@ struct RayHit {
 // The first meeting of a ray with the surface, or nothing when it goes into the sky. The hit
 // lies on the ray within a millimetre of the surface height. `startDistance` is a hint that
 // the ground lies no nearer than that (a neighbouring pixel's hit, say); a hint that starts
-// under the ground is dropped.
+// under the ground is dropped. `stride` 1 steps only as far as the ground's slope bound
+// allows, so no ridge is ever stepped over; a larger stride is faster but may step over a
+// ridge thinner than the excess (good enough for pictures).
 std::optional<RayHit> CastRay(const TerrainSurface& surface, Vec3 origin, Vec3 direction,
-                              double startDistance = 0.0);
+                              double startDistance = 0.0, double stride = 1.0);
 
 // Tilt and azimuth (degrees) of a camera's view (its forward and screen-up unit vectors) as
 // seen from a point of the ground; the azimuth comes from the screen's up, so it survives a

@@ -14,29 +14,28 @@ Vec3 ToEcef(const Geodetic& position) {
 }
 
 Geodetic ToGeodetic(Vec3 ecef) {
-    // Bowring's method with one refinement: sub-millimetre for the heights a globe client
-    // sees, and far cheaper than iterating to convergence.
+    // Bowring's method, one step: sub-millimetre for the heights a globe client sees and far
+    // cheaper than iterating. Sines and cosines come from the atan2 arguments.
     const double p = std::sqrt(ecef.x * ecef.x + ecef.y * ecef.y);
     const double lon = std::atan2(ecef.y, ecef.x);
     if (p < 1e-9) {
         const double lat = ecef.z >= 0.0 ? 90.0 : -90.0;
         return {lat, 0.0, std::abs(ecef.z) - wgs84::b};
     }
-    double beta = std::atan2(ecef.z * wgs84::a, p * wgs84::b);
-    double lat = 0.0;
-    for (int i = 0; i < 2; ++i) {
-        const double sb = std::sin(beta);
-        const double cb = std::cos(beta);
-        lat = std::atan2(ecef.z + wgs84::ep2 * wgs84::b * sb * sb * sb,
-                         p - wgs84::e2 * wgs84::a * cb * cb * cb);
-        beta = std::atan2((1.0 - wgs84::f) * std::sin(lat), std::cos(lat));
-    }
-    const double sinLat = std::sin(lat);
-    const double cosLat = std::cos(lat);
+    const double u = ecef.z * wgs84::a;
+    const double v = p * wgs84::b;
+    const double r = std::sqrt(u * u + v * v);
+    const double sb = u / r;
+    const double cb = v / r;
+    const double num = ecef.z + wgs84::ep2 * wgs84::b * sb * sb * sb;
+    const double den = p - wgs84::e2 * wgs84::a * cb * cb * cb;
+    const double hyp = std::sqrt(num * num + den * den);
+    const double sinLat = num / hyp;
+    const double cosLat = den / hyp;
     const double n = wgs84::a / std::sqrt(1.0 - wgs84::e2 * sinLat * sinLat);
     // The height formula that stays well-conditioned at every latitude.
     const double h = p * cosLat + ecef.z * sinLat - wgs84::a * wgs84::a / n;
-    return {lat * kRadToDeg, lon * kRadToDeg, h};
+    return {std::atan2(num, den) * kRadToDeg, lon * kRadToDeg, h};
 }
 
 LocalFrame FrameAt(double latitudeDeg, double longitudeDeg) {

@@ -63,8 +63,8 @@ struct Geodetic {
 // Earth-centred, earth-fixed coordinates (metres) of a geodetic position.
 Vec3 ToEcef(const Geodetic& position);
 
-// Geodetic position of an ECEF point; longitude in [-180, 180]. Exact to well below a
-// millimetre for heights between -100 km and +10 000 km.
+// Geodetic position of an ECEF point; longitude in [-180, 180]. Exact to a tenth of a
+// millimetre for heights between -100 km and +100 km; 1e-6 degrees at 20 000 km.
 Geodetic ToGeodetic(Vec3 ecef);
 
 // The local frame at a geodetic position: unit vectors east, north and up (the ellipsoid

@@ -273,7 +273,9 @@ void DrawDocument(Painter& painter, const KmlDocument& doc) {
     }
 }
 
-constexpr int kBlock = 4; // pixels between fully cast rays
+constexpr int kBlock = 4;       // pixels between fully cast rays
+constexpr double kStride = 3.0; // long steps: a missed sliver of ridge is one wrong pixel
+constexpr double kSpreadMargin = 0.1;
 
 } // namespace
 
@@ -318,15 +320,28 @@ Image RenderScene(const Scene& scene, int width, int height) {
         const int by = y / kBlock;
         for (int x = 0; x < width; ++x) {
             const int bx = x / kBlock;
+            // The lattice hits around the pixel, interpolated, tell closely where its own
+            // ray meets the ground; it starts a little short of that. A start that turns out
+            // to be under the ground falls back to a full cast.
+            const double fx = (x - bx * kBlock) / static_cast<double>(kBlock);
+            const double fy = (y - by * kBlock) / static_cast<double>(kBlock);
+            const std::array<double, 4> weight = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy,
+                                                  fx * fy};
             double nearest = 1e300;
+            double farthest = 0.0;
+            double estimate = 0.0;
             bool allHit = true;
-            for (int k = 0; k < 4; ++k) {
-                const double t = lattice[static_cast<std::size_t>((by + k / 2) * gw + bx + k % 2)];
+            for (std::size_t k = 0; k < 4; ++k) {
+                const double t = lattice[static_cast<std::size_t>(
+                    (by + static_cast<int>(k / 2)) * gw + bx + static_cast<int>(k % 2))];
                 allHit = allHit && t >= 0.0;
                 nearest = std::min(nearest, t);
+                farthest = std::max(farthest, t);
+                estimate += weight[k] * t;
             }
+            const double start = estimate - kSpreadMargin * (farthest - nearest) - 2e-4 * estimate;
             const Vec3 dir = RayDirection(pose, ndcX(x + 0.5), ndcY(y + 0.5));
-            const auto hit = CastRay(surface, pose.eye, dir, allHit ? 0.9 * nearest : 0.0);
+            const auto hit = CastRay(surface, pose.eye, dir, allHit ? start : 0.0, kStride);
             if (!hit) {
                 Put(image, x, y,
                     Mix(horizon, zenith, std::clamp(1.0 - y / (0.7 * height), 0.0, 1.0)));
@@ -335,7 +350,10 @@ Image RenderScene(const Scene& scene, int width, int height) {
             const double lat = hit->ground.latitude;
             const double lon = hit->ground.longitude;
             // Imagery colours come from the true elevation even with the terrain off.
-            const double elevation = model != nullptr ? model->Elevation(lat, lon) : 0.0;
+            const double elevation = surface.TerrainOn()
+                                         ? hit->ground.height / surface.Exaggeration()
+                                     : model != nullptr ? model->Elevation(lat, lon)
+                                                        : 0.0;
             Rgb colour = elevation <= 0.0 ? Ramp(kWater, elevation) : Ramp(kLand, elevation);
             const double foot = std::max(hit->distance * pixelAngle, 2.0);
             const double mLon = std::max(MetresPerDegreeLongitude(lat), 1.0);
@@ -347,7 +365,7 @@ Image RenderScene(const Scene& scene, int width, int height) {
             const double shade = 0.45 + 0.55 * std::max(0.0, dot(normal, light)) / light.z;
             colour = {colour.r * shade, colour.g * shade, colour.b * shade};
             // Haze over long distances.
-            colour = Mix(colour, horizon, std::min(0.5, hit->distance / 4.0e6));
+            colour = Mix(colour, horizon, std::clamp((hit->distance - 2.0e5) / 1.0e7, 0.0, 0.4));
             Put(image, x, y, colour);
         }
     }

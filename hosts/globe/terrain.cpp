@@ -140,25 +140,23 @@ double Hash(std::uint32_t i, std::uint32_t j, std::uint32_t seed) {
     return static_cast<double>(h & 0xFFFFFFu) / 8388607.5 - 1.0;
 }
 
-// Value noise on a lattice of `spacing` degrees that wraps around the globe.
+// Value noise on a lattice of `spacing` degrees that wraps around the globe. Longitude in
+// [-180, 180), latitude in [-90, 90].
 double Noise(double latitude, double longitude, const Octave& octave) {
-    const double u = (longitude + 180.0) / octave.spacing;
-    const double v = (latitude + 90.0) / octave.spacing;
-    const auto columns = static_cast<std::int64_t>(std::llround(360.0 / octave.spacing));
-    const double fu = std::floor(u);
-    const double fv = std::floor(v);
-    const auto i0 = static_cast<std::int64_t>(fu);
-    const auto j0 = static_cast<std::int64_t>(fv);
-    const double tu = Smooth(u - fu);
-    const double tv = Smooth(v - fv);
-    const auto wrap = [columns](std::int64_t i) {
-        const std::int64_t m = i % columns;
-        return static_cast<std::uint32_t>(m < 0 ? m + columns : m);
-    };
-    const std::uint32_t ia = wrap(i0);
-    const std::uint32_t ib = wrap(i0 + 1);
-    const auto ja = static_cast<std::uint32_t>(j0);
-    const auto jb = static_cast<std::uint32_t>(j0 + 1);
+    const double perDegree = 1.0 / octave.spacing;
+    const auto columns = static_cast<std::uint32_t>(360.0 * perDegree + 0.5);
+    const double u = (longitude + 180.0) * perDegree;
+    const double v = (latitude + 90.0) * perDegree;
+    // u and v are not negative, so truncation is the floor (and much cheaper).
+    std::uint32_t ia = static_cast<std::uint32_t>(u);
+    const auto ja = static_cast<std::uint32_t>(v);
+    const double tu = Smooth(u - ia);
+    const double tv = Smooth(v - ja);
+    if (ia >= columns) {
+        ia -= columns;
+    }
+    const std::uint32_t ib = ia + 1 == columns ? 0 : ia + 1;
+    const std::uint32_t jb = ja + 1;
     const double a = Hash(ia, ja, octave.seed);
     const double b = Hash(ib, ja, octave.seed);
     const double c = Hash(ia, jb, octave.seed);
@@ -168,11 +166,31 @@ double Noise(double latitude, double longitude, const Octave& octave) {
     return low + (high - low) * tv;
 }
 
+// cos(latitude) at every tenth of a degree, linearly between: the detail weight needs it
+// on every terrain query.
+struct CosineTable {
+    std::array<double, 1802> values{};
+    CosineTable() {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            values[i] = std::max(0.0, std::cos((static_cast<double>(i) * 0.1 - 90.0) * kDegToRad));
+        }
+        values[0] = 0.0;
+        values[1800] = 0.0;
+        values[1801] = 0.0;
+    }
+    [[nodiscard]] double operator()(double latitude) const {
+        const double x = (latitude + 90.0) * 10.0;
+        const auto i = static_cast<std::size_t>(x);
+        return values[i] + (values[i + 1] - values[i]) * (x - static_cast<double>(i));
+    }
+};
+
 // Detail is strongest on land and fades towards the poles with the meridians' convergence,
 // which keeps its slope bounded and the poles single-valued.
 double DetailWeight(double coarse, double latitude) {
-    const double t = std::clamp((coarse + 200.0) / 800.0, 0.0, 1.0);
-    return (0.35 + 0.65 * Smooth(t)) * std::cos(latitude * kDegToRad);
+    static const CosineTable cosine;
+    const double t = std::clamp((coarse + 200.0) * (1.0 / 800.0), 0.0, 1.0);
+    return (0.35 + 0.65 * Smooth(t)) * cosine(latitude);
 }
 
 } // namespace
@@ -228,16 +246,14 @@ struct DefaultTerrain::Baked {
     }
 
     [[nodiscard]] double Coarse(double latitude, double longitude) const {
-        double u = (longitude + 180.0) / kPostSpacing;
-        u -= kColumns * std::floor(u / kColumns);
-        const double v = (latitude + 90.0) / kPostSpacing;
-        const double fu = std::floor(u);
-        const double fv = std::min(std::floor(v), static_cast<double>(kRows - 2));
-        const int c0 = static_cast<int>(fu) % kColumns;
-        const int c1 = (c0 + 1) % kColumns;
-        const int r0 = static_cast<int>(fv);
-        const double tu = Smooth(u - fu);
-        const double tv = Smooth(v - fv);
+        // Longitude in [-180, 180) and latitude in [-90, 90]: u and v are not negative.
+        const double u = (longitude + 180.0) * (1.0 / kPostSpacing);
+        const double v = (latitude + 90.0) * (1.0 / kPostSpacing);
+        const int c0 = std::min(static_cast<int>(u), kColumns - 1);
+        const int c1 = c0 + 1 == kColumns ? 0 : c0 + 1;
+        const int r0 = std::min(static_cast<int>(v), kRows - 2);
+        const double tu = Smooth(std::clamp(u - c0, 0.0, 1.0));
+        const double tv = Smooth(std::clamp(v - r0, 0.0, 1.0));
         const double low = at(r0, c0) + (at(r0, c1) - at(r0, c0)) * tu;
         const double high = at(r0 + 1, c0) + (at(r0 + 1, c1) - at(r0 + 1, c0)) * tu;
         return low + (high - low) * tv;
@@ -251,7 +267,8 @@ DefaultTerrain::DefaultTerrain() {
 
 double DefaultTerrain::Elevation(double latitude, double longitude) const {
     const double lat = std::clamp(latitude, -90.0, 90.0);
-    const double lon = WrapDegrees(longitude);
+    const double lon =
+        longitude >= -180.0 && longitude < 180.0 ? longitude : WrapDegrees(longitude);
     const double coarse = baked_->Coarse(lat, lon);
     double detail = 0.0;
     for (const Octave& o : kOctaves) {
