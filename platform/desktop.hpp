@@ -88,8 +88,12 @@ public:
     virtual ~IWindowHandler() = default;
     virtual void onMouse(const MouseEvent& /*event*/, Point /*client*/) {}
     virtual void onKey(const KeyEvent& /*event*/) {}
-    // A close request (user close or posted close). Return false to refuse it.
+    // A close request (user close or posted close). Return false to refuse it; on true the
+    // desktop destroys the window once this returns.
     virtual bool onClose() { return true; }
+    // The window is being destroyed (by DestroyWindow, an accepted close or its parent's
+    // destruction). Its handle is still valid during the call.
+    virtual void onDestroy() {}
     // The window's size changed.
     virtual void onResize(Size /*client*/) {}
 };

@@ -155,6 +155,8 @@ public:
     void InjectKey(const KeyEvent& event);
     // Types a text / key sequence as SendKeys does (hooks, then the foreground window).
     void TypeKeys(const std::string& keys) { SendKeys(keys); }
+    // The user closes a window (its close box): the handler may refuse.
+    void RequestClose(WindowHandle window);
 
     void SetMessageBoxResponder(MessageBoxResponder responder);
     [[nodiscard]] const std::vector<MessageBoxRecord>& MessageBoxes() const;
