@@ -50,6 +50,9 @@ LocalFrame FrameAt(double latitudeDeg, double longitudeDeg) {
 }
 
 double WrapDegrees(double degrees) {
+    if (degrees >= -180.0 && degrees < 180.0) {
+        return degrees; // exactly as given
+    }
     double d = std::fmod(degrees + 180.0, 360.0);
     if (d < 0.0) {
         d += 360.0;

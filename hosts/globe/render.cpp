@@ -374,16 +374,49 @@ Image RenderScene(const Scene& scene, int width, int height) {
     for (const KmlDocument* doc : *scene.documents) {
         DrawDocument(painter, *doc);
     }
-    for (const Stroke& s : *scene.strokes) {
-        const KmlColour c{static_cast<std::uint8_t>(redOf(s.pen.colour)),
-                          static_cast<std::uint8_t>(greenOf(s.pen.colour)),
-                          static_cast<std::uint8_t>(blueOf(s.pen.colour)), 255};
-        if (s.pen.op == RasterOp::Invert) {
-            Line(s.from.x, s.from.y, s.to.x, s.to.y, std::max(1, s.pen.width),
-                 [&](int px, int py) { Invert(image, px, py); });
-        } else {
-            Line(s.from.x, s.from.y, s.to.x, s.to.y, std::max(1, s.pen.width),
-                 [&](int px, int py) { Blend(image, px, py, c); });
+    const auto plotter = [&image](const Pen& pen) {
+        const KmlColour c{static_cast<std::uint8_t>(redOf(pen.colour)),
+                          static_cast<std::uint8_t>(greenOf(pen.colour)),
+                          static_cast<std::uint8_t>(blueOf(pen.colour)), 255};
+        return [&image, c, invert = pen.op == RasterOp::Invert](int px, int py) {
+            if (invert) {
+                Invert(image, px, py);
+            } else {
+                Blend(image, px, py, c);
+            }
+        };
+    };
+    for (const Overlay& o : *scene.overlays) {
+        const int penWidth = std::max(1, o.pen.width);
+        switch (o.kind) {
+        case Overlay::Kind::Line:
+            Line(o.from.x, o.from.y, o.to.x, o.to.y, penWidth, plotter(o.pen));
+            break;
+        case Overlay::Kind::Rectangle: {
+            const Point tr{o.to.x - 1, o.from.y};
+            const Point bl{o.from.x, o.to.y - 1};
+            const Point br{o.to.x - 1, o.to.y - 1};
+            const auto plot = plotter(o.pen);
+            Line(o.from.x, o.from.y, tr.x, tr.y, penWidth, plot);
+            Line(tr.x, tr.y, br.x, br.y, penWidth, plot);
+            Line(br.x, br.y, bl.x, bl.y, penWidth, plot);
+            Line(bl.x, bl.y, o.from.x, o.from.y, penWidth, plot);
+            break;
+        }
+        case Overlay::Kind::FilledCircle:
+            for (int dy = -o.radius; dy <= o.radius; ++dy) {
+                for (int dx = -o.radius; dx <= o.radius; ++dx) {
+                    const int r2 = dx * dx + dy * dy;
+                    if (r2 <= o.radius * o.radius) {
+                        const Colour c = r2 > (o.radius - 1) * (o.radius - 1) ? o.outline : o.fill;
+                        Blend(image, o.from.x + dx, o.from.y + dy,
+                              KmlColour{static_cast<std::uint8_t>(redOf(c)),
+                                        static_cast<std::uint8_t>(greenOf(c)),
+                                        static_cast<std::uint8_t>(blueOf(c)), 255});
+                    }
+                }
+            }
+            break;
         }
     }
     return image;

@@ -32,11 +32,17 @@ struct Image {
     }
 };
 
-// A line drawn on the render window by someone else, in client pixels.
-struct Stroke {
-    Point from;
-    Point to;
-    Pen pen;
+// Something drawn on the render window by someone else, in client pixels: a line, a
+// rectangle outline (right and bottom exclusive) or a filled circle. Text is not rasterised.
+struct Overlay {
+    enum class Kind { Line, Rectangle, FilledCircle };
+    Kind kind = Kind::Line;
+    Point from; // line start, rectangle top-left, circle centre
+    Point to;   // line end, rectangle bottom-right
+    int radius = 0;
+    Pen pen;            // lines and rectangles
+    Colour fill = 0;    // circles
+    Colour outline = 0; // circles
 };
 
 // What one picture shows. The pointers are borrowed for the call; none may be null.
@@ -44,7 +50,7 @@ struct Scene {
     const CameraState* camera = nullptr;
     const TerrainSurface* surface = nullptr;
     const std::vector<const KmlDocument*>* documents = nullptr;
-    const std::vector<Stroke>* strokes = nullptr;
+    const std::vector<Overlay>* overlays = nullptr;
 };
 
 // Renders the view of `width` x `height` pixels (both at least 1).

@@ -103,10 +103,8 @@ struct SimulatedGlobe::Client {
         explicit MainHandler(Client& c) : client_(c) {}
         void onKey(const KeyEvent& e) override { client_.Shortcut(e); }
         void onResize(Size s) override { client_.LayOut(s); }
-        bool onClose() override {
-            client_.closed_ = true;
-            return true;
-        }
+        // Closing the main window quits the client.
+        void onDestroy() override { client_.Quit(); }
 
     private:
         Client& client_;
@@ -118,6 +116,7 @@ struct SimulatedGlobe::Client {
         void onMouse(const MouseEvent& e, Point p) override { client_.RenderMouse(e, p); }
         void onKey(const KeyEvent& e) override { client_.Shortcut(e); }
         void onResize(Size /*size*/) override { client_.Repaint(); }
+        void onDestroy() override { client_.render_ = kNoWindow; }
 
     private:
         Client& client_;
@@ -127,10 +126,8 @@ struct SimulatedGlobe::Client {
     public:
         explicit DialogHandler(Client& c) : client_(c) {}
         void onKey(const KeyEvent& e) override { client_.DialogKey(e); }
-        bool onClose() override {
-            client_.dialog_ = kNoWindow; // closing cancels; the desktop destroys it
-            return true;
-        }
+        // Closing the dialog cancels it.
+        void onDestroy() override { client_.dialog_ = kNoWindow; }
 
     private:
         Client& client_;
@@ -209,6 +206,12 @@ struct SimulatedGlobe::Client {
     ~Client() { Close(); }
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
+
+    // The main window went: the client is gone, its other windows with it.
+    void Quit() {
+        main_ = kNoWindow;
+        Close();
+    }
 
     void Close() {
         closed_ = true;
@@ -464,7 +467,7 @@ struct SimulatedGlobe::Client {
                 }
             }
         };
-        constexpr int kPerEdge = 24;
+        constexpr int kPerEdge = 64;
         for (int i = 0; i <= kPerEdge; ++i) {
             const double t = -1.0 + 2.0 * i / kPerEdge;
             sample(t, 1.0);
@@ -780,9 +783,9 @@ struct SimulatedGlobe::Client {
         const CameraState c = Current();
         const TerrainSurface surface = Surface();
         const std::vector<const KmlDocument*> docs = DocumentList();
-        const std::vector<Stroke> strokes =
-            options_.strokes ? options_.strokes() : std::vector<Stroke>{};
-        const Scene scene{&c, &surface, &docs, &strokes};
+        const std::vector<Overlay> overlays =
+            options_.overlays ? options_.overlays() : std::vector<Overlay>{};
+        const Scene scene{&c, &surface, &docs, &overlays};
         return RenderScene(scene, std::max(size.width, 1), std::max(size.height, 1));
     }
 };

@@ -85,9 +85,9 @@ struct GlobeOptions {
     CameraState camera{47.5, 11.0, 0.0, 1, 1500000.0, 0.0, 0.0};
     // Called with the render window at every repaint (may be empty).
     std::function<void(WindowHandle)> onRepaint;
-    // Lines others drew on the render window since its last repaint, for the rendered
-    // picture (may be empty: none).
-    std::function<std::vector<Stroke>()> strokes;
+    // What others drew on the render window since its last repaint, for the rendered
+    // picture (may be empty: nothing). The desktop leaves that to a window with a renderer.
+    std::function<std::vector<Overlay>()> overlays;
     // Kept documents hold at most this many coordinates together; past it the oldest
     // loaded texts are dropped first, then the oldest files (a digitizing run loads one
     // document per vertex).

@@ -15,7 +15,8 @@ TEST(Geodesy, EcefRoundTripsEverywhere) {
         for (double lon = -180.0; lon < 180.0; lon += 37.0) {
             for (double h : {-11000.0, 0.0, 8848.0, 50000.0, 100000.0, 2.0e7}) {
                 const Geodetic g = ToGeodetic(ToEcef({lat, lon, h}));
-                EXPECT_NEAR(g.latitude, lat, h > 1e5 ? 1e-6 : 1e-9) << lat << " " << lon << " " << h;
+                EXPECT_NEAR(g.latitude, lat, h > 1e5 ? 1e-6 : 1e-9)
+                    << lat << " " << lon << " " << h;
                 if (std::abs(lat) < 90.0) {
                     EXPECT_NEAR(WrapDegrees(g.longitude - lon), 0.0, 1e-9);
                 }
