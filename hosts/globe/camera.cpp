@@ -218,13 +218,24 @@ std::optional<RayHit> CastRay(const TerrainSurface& surface, Vec3 origin, Vec3 d
         const double descent = std::max(0.0, -rise);
         const double across = std::sqrt(std::max(0.0, 1.0 - descent * descent));
         const double rate = descent + slope * across + 0.01;
+        double advance = std::max(stride * s.clearance / rate, 1e-4);
+        if (advance < 20000.0 && across > 0.3) {
+            // Skimming over the ground: where the ray stays above the highest ground around,
+            // it may go on until it sinks to that height or leaves the neighbourhood.
+            const double reach = std::max(8.0 * advance, 5000.0);
+            const double roof = surface.MaxHeightNear(s.g.latitude, s.g.longitude, reach);
+            if (s.g.height > roof + 1.0) {
+                const double sink = (s.g.height - roof) / std::max(descent, 1e-9);
+                advance = std::max(advance, 0.99 * std::min(reach, sink));
+            }
+        }
         previous = s;
         havePrevious = true;
         if (t >= end) {
             break;
         }
         // Never past the lowest ground's shell: a long stride lands there, under the ground.
-        t = std::min(t + std::max(stride * s.clearance / rate, 1e-4), end);
+        t = std::min(t + advance, end);
     }
     return std::nullopt;
 }

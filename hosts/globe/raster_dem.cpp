@@ -212,6 +212,35 @@ std::shared_ptr<const RasterDem> RasterDem::Load(const std::filesystem::path& pa
     dem->min_ = lo;
     dem->max_ = hi;
     dem->slope_ = slope;
+
+    constexpr int kTile = 16;
+    const int tileColumns = (columns + kTile - 1) / kTile;
+    const int tileRows = (rows + kTile - 1) / kTile;
+    std::vector<double> tileMax(
+        static_cast<std::size_t>(tileColumns) * static_cast<std::size_t>(tileRows), -1e300);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const double v = cell(r, c);
+            if (std::isnan(v)) {
+                continue;
+            }
+            // A cell shapes the ground up to one cell beyond it: it counts in the tiles
+            // its neighbours fall in too.
+            for (int dr = -1; dr <= 1; ++dr) {
+                for (int dc = -1; dc <= 1; ++dc) {
+                    const int tr = std::clamp(r + dr, 0, rows - 1) / kTile;
+                    int cc = c + dc;
+                    cc = dem->wraps_ ? (cc + columns) % columns : std::clamp(cc, 0, columns - 1);
+                    double& m = tileMax[static_cast<std::size_t>(tr) *
+                                            static_cast<std::size_t>(tileColumns) +
+                                        static_cast<std::size_t>(cc / kTile)];
+                    m = std::max(m, v);
+                }
+            }
+        }
+    }
+    dem->bounds_ = HeightBounds(dem->west_, dem->north_, kTile * dem->cellLon_, tileColumns,
+                                tileRows, dem->wraps_ && columns % kTile == 0, std::move(tileMax));
     return dem;
 }
 
@@ -285,6 +314,17 @@ double RasterDem::Elevation(double latitude, double longitude) const {
         return *v;
     }
     return Fallback(lat, longitude);
+}
+
+double RasterDem::MaxElevationNear(double latitude, double longitude, double radius) const {
+    // Tiles are square in cells; with cells that are not square the rows are what the
+    // bounds index, so a non-square raster only uses the global maximum.
+    if (std::abs(cellLon_ - cellLat_) > 1e-12 * cellLat_) {
+        return max_;
+    }
+    const double fallback =
+        fallback_ ? fallback_->MaxElevationNear(latitude, longitude, radius) : 0.0;
+    return std::max(bounds_.Near(latitude, longitude, radius, max_), fallback);
 }
 
 double RasterDem::MinElevation() const {

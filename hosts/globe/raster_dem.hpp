@@ -47,6 +47,8 @@ public:
     [[nodiscard]] double MinElevation() const override;
     [[nodiscard]] double MaxElevation() const override;
     [[nodiscard]] double MaxSlope() const override;
+    [[nodiscard]] double MaxElevationNear(double latitude, double longitude,
+                                          double radius) const override;
     [[nodiscard]] std::string Description() const override;
 
     // Whether a position lies on the raster (the fallback is not used there unless the posts
@@ -77,6 +79,7 @@ private:
     double min_ = 0.0;
     double max_ = 0.0;
     double slope_ = 0.0;
+    HeightBounds bounds_; // tiles of 16 x 16 cells, each grown by one cell for interpolation
     std::shared_ptr<const ElevationModel> fallback_;
 };
 

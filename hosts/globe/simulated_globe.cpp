@@ -436,38 +436,50 @@ struct SimulatedGlobe::Client {
         const CameraPose pose = Pose(c);
         const TerrainSurface surface = Surface();
         std::vector<Geodetic> hits;
+        // A missed sliver of ridge does not change the extents: long strides are fine.
         const auto cast = [&](double x, double y) {
-            return CastRay(surface, pose.eye, RayDirection(pose, x, y));
+            return CastRay(surface, pose.eye, RayDirection(pose, x, y), 0.0, 2.0);
         };
+        const bool centreHits = cast(0.0, 0.0).has_value();
         // Each edge sample that misses the ground is pulled towards the centre until it
-        // finds the horizon.
+        // finds the horizon: by bisection when the centre sees ground, else by a scan for
+        // the outermost ground first.
         const auto sample = [&](double x, double y) {
             if (const auto h = cast(x, y)) {
                 hits.push_back(h->ground);
                 return;
             }
-            constexpr int kSteps = 16;
-            for (int k = kSteps - 1; k >= 0; --k) {
-                const double s = static_cast<double>(k) / kSteps;
-                if (const auto h = cast(x * s, y * s)) {
-                    double lo = s;                                   // hits
-                    double hi = static_cast<double>(k + 1) / kSteps; // misses
-                    Geodetic best = h->ground;
-                    for (int i = 0; i < 20; ++i) {
-                        const double mid = 0.5 * (lo + hi);
-                        if (const auto hm = cast(x * mid, y * mid)) {
-                            lo = mid;
-                            best = hm->ground;
-                        } else {
-                            hi = mid;
-                        }
+            double lo = 0.0; // sees ground
+            double hi = 1.0; // misses
+            std::optional<Geodetic> best;
+            if (!centreHits) {
+                constexpr int kSteps = 16;
+                for (int k = kSteps - 1; k >= 1 && !best; --k) {
+                    const double f = static_cast<double>(k) / kSteps;
+                    if (const auto h = cast(x * f, y * f)) {
+                        lo = f;
+                        hi = static_cast<double>(k + 1) / kSteps;
+                        best = h->ground;
                     }
-                    hits.push_back(best);
+                }
+                if (!best) {
                     return;
                 }
             }
+            for (int i = 0; i < 14; ++i) {
+                const double mid = 0.5 * (lo + hi);
+                if (const auto hm = cast(x * mid, y * mid)) {
+                    lo = mid;
+                    best = hm->ground;
+                } else {
+                    hi = mid;
+                }
+            }
+            if (best) {
+                hits.push_back(*best);
+            }
         };
-        constexpr int kPerEdge = 64;
+        constexpr int kPerEdge = 48;
         for (int i = 0; i <= kPerEdge; ++i) {
             const double t = -1.0 + 2.0 * i / kPerEdge;
             sample(t, 1.0);

@@ -200,6 +200,7 @@ struct DefaultTerrain::Baked {
     double minElevation = 0.0;
     double maxElevation = 0.0;
     double maxSlope = 0.0;
+    HeightBounds bounds;
 
     Baked() : posts(static_cast<std::size_t>(kRows) * kColumns) {
         for (int r = 0; r < kRows; ++r) {
@@ -234,6 +235,25 @@ struct DefaultTerrain::Baked {
         }
         minElevation = coarseMin - amplitude;
         maxElevation = coarseMax + amplitude;
+        // Per cell: the highest corner (the interpolation never exceeds it) plus the most
+        // detail the cell can carry.
+        std::vector<double> cellMax(static_cast<std::size_t>(kRows - 1) * kColumns);
+        for (int r = 0; r + 1 < kRows; ++r) {
+            const int southRow = kRows - 2 - r; // bounds run north to south
+            for (int c = 0; c < kColumns; ++c) {
+                const int c1 = (c + 1) % kColumns;
+                const double top = std::max(
+                    {at(southRow, c), at(southRow, c1), at(southRow + 1, c), at(southRow + 1, c1)});
+                const double lat0 = -90.0 + southRow * kPostSpacing;
+                const double cosMax = std::max(std::cos(lat0 * kDegToRad),
+                                               std::cos((lat0 + kPostSpacing) * kDegToRad));
+                const double weight = (lat0 < 0.0 && lat0 + kPostSpacing > 0.0) ? 1.0 : cosMax;
+                cellMax[static_cast<std::size_t>(r) * kColumns + static_cast<std::size_t>(c)] =
+                    top + 1.001 * DetailWeight(top, 0.0) * std::min(1.0, weight + 1e-3) * amplitude;
+            }
+        }
+        bounds =
+            HeightBounds(-180.0, 90.0, kPostSpacing, kColumns, kRows - 1, true, std::move(cellMax));
         // Smoothstep steepens the coarse grid too; the weight's own change adds a little.
         maxSlope = 1.1 * (1.5 * coarseSlope + std::sqrt(2.0) * noiseSlope);
     }
@@ -277,6 +297,10 @@ double DefaultTerrain::Elevation(double latitude, double longitude) const {
     return coarse + DetailWeight(coarse, lat) * detail;
 }
 
+double DefaultTerrain::MaxElevationNear(double latitude, double longitude, double radius) const {
+    return baked_->bounds.Near(latitude, longitude, radius, baked_->maxElevation);
+}
+
 double DefaultTerrain::MinElevation() const {
     return baked_->minElevation;
 }
@@ -298,6 +322,48 @@ std::int64_t DefaultTerrain::Checksum(const ElevationModel& model) {
         }
     }
     return sum;
+}
+
+HeightBounds::HeightBounds(double west, double north, double cell, int columns, int rows,
+                           bool wraps, std::vector<double> cellMax)
+    : west_(west), north_(north), cell_(cell), columns_(columns), rows_(rows), wraps_(wraps),
+      max_(std::move(cellMax)) {}
+
+double HeightBounds::Near(double latitude, double longitude, double radius, double outside) const {
+    if (max_.empty()) {
+        return outside;
+    }
+    const double dLat = radius / MetresPerDegreeLatitude(latitude) + 1e-9;
+    const double lat0 = std::max(-90.0, latitude - dLat);
+    const double lat1 = std::min(90.0, latitude + dLat);
+    const double widest = std::max(std::abs(lat0), std::abs(lat1));
+    if (widest > 89.0) {
+        return outside; // near a pole every meridian is near
+    }
+    const double dLon = radius / MetresPerDegreeLongitude(widest) + 1e-9;
+    double rel = longitude - west_;
+    rel -= 360.0 * std::floor(rel / 360.0);
+    const double firstColumn = std::floor((rel - dLon) / cell_);
+    const double lastColumn = std::floor((rel + dLon) / cell_);
+    const double firstRow = std::floor((north_ - lat1) / cell_);
+    const double lastRow = std::floor((north_ - lat0) / cell_);
+    if (lastColumn - firstColumn > 16.0 || lastRow - firstRow > 16.0) {
+        return outside;
+    }
+    if (firstRow < 0.0 || lastRow >= rows_ ||
+        (!wraps_ && (firstColumn < 0.0 || lastColumn >= columns_))) {
+        return outside;
+    }
+    double best = -1e300;
+    for (auto r = static_cast<int>(firstRow); r <= static_cast<int>(lastRow); ++r) {
+        for (auto c = static_cast<int>(firstColumn); c <= static_cast<int>(lastColumn); ++c) {
+            const int cc = ((c % columns_) + columns_) % columns_;
+            best = std::max(best,
+                            max_[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns_) +
+                                 static_cast<std::size_t>(cc)]);
+        }
+    }
+    return best;
 }
 
 std::shared_ptr<const ElevationModel> BuiltInTerrain() {

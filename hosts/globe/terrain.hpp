@@ -3,9 +3,11 @@
 // elevation exaggeration applied).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace scribeline::globe {
 
@@ -24,8 +26,37 @@ public:
     // deliberate discontinuities such as the edge of a DEM; the ray caster uses it to step
     // safely.
     [[nodiscard]] virtual double MaxSlope() const = 0;
+    // An upper bound of the heights within `radius` metres of a position: lets a ray that
+    // skims above low ground take long steps. The global maximum by default.
+    [[nodiscard]] virtual double MaxElevationNear(double /*latitude*/, double /*longitude*/,
+                                                  double /*radius*/) const {
+        return MaxElevation();
+    }
     // What the model is, for people ("built-in terrain", a DEM's file name).
     [[nodiscard]] virtual std::string Description() const = 0;
+};
+
+// Maxima over the cells of a regular latitude/longitude grid, for MaxElevationNear.
+class HeightBounds {
+public:
+    HeightBounds() = default;
+    // `cellMax` holds rows x columns maxima, row 0 the northernmost; cells of `cell` degrees
+    // from (west, north). `wraps`: the columns go round the globe.
+    HeightBounds(double west, double north, double cell, int columns, int rows, bool wraps,
+                 std::vector<double> cellMax);
+    // The largest maximum of the cells within `radius` metres; `outside` where that reaches
+    // beyond the grid or would need too many cells.
+    [[nodiscard]] double Near(double latitude, double longitude, double radius,
+                              double outside) const;
+
+private:
+    double west_ = 0.0;
+    double north_ = 0.0;
+    double cell_ = 1.0;
+    int columns_ = 0;
+    int rows_ = 0;
+    bool wraps_ = false;
+    std::vector<double> max_;
 };
 
 // The built-in terrain: continents of blobs on the sphere with mountain ranges, and four
@@ -40,6 +71,8 @@ public:
     [[nodiscard]] double MinElevation() const override;
     [[nodiscard]] double MaxElevation() const override;
     [[nodiscard]] double MaxSlope() const override;
+    [[nodiscard]] double MaxElevationNear(double latitude, double longitude,
+                                          double radius) const override;
     [[nodiscard]] std::string Description() const override;
 
     // Sum of round(10 x Elevation) over the whole-degree grid, latitudes -89..89 and
@@ -68,6 +101,11 @@ public:
     [[nodiscard]] double MinHeight() const;
     [[nodiscard]] double MaxHeight() const;
     [[nodiscard]] double MaxSlope() const;
+    [[nodiscard]] double MaxHeightNear(double latitude, double longitude, double radius) const {
+        return on_ ? std::max(0.0,
+                              exaggeration_ * model_->MaxElevationNear(latitude, longitude, radius))
+                   : 0.0;
+    }
     [[nodiscard]] bool TerrainOn() const { return on_; }
     [[nodiscard]] double Exaggeration() const { return exaggeration_; }
     [[nodiscard]] const ElevationModel* Model() const { return model_.get(); }
