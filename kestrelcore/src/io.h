@@ -1,0 +1,29 @@
+// File access for shapelib through our own SAHooks: buffered reads with a read-ahead window
+// (sequential reads grow it, random reads keep it small), write-through writes, silent
+// shapelib error messages and a locale-independent atof. Opening an existing .shx or .dbf
+// for reading first checks its header against the file's real size, so that shapelib never
+// sizes an allocation from a count the file cannot hold.
+#pragma once
+
+#include <shapefil.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kc {
+
+// Hooks for SHPOpenLL / SHPCreateLL / DBFOpenLL.
+SAHooks* hooks();
+
+// The C library's string-to-double conversion in the "C" locale (strtod semantics).
+double strtodC(const char* text, char** end);
+
+// A file opened through hooks(): lets our validation read bytes through the same buffer
+// that shapelib will read from (no second system call for the same record).
+class FileStream;
+FileStream* asStream(SAFile file);
+// Reads len bytes at offset without moving the stream position; false if not all there.
+bool peek(FileStream* stream, std::uint64_t offset, void* out, std::size_t len);
+std::uint64_t streamSize(FileStream* stream);
+
+} // namespace kc
