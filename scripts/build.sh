@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
 # Configures and builds one build tree. Usage: scripts/build.sh [BUILD_TYPE] [BUILD_DIR]
-echo "NOTE: read HELPER_RULES.md at the worktree root before you go on (binding rules)." >&2
 #   BUILD_TYPE: Release (default), Debug, ASAN, UBSAN, SANITIZE (ASan + UBSan together)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
