@@ -7,7 +7,6 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 
 using namespace kctest;
@@ -246,11 +245,14 @@ TEST_F(Frame, DefFileHasTheFixedOrdinalsAndMatchesTheVersionScript) {
     ASSERT_TRUE(def.good());
     std::map<std::string, int> ordinals;
     std::string line;
-    const std::regex entry(R"(^\s+(\w+)\s+@(\d+)\s*$)");
     while (std::getline(def, line)) {
-        std::smatch m;
-        if (std::regex_match(line, m, entry))
-            ordinals[m[1]] = std::stoi(m[2]);
+        // "    NAME    @ORDINAL"
+        std::istringstream fields(line);
+        std::string name, at;
+        if (line.empty() || line[0] != ' ' || !(fields >> name >> at) || at.size() < 2 ||
+            at[0] != '@')
+            continue;
+        ordinals[name] = std::stoi(at.substr(1));
     }
     const std::map<std::string, int> expected = {{"KC_ExportShp2Kml", 4},
                                                  {"SphericalDist", 6},
