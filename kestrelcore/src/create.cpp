@@ -13,6 +13,28 @@ namespace kc {
 
 namespace {
 
+bool writableType(int type) {
+    switch (type) {
+    case SHPT_NULL:
+    case SHPT_POINT:
+    case SHPT_ARC:
+    case SHPT_POLYGON:
+    case SHPT_MULTIPOINT:
+    case SHPT_POINTZ:
+    case SHPT_ARCZ:
+    case SHPT_POLYGONZ:
+    case SHPT_MULTIPOINTZ:
+    case SHPT_POINTM:
+    case SHPT_ARCM:
+    case SHPT_POLYGONM:
+    case SHPT_MULTIPOINTM:
+    case SHPT_MULTIPATCH:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool isNumberChar(char c) {
     return (c >= '0' && c <= '9') || c == '.' || c == '-';
 }
@@ -58,6 +80,11 @@ int addFeature(char* text) {
     SHPGetInfo(s.shp, nullptr, &type, nullptr, nullptr);
     if (text == nullptr)
         return 0;
+    if (!writableType(type)) {
+        // shapelib asserts on writing a type it does not know (a damaged header)
+        showMessage("Unable to write the feature.", "Error");
+        return -1;
+    }
     trimCoordinateText(text);
     if (text[0] == '\0')
         return 0; // an empty text appends nothing

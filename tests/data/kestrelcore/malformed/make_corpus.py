@@ -200,6 +200,11 @@ shp, shx = build(3, LINES)
 shx = shx + b"\0\0\0"
 case("shx_odd_size", shp, shx, table(2), 1, 1, "a .shx with trailing bytes")
 
+shp, shx = build(3, LINES)
+shp[32:36] = struct.pack("<i", 2)
+case("unknown_file_type", shp, shx, table(2), 1, 1,
+     "a .shp header of shape type 2: reads work, appends are refused (shapelib asserts)")
+
 # --- the .dbf ----------------------------------------------------------------------------
 shp, shx = build(3, LINES)
 case("dbf_record_length_short", shp, shx, dbf(FIELDS, [["a", "1", "1.0", "T"]] * 2, record_len=8),
