@@ -64,7 +64,7 @@ int openShp(const char* path) {
     // written) instead of being left open and lost.
     closeShapefileSlot();
     ModuleState& s = state();
-    s.shp = openShapefile(path, "r+b");
+    s.shp = openShapefile(path, "r+b", true);
     if (s.shp == nullptr) {
         showMessage("Unable to open.", path ? path : "");
         return 0;

@@ -14,17 +14,31 @@ constexpr char kDigits2[201] = "000102030405060708091011121314151617181920212223
                                "50515253545556575859606162636465666768697071727374"
                                "75767778798081828384858687888990919293949596979899";
 
-// Writes the 8 decimal digits of v (< 10^8), zero-padded.
-char* write8(char* out, std::uint32_t v) {
-    for (int i = 3; i >= 0; --i) {
-        const std::uint32_t two = v % 100;
-        v /= 100;
-        std::memcpy(out + 2 * i, kDigits2 + 2 * two, 2);
-    }
+// Writes the 8 decimal digits of v (< 10^8), zero-padded: two independent halves.
+inline char* write8(char* out, std::uint32_t v) {
+    const std::uint32_t hi = v / 10000, lo = v % 10000;
+    std::memcpy(out, kDigits2 + 2 * (hi / 100), 2);
+    std::memcpy(out + 2, kDigits2 + 2 * (hi % 100), 2);
+    std::memcpy(out + 4, kDigits2 + 2 * (lo / 100), 2);
+    std::memcpy(out + 6, kDigits2 + 2 * (lo % 100), 2);
     return out + 8;
 }
 
-char* writeUnsigned(char* out, std::uint64_t v) {
+inline char* writeUnsigned(char* out, std::uint64_t v) {
+    // the integer parts of coordinates are short: the common cases without a loop
+    if (v < 10) {
+        *out = static_cast<char>('0' + v);
+        return out + 1;
+    }
+    if (v < 100) {
+        std::memcpy(out, kDigits2 + 2 * v, 2);
+        return out + 2;
+    }
+    if (v < 1000) {
+        *out = static_cast<char>('0' + v / 100);
+        std::memcpy(out + 1, kDigits2 + 2 * (v % 100), 2);
+        return out + 3;
+    }
     char tmp[24];
     char* p = tmp + sizeof tmp;
     while (v >= 100) {

@@ -19,6 +19,7 @@
 #else
 #include <fcntl.h>
 #include <locale.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -27,7 +28,7 @@ namespace kc {
 
 namespace {
 
-constexpr std::size_t kMinWindow = 4096;
+constexpr std::size_t kMinWindow = 512;
 constexpr std::size_t kMaxWindow = 1u << 20;
 
 // ---- raw file descriptor access --------------------------------------------------------
@@ -91,13 +92,38 @@ constexpr int kRd = O_RDONLY, kRw = O_RDWR, kWr = O_WRONLY, kCreat = O_CREAT | O
 class FileStream {
 public:
     explicit FileStream(Fd fd) : fd_(fd), size_(rawSize(fd)) {}
-    ~FileStream() { rawClose(fd_); }
+    ~FileStream() {
+#if !defined(_WIN32)
+        if (map_ != nullptr)
+            ::munmap(const_cast<unsigned char*>(map_), static_cast<std::size_t>(mapLen_));
+#endif
+        rawClose(fd_);
+    }
+    // Maps the file's current bytes for reading (random access without a system call per
+    // read; writes through pwrite stay visible through the shared page cache).
+    void mapForReading() {
+#if !defined(_WIN32)
+        if (size_ == 0 || size_ > (std::uint64_t{1} << 40))
+            return;
+        void* m = ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_SHARED, fd_, 0);
+        if (m == MAP_FAILED)
+            return;
+        map_ = static_cast<const unsigned char*>(m);
+        mapLen_ = size_;
+#endif
+    }
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;
 
-    std::uint64_t size() const { return size_; }
-    std::uint64_t tell() const { return pos_; }
-    void seek(std::uint64_t pos) { pos_ = pos; }
+    std::uint64_t size() const {
+        return size_;
+    }
+    std::uint64_t tell() const {
+        return pos_;
+    }
+    void seek(std::uint64_t pos) {
+        pos_ = pos;
+    }
 
     // Copies up to len bytes at off; returns the count copied.
     std::size_t readAt(std::uint64_t off, void* out, std::size_t len) {
@@ -107,6 +133,13 @@ public:
             const std::uint64_t at = off + done;
             if (at >= size_)
                 break;
+            if (at < mapLen_) {
+                const std::size_t n = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(std::min(mapLen_, size_) - at, len - done));
+                std::memcpy(dst + done, map_ + at, n);
+                done += n;
+                continue;
+            }
             if (at >= winStart_ && at < winStart_ + winLen_) {
                 const std::size_t inWin = static_cast<std::size_t>(winStart_ + winLen_ - at);
                 const std::size_t n = std::min(inWin, len - done);
@@ -164,6 +197,8 @@ private:
     std::uint64_t winStart_ = 0;
     std::size_t winLen_ = 0;
     std::size_t chunk_ = kMinWindow;
+    const unsigned char* map_ = nullptr;
+    std::uint64_t mapLen_ = 0;
 };
 
 FileStream* asStream(SAFile file) {
@@ -233,7 +268,7 @@ bool dbfPlausible(FileStream& s) {
     return headerLength >= 32 && headerLength <= s.size() && recordLength >= 1;
 }
 
-SAFile hookOpen(const char* name, const char* access) {
+SAFile openStream(const char* name, const char* access, bool mapShp) {
     bool plus = std::strchr(access, '+') != nullptr;
     int flags;
     bool existing = true;
@@ -261,8 +296,17 @@ SAFile hookOpen(const char* name, const char* access) {
             delete stream;
             return nullptr;
         }
+        if (mapShp && hasExtension(name, ".shp"))
+            stream->mapForReading();
     }
     return reinterpret_cast<SAFile>(stream);
+}
+
+SAFile hookOpen(const char* name, const char* access) {
+    return openStream(name, access, false);
+}
+SAFile hookOpenMapped(const char* name, const char* access) {
+    return openStream(name, access, true);
 }
 
 SAOffset hookRead(void* p, SAOffset size, SAOffset nmemb, SAFile file) {
@@ -346,6 +390,15 @@ SAHooks makeHooks() {
 
 SAHooks* hooks() {
     static SAHooks h = makeHooks();
+    return &h;
+}
+
+SAHooks* mappedHooks() {
+    static SAHooks h = [] {
+        SAHooks m = makeHooks();
+        m.FOpen = hookOpenMapped;
+        return m;
+    }();
     return &h;
 }
 

@@ -14,6 +14,9 @@ namespace kc {
 
 // Hooks for SHPOpenLL / SHPCreateLL / DBFOpenLL.
 SAHooks* hooks();
+// The same, with the .shp mapped into memory for random access (the current shapefile of
+// the searches); not for streaming passes, whose resident memory should stay flat.
+SAHooks* mappedHooks();
 
 // The C library's string-to-double conversion in the "C" locale (strtod semantics).
 double strtodC(const char* text, char** end);

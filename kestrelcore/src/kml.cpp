@@ -277,6 +277,8 @@ int exportShp(const char* basePath, const char* kmlPath) {
     KmlFile out(kmlPath);
     if (!out.opened())
         return 0;
+    // One object buffer owned by the handle instead of allocations per feature.
+    SHPSetFastModeReadObject(shp.get(), 1);
     const Literals& l = lit();
     out.put(l.headerStart);
     out.put(l.nameStart);

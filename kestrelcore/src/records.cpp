@@ -2,6 +2,7 @@
 
 #include "io.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -68,10 +69,10 @@ constexpr std::int64_t kMaxParts = 10 * 1000 * 1000;
 
 } // namespace
 
-SHPHandle openShapefile(const char* path, const char* access) {
+SHPHandle openShapefile(const char* path, const char* access, bool randomAccess) {
     if (path == nullptr)
         return nullptr;
-    return SHPOpenLL(path, access, hooks());
+    return SHPOpenLL(path, access, randomAccess ? mappedHooks() : hooks());
 }
 
 SHPHandle createShapefile(const char* path, int shapeType) {
@@ -210,6 +211,36 @@ ShapePtr readShape(SHPHandle shp, int i) {
     return o;
 }
 
+namespace {
+
+// Interleaves the low 21 bits of x and y (Morton order).
+std::uint64_t spread(std::uint64_t v) {
+    v &= 0x1FFFFF;
+    v = (v | (v << 32)) & 0x1F00000000FFFFull;
+    v = (v | (v << 16)) & 0x1F0000FF0000FFull;
+    v = (v | (v << 8)) & 0x100F00F00F00F00Full;
+    v = (v | (v << 4)) & 0x10C30C30C30C30C3ull;
+    v = (v | (v << 2)) & 0x1249249249249249ull;
+    return v;
+}
+
+std::uint64_t cell(double v, double lo, double hi) {
+    const double t = (v - lo) / (hi - lo);
+    if (!(t >= 0))
+        return 0;
+    if (!(t < 1))
+        return 0x1FFFFF;
+    return static_cast<std::uint64_t>(t * 2097152.0);
+}
+
+struct Entry {
+    std::uint64_t key;
+    int id;
+    RecordBounds b;
+};
+
+} // namespace
+
 SHPTree* buildTree(SHPHandle shp) {
     int count = 0;
     int type = 0;
@@ -226,21 +257,35 @@ SHPTree* buildTree(SHPHandle shp) {
     }
     if (depth > MAX_DEFAULT_TREE_DEPTH)
         depth = MAX_DEFAULT_TREE_DEPTH;
+    // Record bounds as SHPReadObject reports them, read in one sequential pass.
+    std::vector<Entry> entries;
+    entries.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) {
+        Entry e{0, i, {}};
+        if (!checkRecord(shp, i, &e.b))
+            continue; // shapelib's SHPCreateTree skips records it cannot read
+        const double cx = e.b.xMin / 2 + e.b.xMax / 2, cy = e.b.yMin / 2 + e.b.yMax / 2;
+        e.key = (spread(cell(cx, minB[0], maxB[0])) << 1) | spread(cell(cy, minB[1], maxB[1]));
+        entries.push_back(e);
+    }
+    // Inserting in Morton order makes consecutive insertions walk the same nodes, which
+    // stay in the cache: the same nodes, the same candidates, only the order of the ids
+    // inside a node differs (SHPTreeFindLikelyShapes sorts its answer).
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.key != b.key ? a.key < b.key : a.id < b.id;
+    });
     SHPTree* tree = SHPCreateTree(nullptr, 2, depth, minB, maxB);
     if (tree == nullptr)
         return nullptr;
     tree->hSHP = shp;
     SHPObject probe;
     std::memset(&probe, 0, sizeof probe);
-    for (int i = 0; i < count; ++i) {
-        RecordBounds b;
-        if (!checkRecord(shp, i, &b))
-            continue; // shapelib's SHPCreateTree skips records it cannot read
-        probe.nShapeId = i;
-        probe.dfXMin = b.xMin;
-        probe.dfYMin = b.yMin;
-        probe.dfXMax = b.xMax;
-        probe.dfYMax = b.yMax;
+    for (const Entry& e : entries) {
+        probe.nShapeId = e.id;
+        probe.dfXMin = e.b.xMin;
+        probe.dfYMin = e.b.yMin;
+        probe.dfXMax = e.b.xMax;
+        probe.dfYMax = e.b.yMax;
         SHPTreeAddShapeId(tree, &probe);
     }
     return tree;

@@ -21,8 +21,9 @@ struct RecordBounds {
     double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
 };
 
-// Opens a shapefile through our hooks ("rb" or "r+b"); null on failure.
-SHPHandle openShapefile(const char* path, const char* access);
+// Opens a shapefile through our hooks ("rb" or "r+b"); null on failure. randomAccess maps
+// the .shp into memory.
+SHPHandle openShapefile(const char* path, const char* access, bool randomAccess = false);
 // Creates a shapefile through our hooks; null on failure.
 SHPHandle createShapefile(const char* path, int shapeType);
 // Opens a table through our hooks and checks its field layout; null on failure.
