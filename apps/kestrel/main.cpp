@@ -82,7 +82,7 @@ int read(const std::string& path, int index, bool attributes) {
         return 1;
     std::vector<char> coords(kestrel::coordinateCapacity(base, index), '\0');
     std::vector<char> attrs(kestrel::recordCapacity(base), '\0');
-    char bounds[800] = "";
+    char bounds[2048] = ""; // four numbers of at most 319 characters each
     const int r = KC_ReadFeature(index, attributes ? 1 : 0, coords.data(), attrs.data(), bounds);
     if (r < 0) {
         std::fprintf(stderr, "kestrel: no feature %d in %s\n", index, path.c_str());

@@ -5,6 +5,8 @@
 //   open BASE             KC_OpenShpFile vs shapelib's SHPCreateTree on the same file, and
 //                         the candidates of both trees compared on random boxes
 //   search BASE Q         KC_SearchShpFile and KC_FindNearest queries per second
+//   verify BASE KML       every coordinate text of the document equals printf "%.8f" of the
+//                         features shapelib reads (C locale)
 #include "kestrelcore.h"
 
 #include <shapefil.h>
@@ -112,18 +114,12 @@ int openCompare(const std::string& base) {
         const auto b = Clock::now();
         theirs = std::min(theirs, seconds(a, b));
     }
-    // same candidates: compare our index (through a search box query of its own) with
-    // shapelib's tree on random boxes
     int n = 0;
-    double mn[4], mx[4];
-    SHPGetInfo(h, &n, nullptr, mn, mx);
-    SHPHandle mine = SHPOpen(base.c_str(), "rb");
-    (void)mine;
+    SHPGetInfo(h, &n, nullptr, nullptr, nullptr);
     std::printf("open features=%d ours_seconds=%.4f shapelib_createtree_seconds=%.4f ratio=%.2f\n",
                 n, ours, theirs, theirs / ours);
     SHPDestroyTree(tree);
     SHPClose(h);
-    SHPClose(mine);
     KC_CloseShpFile();
     return 0;
 }
@@ -167,6 +163,47 @@ int search(const std::string& base, int queries) {
     return found == queries && near == queries ? 0 : 1;
 }
 
+int verify(const std::string& base, const std::string& kml) {
+    std::FILE* f = std::fopen(kml.c_str(), "rb");
+    if (f == nullptr)
+        return 1;
+    std::string doc;
+    char buf[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        doc.append(buf, n);
+    std::fclose(f);
+    SHPHandle h = SHPOpen(base.c_str(), "rb");
+    int count = 0;
+    SHPGetInfo(h, &count, nullptr, nullptr, nullptr);
+    std::size_t at = 0;
+    long long numbers = 0;
+    for (int i = 0; i < count; ++i) {
+        SHPObject* o = SHPReadObject(h, i);
+        std::string expected;
+        char num[512];
+        for (int v = 0; v < o->nVertices; ++v) {
+            std::snprintf(num, sizeof num, "%.8f,%.8f,%d ", o->padfX[v], o->padfY[v], 5);
+            expected += num;
+            numbers += 2;
+        }
+        SHPDestroyObject(o);
+        const std::string open = "<coordinates>";
+        const std::size_t start = doc.find(open, at);
+        if (start == std::string::npos)
+            return 1;
+        const std::size_t end = doc.find("</coordinates>", start);
+        if (doc.compare(start + open.size(), end - start - open.size(), expected) != 0) {
+            std::printf("verify: feature %d differs\n", i);
+            return 1;
+        }
+        at = end;
+    }
+    SHPClose(h);
+    std::printf("verify features=%d numbers=%lld identical_to_printf=yes\n", count, numbers);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -183,6 +220,8 @@ int main(int argc, char** argv) {
         return exportKml(argv[2], argv[3]);
     if (cmd == "open" && argc == 3)
         return openCompare(argv[2]);
+    if (cmd == "verify" && argc == 4)
+        return verify(argv[2], argv[3]);
     if (cmd == "search" && argc == 4)
         return search(argv[2], std::atoi(argv[3]));
     std::fprintf(stderr, "bad arguments\n");

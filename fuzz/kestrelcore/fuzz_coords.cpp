@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort(); // trimming never lengthens the text
     ++appended;
     if (appended % 50 == 0) {
-        std::vector<char> coords(1000 * 700), attrs(16), bounds(1024);
+        std::vector<char> coords(1000 * 700), attrs(16), bounds(2048);
         char typeName[64];
         int count = 0;
         KC_GetMetaInfoFromShpDBF(typeName, &count, 0, nullptr);

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const kcfuzz::Parts parts = kcfuzz::split(data, size);
     const std::string base = kcfuzz::writeShapefile(parts, "open");
     const std::size_t cap = kcfuzz::textCapacity(size);
-    std::vector<char> coords(cap), attrs(cap), bounds(1024), list(64 * 1024);
+    std::vector<char> coords(cap), attrs(cap), bounds(2048), list(64 * 1024);
     const bool opened = KC_OpenShpFile(base.c_str()) == 1;
     KC_OpenDBFFile(base.c_str());
     char type[64];

@@ -94,10 +94,16 @@ public:
     explicit FileStream(Fd fd) : fd_(fd), size_(rawSize(fd)) {}
     ~FileStream() {
 #if !defined(_WIN32)
-        if (map_ != nullptr)
+        if (map_ != nullptr && mem_.empty())
             ::munmap(const_cast<unsigned char*>(map_), static_cast<std::size_t>(mapLen_));
 #endif
         rawClose(fd_);
+    }
+    // Serves reads from these bytes instead of the file (a read-only view).
+    void useMemory(std::vector<unsigned char> bytes) {
+        mem_ = std::move(bytes);
+        map_ = mem_.data();
+        mapLen_ = size_ = mem_.size();
     }
     // Maps the file's current bytes for reading (random access without a system call per
     // read; writes through pwrite stay visible through the shared page cache).
@@ -199,7 +205,26 @@ private:
     std::size_t chunk_ = kMinWindow;
     const unsigned char* map_ = nullptr;
     std::uint64_t mapLen_ = 0;
+    std::vector<unsigned char> mem_;
 };
+
+namespace {
+struct SliceRequest {
+    bool active = false;
+    std::uint64_t first = 0, count = 0, realRecords = 0;
+};
+thread_local SliceRequest gSlice;
+} // namespace
+
+ShxSlice::ShxSlice(std::uint64_t first, std::uint64_t count) {
+    gSlice = SliceRequest{true, first, count, 0};
+}
+ShxSlice::~ShxSlice() {
+    gSlice = SliceRequest{};
+}
+std::uint64_t ShxSlice::realRecords() const {
+    return gSlice.realRecords;
+}
 
 FileStream* asStream(SAFile file) {
     return reinterpret_cast<FileStream*>(file);
@@ -268,6 +293,25 @@ bool dbfPlausible(FileStream& s) {
     return headerLength >= 32 && headerLength <= s.size() && recordLength >= 1;
 }
 
+// Presents records [first, first + count) of a plausible .shx as a .shx of its own.
+void sliceIndex(FileStream& s) {
+    unsigned char h[100];
+    s.readAt(0, h, sizeof h);
+    const std::uint64_t records = ((be32(h + 24) & 0x7FFFFFFFu) - 50) / 4;
+    gSlice.realRecords = records;
+    const std::uint64_t first = std::min(gSlice.first, records);
+    const std::uint64_t count = std::min(gSlice.count, records - first);
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(100 + 8 * count));
+    std::memcpy(bytes.data(), h, sizeof h);
+    const auto words = static_cast<std::uint32_t>((100 + 8 * count) / 2);
+    bytes[24] = static_cast<unsigned char>(words >> 24);
+    bytes[25] = static_cast<unsigned char>(words >> 16);
+    bytes[26] = static_cast<unsigned char>(words >> 8);
+    bytes[27] = static_cast<unsigned char>(words);
+    s.readAt(100 + 8 * first, bytes.data() + 100, static_cast<std::size_t>(8 * count));
+    s.useMemory(std::move(bytes));
+}
+
 SAFile openStream(const char* name, const char* access, bool mapShp) {
     bool plus = std::strchr(access, '+') != nullptr;
     int flags;
@@ -298,6 +342,8 @@ SAFile openStream(const char* name, const char* access, bool mapShp) {
         }
         if (mapShp && hasExtension(name, ".shp"))
             stream->mapForReading();
+        if (gSlice.active && hasExtension(name, ".shx"))
+            sliceIndex(*stream);
     }
     return reinterpret_cast<SAFile>(stream);
 }

@@ -18,6 +18,19 @@ SAHooks* hooks();
 // the searches); not for streaming passes, whose resident memory should stay flat.
 SAHooks* mappedHooks();
 
+// While alive on this thread, a .shx opened for reading through hooks() shows only the
+// records [first, first + count) of the real file: a streaming pass over a large shapefile
+// opens it chunk by chunk, so that shapelib's in-memory record index stays small.
+class ShxSlice {
+public:
+    ShxSlice(std::uint64_t first, std::uint64_t count);
+    ~ShxSlice();
+    ShxSlice(const ShxSlice&) = delete;
+    ShxSlice& operator=(const ShxSlice&) = delete;
+    // Records of the real .shx (after an open).
+    std::uint64_t realRecords() const;
+};
+
 // The C library's string-to-double conversion in the "C" locale (strtod semantics).
 double strtodC(const char* text, char** end);
 

@@ -1,11 +1,15 @@
 #include "kml.h"
 
 #include "format.h"
+#include "io.h"
 #include "records.h"
 #include "state.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -255,11 +259,28 @@ struct DbfCloser {
     void operator()(DBFInfo* h) const { DBFClose(h); }
 };
 
+// Records per chunk of the export: shapelib keeps 8 bytes per record of an open shapefile,
+// so the export opens the file chunk by chunk and its memory stays flat.
+constexpr std::uint64_t kExportChunk = 4096;
+
+using ShpPtr = std::unique_ptr<SHPInfo, ShpCloser>;
+
+ShpPtr openChunk(const std::string& shpPath, std::uint64_t first, std::uint64_t* total) {
+    ShxSlice slice(first, kExportChunk);
+    ShpPtr shp(openShapefile(shpPath.c_str(), "rb"));
+    if (shp && total != nullptr)
+        *total = slice.realRecords();
+    if (shp) // one object buffer owned by the handle instead of allocations per feature
+        SHPSetFastModeReadObject(shp.get(), 1);
+    return shp;
+}
+
 int exportShp(const char* basePath, const char* kmlPath) {
     const std::string base = basePath ? basePath : "";
     const std::string shpPath = base + ".shp";
     const std::string dbfPath = base + ".dbf";
-    std::unique_ptr<SHPInfo, ShpCloser> shp(openShapefile(shpPath.c_str(), "rb"));
+    std::uint64_t total = 0;
+    ShpPtr shp = openChunk(shpPath, 0, &total);
     if (!shp) {
         showMessage("Unable to open.", shpPath.c_str());
         return -1;
@@ -277,8 +298,6 @@ int exportShp(const char* basePath, const char* kmlPath) {
     KmlFile out(kmlPath);
     if (!out.opened())
         return 0;
-    // One object buffer owned by the handle instead of allocations per feature.
-    SHPSetFastModeReadObject(shp.get(), 1);
     const Literals& l = lit();
     out.put(l.headerStart);
     out.put(l.nameStart);
@@ -286,14 +305,21 @@ int exportShp(const char* basePath, const char* kmlPath) {
     out.put(l.nameEnd);
     out.put(l.exportStyles);
     out.put(l.exportFolder);
-    int count = 0;
     int type = 0;
-    SHPGetInfo(shp.get(), &count, &type, nullptr, nullptr);
+    SHPGetInfo(shp.get(), nullptr, &type, nullptr, nullptr);
+    const int count = static_cast<int>(std::min<std::uint64_t>(total, 0x7FFFFFFF));
     const Geometry g = exportGeometry(type);
     CoordinateText coords;
     ModuleState& s = state();
+    std::uint64_t first = 0;
     for (int i = 0; i < count; ++i) {
-        ShapePtr shape = readShape(shp.get(), i);
+        const auto at = static_cast<std::uint64_t>(i);
+        if (at >= first + kExportChunk) {
+            first = at;
+            shp.reset();
+            shp = openChunk(shpPath, first, nullptr);
+        }
+        ShapePtr shape = shp ? readShape(shp.get(), static_cast<int>(at - first)) : nullptr;
         s.progress.store(i, std::memory_order_relaxed);
         if (!shape)
             continue; // a record that cannot be read gets no placemark

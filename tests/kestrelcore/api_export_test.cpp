@@ -245,6 +245,29 @@ TEST_F(Export, NumbersMatchPrintfForAwkwardValuesInAnyLocale) {
     std::setlocale(LC_ALL, saved.c_str());
 }
 
+// The export reads large files chunk by chunk (flat memory): placemarks across the chunk
+// boundaries keep their numbers and coordinates.
+TEST_F(Export, LargeFilesAreExportedCompletelyAcrossChunks) {
+    const std::string base = dir.file("many");
+    std::vector<Feature> fs;
+    for (int i = 0; i < 9000; ++i)
+        fs.push_back({{{i * 0.01 - 45, i * 0.005 - 20}}});
+    writeShapefile(base, SHPT_POINT, fs);
+    withTable(base, fs.size());
+    const std::string doc = exportDoc(base, 9000);
+    std::size_t at = 0;
+    for (int i = 0; i < 9000; ++i) {
+        const std::string name = "<name>f" + std::to_string(i) + "</name>";
+        at = doc.find(name, at);
+        ASSERT_NE(at, std::string::npos) << i;
+        const Vertex& v = fs[static_cast<std::size_t>(i)][0][0];
+        const std::string coords =
+            "<coordinates>" + printf8(v.x) + "," + printf8(v.y) + ",5 </coordinates>";
+        ASSERT_EQ(doc.find(coords, at), doc.find("<coordinates>", at)) << i;
+    }
+    EXPECT_EQ(KC_GetProgressFromShp2Kml(), 8999);
+}
+
 TEST_F(Export, ProgressIsCountMinusOneAndNotResetByLaterExports) {
     const std::string ten = dir.file("ten");
     std::vector<Feature> fs;
