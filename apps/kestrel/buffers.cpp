@@ -75,7 +75,7 @@ std::size_t recordCapacity(const std::string& base) {
     unsigned char head[32];
     if (!in || !in.read(reinterpret_cast<char*>(head), 32))
         return kSlack;
-    const std::size_t headerLength = head[8] | (head[9] << 8);
+    const std::size_t headerLength = std::size_t{head[8]} | (std::size_t{head[9]} << 8);
     const std::size_t fields = headerLength / 32 + 1;
     // name, blank, value (text up to 255, or a number up to 330), " \r\n"
     return fields * (11 + 1 + 330 + 3) + kSlack;
