@@ -59,6 +59,11 @@ class NoAttributeGrid final : public IAttributeGrid {
 public:
     void DefListViewHead() override { missing("The feature attribute grid"); }
     void imgDefProperty_Click() override { missing("The field definition dialog"); }
+    void FillFromFields(const Fields& /*fields*/) override {
+        missing("The feature attribute grid");
+    }
+    void StoreValues(IFeature& /*feature*/) override { missing("The feature attribute grid"); }
+    [[nodiscard]] std::vector<UserDefinedField> UserDefinedFields() const override { return {}; }
 };
 
 } // namespace

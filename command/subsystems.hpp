@@ -8,10 +8,13 @@
 // action. DefaultSubsystems() lists what this build has; a landing subsystem adds itself there.
 #pragma once
 
+#include "command/map_port.hpp"
+
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace scribeline {
 
@@ -91,11 +94,26 @@ public:
 
 // The feature attribute grid and its field definition dialog. The window drops the object
 // when it unloads.
+// A field defined in the field definition dialog: type index 0 "Short Integer", 1 "Long
+// Integer", 2 "Float", 3 "Double", 4 "Text", 5 "Date"; the length text is never empty (the
+// type's default fills it on OK).
+struct UserDefinedField {
+    std::string name;
+    int typeIndex = 4;
+    std::string lengthText;
+};
+
 class IAttributeGrid {
 public:
     virtual ~IAttributeGrid() = default;
     virtual void DefListViewHead() = 0;
     virtual void imgDefProperty_Click() = 0;
+    // Refills the grid's rows from the attribute fields (index 2 on) of the target class.
+    virtual void FillFromFields(const Fields& fields) = 0;
+    // Writes the grid's values into the attribute fields of a feature about to be stored.
+    virtual void StoreValues(IFeature& feature) = 0;
+    // The fields the dialog's OK handed over, in order, at most 201; empty when none.
+    [[nodiscard]] virtual std::vector<UserDefinedField> UserDefinedFields() const = 0;
 };
 
 template <class Interface>

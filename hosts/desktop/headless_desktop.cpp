@@ -461,11 +461,8 @@ HeadlessDesktop::HeadlessDesktop(DesktopOptions options) : impl_(std::make_uniqu
 }
 
 HeadlessDesktop::~HeadlessDesktop() {
-    // Tell surviving handlers their windows are gone, newest first.
-    const auto tops = impl_->topLevel;
-    for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
-        impl_->destroy(*it);
-    }
+    // Handlers are not told: their owners may already be gone, and nothing can be done with a
+    // window of a desktop that is going away.
     if (impl_->ownsTempFolder) {
         std::error_code ignored;
         std::filesystem::remove_all(impl_->tempFolder, ignored);

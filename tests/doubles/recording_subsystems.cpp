@@ -95,6 +95,9 @@ public:
     using Recorder::Recorder;
     void DefListViewHead() override { record("DefListViewHead"); }
     void imgDefProperty_Click() override { record("imgDefProperty_Click"); }
+    void FillFromFields(const Fields& /*fields*/) override { record("FillFromFields"); }
+    void StoreValues(IFeature& /*feature*/) override { record("StoreValues"); }
+    [[nodiscard]] std::vector<UserDefinedField> UserDefinedFields() const override { return {}; }
 };
 
 template <class Fake, class Interface>
