@@ -1,0 +1,401 @@
+#include "command/controls.hpp"
+
+#include <stdexcept>
+
+namespace scribeline::controls {
+
+// ---- Control ----
+
+void Control::SetFocus() {
+    if (gate_ != nullptr) {
+        gate_->FocusChanged(this);
+    }
+}
+
+void Control::DeliverUserEvent(const std::string& what, const std::function<void()>& event) {
+    if (!event) {
+        return;
+    }
+    if (gate_ != nullptr) {
+        gate_->Deliver(what, event);
+    } else {
+        event();
+    }
+}
+
+// ---- Button ----
+
+void Button::UserClick() {
+    if (takesInput() && Click) {
+        DeliverUserEvent(Name() + "_Click", Click);
+    }
+}
+
+// ---- OptionArray ----
+
+OptionArray::OptionArray(std::string name, const std::vector<std::string>& captions)
+    : name_(std::move(name)) {
+    int index = 0;
+    for (const auto& caption : captions) {
+        auto option = std::make_unique<OptionButton>(name_, index++);
+        option->Caption = caption;
+        options_.push_back(std::move(option));
+    }
+}
+
+OptionButton& OptionArray::operator[](int index) {
+    return *options_.at(static_cast<std::size_t>(index));
+}
+
+const OptionButton& OptionArray::operator[](int index) const {
+    return *options_.at(static_cast<std::size_t>(index));
+}
+
+int OptionArray::Selected() const {
+    for (std::size_t i = 0; i < options_.size(); ++i) {
+        if (options_[i]->value_) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void OptionArray::Select(int index) {
+    (void)(*this)[index]; // range check before anything changes
+    for (std::size_t i = 0; i < options_.size(); ++i) {
+        options_[i]->value_ = static_cast<int>(i) == index;
+    }
+    if (Click) {
+        Click(index);
+    }
+}
+
+void OptionArray::UserSelect(int index) {
+    OptionButton& option = (*this)[index];
+    if (!option.Enabled() || !option.Visible()) {
+        return;
+    }
+    option.DeliverUserEvent(name_ + "_Click", [this, index] { Select(index); });
+}
+
+void OptionArray::AttachGate(IEventGate* gate) {
+    for (auto& option : options_) {
+        option->AttachGate(gate);
+    }
+}
+
+// ---- TextBox ----
+
+void TextBox::SetText(const std::string& text) {
+    if (text == text_) {
+        return;
+    }
+    text_ = text;
+    if (Change) {
+        Change();
+    }
+}
+
+void TextBox::UserType(const std::string& characters) {
+    if (!takesInput()) {
+        return;
+    }
+    DeliverUserEvent(Name() + "_KeyPress", [this, characters] {
+        for (char c : characters) {
+            int key = static_cast<unsigned char>(c);
+            if (KeyPress) {
+                key = KeyPress(key);
+            }
+            if (key == 0) {
+                continue;
+            }
+            std::string next = text_;
+            if (key == vk::Back) {
+                if (!next.empty()) {
+                    next.pop_back();
+                }
+            } else {
+                next.push_back(static_cast<char>(key));
+            }
+            SetText(next);
+        }
+    });
+}
+
+// ---- ScrollBar ----
+
+void ScrollBar::SetRange(int minimum, int maximum, int smallChange, int largeChange) {
+    min_ = minimum;
+    max_ = maximum;
+    small_ = smallChange;
+    large_ = largeChange;
+    if (value_ < min_) {
+        value_ = min_;
+    }
+    if (value_ > max_) {
+        value_ = max_;
+    }
+}
+
+void ScrollBar::SetValue(int value) {
+    if (value < min_ || value > max_) {
+        throw std::out_of_range(Name() + ": invalid property value " + std::to_string(value));
+    }
+    if (value == value_) {
+        return;
+    }
+    value_ = value;
+    if (Change) {
+        Change();
+    }
+}
+
+void ScrollBar::SetInitialValue(int value) {
+    if (value < min_ || value > max_) {
+        throw std::out_of_range(Name() + ": invalid property value " + std::to_string(value));
+    }
+    value_ = value;
+}
+
+void ScrollBar::UserSetValue(int value) {
+    if (!takesInput()) {
+        return;
+    }
+    // A user cannot move the bar past its ends.
+    const int clamped = value < min_ ? min_ : (value > max_ ? max_ : value);
+    DeliverUserEvent(Name() + "_Change", [this, clamped] { SetValue(clamped); });
+}
+
+// ---- ComboBox ----
+
+void ComboBox::Clear() {
+    items_.clear();
+    listIndex_ = -1;
+    text_.clear();
+}
+
+void ComboBox::AddItem(const std::string& item) {
+    items_.push_back(item);
+}
+
+void ComboBox::UserChoose(int index) {
+    if (!takesInput() || index < 0 || index >= static_cast<int>(items_.size())) {
+        return;
+    }
+    DeliverUserEvent(Name() + "_Click", [this, index] {
+        listIndex_ = index;
+        text_ = items_[static_cast<std::size_t>(index)];
+        if (Click) {
+            Click();
+        }
+    });
+}
+
+// ---- Image ----
+
+void Image::UserClick() {
+    if (takesInput() && Click) {
+        DeliverUserEvent(Name() + "_Click", Click);
+    }
+}
+
+void Image::UserMouseDown() {
+    if (takesInput() && MouseDown) {
+        DeliverUserEvent(Name() + "_MouseDown", MouseDown);
+    }
+}
+
+void Image::UserMouseUp() {
+    if (takesInput() && MouseUp) {
+        DeliverUserEvent(Name() + "_MouseUp", MouseUp);
+    }
+}
+
+ImageArray::ImageArray(std::string name, int count) {
+    for (int i = 0; i < count; ++i) {
+        auto image = std::make_unique<Image>(name, i);
+        image->Click = [this, i] {
+            if (Click) {
+                Click(i);
+            }
+        };
+        image->MouseDown = [this, i] {
+            if (MouseDown) {
+                MouseDown(i);
+            }
+        };
+        image->MouseUp = [this, i] {
+            if (MouseUp) {
+                MouseUp(i);
+            }
+        };
+        images_.push_back(std::move(image));
+    }
+}
+
+Image& ImageArray::operator[](int index) {
+    return *images_.at(static_cast<std::size_t>(index));
+}
+
+void ImageArray::AttachGate(IEventGate* gate) {
+    for (auto& image : images_) {
+        image->AttachGate(gate);
+    }
+}
+
+// ---- PictureBox ----
+
+PictureBox::~PictureBox() {
+    Destroy();
+}
+
+void PictureBox::Create(IDesktop& desktop, WindowHandle parent) {
+    Destroy();
+    desktop_ = &desktop;
+    WindowSpec spec;
+    spec.className = "ScribelinePicture";
+    spec.title = Name();
+    spec.parent = parent;
+    spec.visible = Visible();
+    const int tx = desktop.TwipsPerPixelX();
+    const int ty = desktop.TwipsPerPixelY();
+    spec.rect = Rect{Left() / tx, Top() / ty, (Left() + Width()) / tx, (Top() + Height()) / ty};
+    window_ = desktop.CreateWindow(spec, this);
+}
+
+void PictureBox::Destroy() {
+    if (desktop_ != nullptr && window_ != kNoWindow) {
+        desktop_->DestroyWindow(window_);
+    }
+    window_ = kNoWindow;
+}
+
+void PictureBox::SetVisible(bool visible) {
+    Control::SetVisible(visible);
+    if (desktop_ != nullptr && window_ != kNoWindow) {
+        desktop_->ShowWindow(window_, visible ? ShowCommand::Show : ShowCommand::Hide);
+    }
+}
+
+void PictureBox::Move(int left, int top) {
+    Control::Move(left, top);
+    place();
+}
+
+void PictureBox::Resize(int width, int height) {
+    Control::Resize(width, height);
+    place();
+}
+
+void PictureBox::place() {
+    if (desktop_ == nullptr || window_ == kNoWindow) {
+        return;
+    }
+    const int tx = desktop_->TwipsPerPixelX();
+    const int ty = desktop_->TwipsPerPixelY();
+    desktop_->SetWindowPos(window_, Left() / tx, Top() / ty, Width() / tx, Height() / ty,
+                           swp::NoZOrder);
+}
+
+void PictureBox::SyncFromWindow() {
+    if (desktop_ == nullptr || window_ == kNoWindow) {
+        return;
+    }
+    const WindowHandle parent = desktop_->GetParent(window_);
+    const auto rect = desktop_->GetWindowRect(window_);
+    if (!rect) {
+        return;
+    }
+    Point topLeft{rect->left, rect->top};
+    if (parent != kNoWindow) {
+        if (auto client = desktop_->ScreenToClient(parent, topLeft)) {
+            topLeft = *client;
+        }
+    }
+    Control::Move(topLeft.x * desktop_->TwipsPerPixelX(), topLeft.y * desktop_->TwipsPerPixelY());
+}
+
+void PictureBox::onMouse(const MouseEvent& event, Point client) {
+    if (!Enabled() || !Mouse) {
+        return;
+    }
+    const MouseMessage message = event.message;
+    const Point screen = event.screen;
+    DeliverUserEvent(Name() + "_Mouse",
+                     [this, message, client, screen] { Mouse(message, client, screen); });
+}
+
+// ---- Toolbar ----
+
+ToolbarButton& Toolbar::Button(const std::string& key) {
+    for (auto& button : buttons_) {
+        if (button.style != ButtonStyle::Separator && button.key == key) {
+            return button;
+        }
+    }
+    throw std::out_of_range(Name() + " has no button \"" + key + "\"");
+}
+
+bool Toolbar::HasButton(const std::string& key) const {
+    for (const auto& button : buttons_) {
+        if (button.style != ButtonStyle::Separator && button.key == key) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Toolbar::SetButtonEnabled(const std::string& key, bool enabled) {
+    ToolbarButton& button = Button(key);
+    button.enabled = enabled;
+    button.value = 0;
+}
+
+void Toolbar::UserClick(const std::string& key) {
+    if (!takesInput() || !HasButton(key)) {
+        return;
+    }
+    const ToolbarButton& button = Button(key);
+    if (!button.enabled || !button.visible || !ButtonClick) {
+        return;
+    }
+    const std::string what = button.description.empty() ? key : button.description;
+    DeliverUserEvent(what, [this, key] { ButtonClick(key); });
+}
+
+// ---- Timer ----
+
+Timer::~Timer() {
+    if (desktop_ != nullptr && handle_ != 0) {
+        desktop_->KillTimer(handle_);
+    }
+}
+
+void Timer::SetInterval(int milliseconds) {
+    interval_ = milliseconds;
+    restart();
+}
+
+void Timer::SetEnabled(bool enabled) {
+    Control::SetEnabled(enabled);
+    restart();
+}
+
+void Timer::restart() {
+    if (desktop_ == nullptr) {
+        return;
+    }
+    if (handle_ != 0) {
+        desktop_->KillTimer(handle_);
+        handle_ = 0;
+    }
+    if (Enabled() && interval_ > 0) {
+        handle_ = desktop_->SetTimer(interval_, [this] {
+            if (Tick) {
+                Tick();
+            }
+        });
+    }
+}
+
+} // namespace scribeline::controls

@@ -1,0 +1,337 @@
+// A small model of window controls: the state a front end shows (enabled, visible, caption,
+// text, value, pressed, image key, position and size) and the events it raises. The core
+// changes the state and reacts to events; a front end (the headless desktop now, a graphical
+// one later) binds to it and tests inspect it directly.
+//
+// Units: positions and sizes are twips in the form's client area, whatever container a control
+// sits in. Picture boxes are also real desktop windows (created through IDesktop) so they can be
+// reparented into another application's window; their window follows in pixels.
+//
+// Events: a control's event slot (Click, Change, ...) runs when the state changes in code, as on
+// the platform the forms come from (setting a scroll bar's value raises its Change). Changes a
+// user makes go through the User... members, which deliver the event through the form's
+// IEventGate: that is where a failure that ends the user's action is caught and reported.
+#pragma once
+
+#include "platform/desktop.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace scribeline::controls {
+
+// Twips position and size of a control.
+struct Bounds {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    [[nodiscard]] bool contains(int x, int y) const {
+        return x >= left && x < left + width && y >= top && y < top + height;
+    }
+    friend bool operator==(const Bounds&, const Bounds&) = default;
+};
+
+// Where the events of a user's action are delivered. `what` names the action for the report of
+// a failure ("Get DEM points from Google Earth").
+class IEventGate {
+public:
+    virtual ~IEventGate() = default;
+    virtual void Deliver(const std::string& what, const std::function<void()>& event) = 0;
+    // The control that now has the focus (borrowed; null for none).
+    virtual void FocusChanged(const class Control* control) = 0;
+};
+
+class Control {
+public:
+    // index: position in a control array, -1 for a single control.
+    explicit Control(std::string name, int index = -1) : name_(std::move(name)), index_(index) {}
+    virtual ~Control() = default;
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    [[nodiscard]] const std::string& Name() const { return name_; }
+    [[nodiscard]] int Index() const { return index_; }
+    [[nodiscard]] bool Enabled() const { return enabled_; }
+    [[nodiscard]] bool Visible() const { return visible_; }
+    [[nodiscard]] const Bounds& GetBounds() const { return bounds_; }
+    [[nodiscard]] int Left() const { return bounds_.left; }
+    [[nodiscard]] int Top() const { return bounds_.top; }
+    [[nodiscard]] int Width() const { return bounds_.width; }
+    [[nodiscard]] int Height() const { return bounds_.height; }
+
+    virtual void SetEnabled(bool enabled) { enabled_ = enabled; }
+    virtual void SetVisible(bool visible) { visible_ = visible; }
+    virtual void Move(int left, int top) {
+        bounds_.left = left;
+        bounds_.top = top;
+    }
+    virtual void Resize(int width, int height) {
+        bounds_.width = width;
+        bounds_.height = height;
+    }
+    void SetBounds(const Bounds& bounds) {
+        Move(bounds.left, bounds.top);
+        Resize(bounds.width, bounds.height);
+    }
+    void SetFocus();
+
+    // The gate is borrowed (the owning form); null: user events run ungated.
+    void AttachGate(IEventGate* gate) { gate_ = gate; }
+    // Runs a user's event through the gate.
+    void DeliverUserEvent(const std::string& what, const std::function<void()>& event);
+
+protected:
+    // Disabled or hidden controls take no user input.
+    [[nodiscard]] bool takesInput() const { return enabled_ && visible_; }
+
+private:
+    std::string name_;
+    int index_;
+    bool enabled_ = true;
+    bool visible_ = true;
+    Bounds bounds_;
+    IEventGate* gate_ = nullptr;
+};
+
+class Label : public Control {
+public:
+    using Control::Control;
+    std::string Caption;
+};
+
+class Frame : public Control {
+public:
+    using Control::Control;
+    std::string Caption;
+};
+
+class Button : public Control {
+public:
+    using Control::Control;
+    std::string Caption;
+    std::function<void()> Click;
+    void UserClick();
+};
+
+// One option button; options of one array exclude each other.
+class OptionButton : public Control {
+public:
+    using Control::Control;
+    std::string Caption;
+    [[nodiscard]] bool Value() const { return value_; }
+
+private:
+    friend class OptionArray;
+    bool value_ = false;
+};
+
+// A control array of option buttons, indexed from 0.
+class OptionArray {
+public:
+    OptionArray(std::string name, const std::vector<std::string>& captions);
+    [[nodiscard]] const std::string& Name() const { return name_; }
+    [[nodiscard]] int Count() const { return static_cast<int>(options_.size()); }
+    // Raises std::out_of_range for an index outside the array.
+    [[nodiscard]] OptionButton& operator[](int index);
+    [[nodiscard]] const OptionButton& operator[](int index) const;
+    // The selected index, -1 when none is selected.
+    [[nodiscard]] int Selected() const;
+    // Selects one option (the others lose their value) and raises Click(index).
+    void Select(int index);
+    // A user's click on an enabled, visible option.
+    void UserSelect(int index);
+    void AttachGate(IEventGate* gate);
+    std::function<void(int)> Click;
+
+private:
+    std::string name_;
+    std::vector<std::unique_ptr<OptionButton>> options_;
+};
+
+class TextBox : public Control {
+public:
+    using Control::Control;
+    [[nodiscard]] const std::string& Text() const { return text_; }
+    // Raises Change when the text differs.
+    void SetText(const std::string& text);
+    // Typing by a user: each character goes through KeyPress (which returns the character to
+    // type, or 0 to drop it; 8 is Backspace), then into the text.
+    void UserType(const std::string& characters);
+    std::function<void()> Change;
+    std::function<int(int)> KeyPress;
+
+private:
+    std::string text_;
+};
+
+class ScrollBar : public Control {
+public:
+    using Control::Control;
+    [[nodiscard]] int Value() const { return value_; }
+    [[nodiscard]] int Min() const { return min_; }
+    [[nodiscard]] int Max() const { return max_; }
+    [[nodiscard]] int SmallChange() const { return small_; }
+    [[nodiscard]] int LargeChange() const { return large_; }
+    // Sets the range without raising Change; the value is brought into it.
+    void SetRange(int minimum, int maximum, int smallChange, int largeChange);
+    // A value outside Min..Max is refused with std::out_of_range ("Invalid property value").
+    // Raises Change when the value differs.
+    void SetValue(int value);
+    // Sets the value without raising Change (the value a form is designed with).
+    void SetInitialValue(int value);
+    void UserSetValue(int value);
+    std::function<void()> Change;
+
+private:
+    int value_ = 0;
+    int min_ = 0;
+    int max_ = 32767;
+    int small_ = 1;
+    int large_ = 1;
+};
+
+class ComboBox : public Control {
+public:
+    using Control::Control;
+    [[nodiscard]] const std::vector<std::string>& Items() const { return items_; }
+    [[nodiscard]] const std::string& Text() const { return text_; }
+    [[nodiscard]] int ListIndex() const { return listIndex_; }
+    void Clear();
+    void AddItem(const std::string& item);
+    void SetText(const std::string& text) { text_ = text; }
+    // A user's choice of entry `index` (the text follows); raises Click.
+    void UserChoose(int index);
+    std::function<void()> Click;
+
+private:
+    std::vector<std::string> items_;
+    std::string text_;
+    int listIndex_ = -1;
+};
+
+// An image control: a picture by key, a flat or raised appearance, mouse events.
+class Image : public Control {
+public:
+    using Control::Control;
+    std::string PictureKey;
+    bool Raised = false; // three-dimensional appearance
+    std::function<void()> Click;
+    std::function<void()> MouseDown;
+    std::function<void()> MouseUp;
+    void UserClick();
+    void UserMouseDown();
+    void UserMouseUp();
+};
+
+// A control array of images, indexed from 0.
+class ImageArray {
+public:
+    ImageArray(std::string name, int count);
+    [[nodiscard]] int Count() const { return static_cast<int>(images_.size()); }
+    [[nodiscard]] Image& operator[](int index);
+    void AttachGate(IEventGate* gate);
+    std::function<void(int)> Click;
+    std::function<void(int)> MouseDown;
+    std::function<void(int)> MouseUp;
+
+private:
+    std::vector<std::unique_ptr<Image>> images_;
+};
+
+// A picture box backed by a real desktop window.
+class PictureBox : public Control, private IWindowHandler {
+public:
+    using Control::Control;
+    ~PictureBox() override;
+
+    // Creates the window as a child of `parent` (hidden windows stay hidden). The desktop is
+    // borrowed and must outlive the picture; a created window is destroyed with the picture.
+    void Create(IDesktop& desktop, WindowHandle parent);
+    void Destroy();
+    [[nodiscard]] WindowHandle hWnd() const { return window_; }
+
+    void SetVisible(bool visible) override;
+    void Move(int left, int top) override;
+    void Resize(int width, int height) override;
+    // Takes the window's current place in its (new) parent, in twips.
+    void SyncFromWindow();
+
+    std::string PictureKey;
+    bool FillSolid = false;
+
+    // Mouse events in client pixels of the window.
+    std::function<void(MouseMessage, Point client, Point screen)> Mouse;
+
+private:
+    void onMouse(const MouseEvent& event, Point client) override;
+    void place();
+
+    IDesktop* desktop_ = nullptr;
+    WindowHandle window_ = kNoWindow;
+};
+
+enum class ButtonStyle { Default = 0, Check = 1, Separator = 3 };
+
+struct ToolbarButton {
+    std::string key;
+    std::string imageKey;
+    std::string tooltip;
+    std::string description;
+    ButtonStyle style = ButtonStyle::Default;
+    bool enabled = true;
+    bool visible = true;
+    int value = 0; // 1 pressed, 0 released
+};
+
+class Toolbar : public Control {
+public:
+    using Control::Control;
+    void Clear() { buttons_.clear(); }
+    void Add(ToolbarButton button) { buttons_.push_back(std::move(button)); }
+    [[nodiscard]] const std::vector<ToolbarButton>& Buttons() const { return buttons_; }
+    // Raises std::out_of_range for an unknown key.
+    [[nodiscard]] ToolbarButton& Button(const std::string& key);
+    [[nodiscard]] bool HasButton(const std::string& key) const;
+    // Enabling or disabling a button also releases it.
+    void SetButtonEnabled(const std::string& key, bool enabled);
+    void SetButtonValue(const std::string& key, int value) { Button(key).value = value; }
+    void SetButtonImage(const std::string& key, const std::string& imageKey) {
+        Button(key).imageKey = imageKey;
+    }
+    // A user's click: only an enabled, visible, non-separator button of an enabled toolbar
+    // raises ButtonClick.
+    void UserClick(const std::string& key);
+    std::function<void(const std::string& key)> ButtonClick;
+
+private:
+    std::vector<ToolbarButton> buttons_;
+};
+
+// A timer bound to the desktop's timers: enabled with a non-zero interval it ticks.
+class Timer : public Control {
+public:
+    // A timer starts disabled.
+    explicit Timer(std::string name) : Control(std::move(name)) { Control::SetEnabled(false); }
+    ~Timer() override;
+    // The desktop is borrowed and must outlive the timer.
+    void Bind(IDesktop& desktop) { desktop_ = &desktop; }
+    [[nodiscard]] int Interval() const { return interval_; }
+    void SetInterval(int milliseconds);
+    void SetEnabled(bool enabled) override;
+    [[nodiscard]] bool Running() const { return handle_ != 0; }
+    // Runs on each tick, from the desktop's pump.
+    std::function<void()> Tick;
+
+private:
+    void restart();
+    IDesktop* desktop_ = nullptr;
+    int interval_ = 0;
+    TimerHandle handle_ = 0;
+};
+
+} // namespace scribeline::controls

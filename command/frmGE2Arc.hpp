@@ -1,0 +1,337 @@
+// frmGE2Arc: the digitizer window, "Scribeline for ArcMap". It is a model of controls (see
+// controls.hpp) with the window's handlers, and the composition root of the digitizer: it owns
+// the options menu and, while loaded, one object of each subsystem (subsystems.hpp), and its
+// named handlers forward to them.
+//
+// Lifetime: the object lives as long as its owner (the command); Load runs Form_Load and
+// Unload runs Form_Unload, as often as the window is opened and closed. The form and its
+// picture boxes are real desktop windows while loaded.
+//
+// Failures: the window's procedures do not trap failures. What a user does (toolbar, controls,
+// keys, mouse, the options menu, closing) and every timer tick is delivered through the
+// window's ActionErrors, which ends the action and reports it. Public procedures called by
+// other code let failures through to their caller.
+//
+// Units: control positions and sizes in twips (form client area); tool-strip mouse positions in
+// pixels of the strip; the form's own position in screen twips.
+#pragma once
+
+#include "command/action_errors.hpp"
+#include "command/controls.hpp"
+#include "command/environment.hpp"
+#include "command/map_port.hpp"
+#include "command/process_state.hpp"
+#include "command/subsystems.hpp"
+#include "options/frmOptionsContextMenu.hpp"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace scribeline {
+
+// Pictures by key, with stable non-zero handles in the order the keys were first asked for.
+class ImageStore {
+public:
+    using PictureHandle = std::uint32_t;
+    [[nodiscard]] PictureHandle Handle(const std::string& key);
+    [[nodiscard]] std::string Key(PictureHandle handle) const;
+
+private:
+    std::map<std::string, PictureHandle> handles_;
+};
+
+class frmGE2Arc final : private IWindowHandler, private controls::IEventGate, public IForm {
+public:
+    // Window sizes, twips, width by height.
+    static constexpr int kCompactWidth = 4080;
+    static constexpr int kExpandedWidth = 8490;
+    static constexpr int kPresetHeight = 4290;
+    static constexpr int kStripWidth = 4320;
+    static constexpr int kStripHeight = 780;
+    static constexpr int kMeasureTrackExtraHeight = 1200;
+    static constexpr int kToolbarWidth = 9000;
+    // The blink of the alarm lamp: two changes a second.
+    static constexpr int kImportOrExportInterval = 500;
+    // How long a "x_y_z" box may stand before the timer closes it.
+    static constexpr int kMsgBoxInterval = 250;
+    static constexpr const char* kCaption = "Scribeline for ArcMap";
+    static constexpr const char* kKmlBaseName = "~tempDigitizeFromGE";
+    static constexpr const char* kMsgBoxTitle = "x_y_z";
+
+    // The ports and the process state are borrowed and must outlive the window.
+    frmGE2Arc(Environment environment, ProcessState& process,
+              Subsystems subsystems = DefaultSubsystems());
+    ~frmGE2Arc() override;
+    frmGE2Arc(const frmGE2Arc&) = delete;
+    frmGE2Arc& operator=(const frmGE2Arc&) = delete;
+
+    // ---- lifecycle -------------------------------------------------------------------------
+    // Loads the window hidden (Form_Load) unless it is loaded. A failing load leaves it
+    // unloaded and lets the failure through.
+    void Load();
+    // Form_Unload: false when the close is refused (a terrain command is busy).
+    bool Unload();
+    [[nodiscard]] bool IsLoaded() const { return loaded_; }
+    // Shows the window; modal showing returns at once so the host's command stays usable.
+    void Show(bool modal);
+    void Hide();
+    [[nodiscard]] bool Visible() const;
+    [[nodiscard]] WindowHandle hWnd() const { return window_; }
+    // A close by the user (the window's close box, or the desktop's close request).
+    void UserClose();
+
+    // ---- public procedures -------------------------------------------------------------------
+    void SetApplication(std::shared_ptr<IMapApplication> application) {
+        application_ = std::move(application);
+    }
+    [[nodiscard]] const std::shared_ptr<IMapApplication>& Application() const {
+        return application_;
+    }
+    void GetArcStatus();
+    // Places the window by location 0..8 over the reference optLocationReference selects.
+    void SetMeIntoArcWindow(int location);
+    void Check_GEisIsInitialized();
+    void DefListViewHead();
+    void cmdDigitizePauseOrContinue_Click();
+    void FinishFeature();
+    void SetControlParentToGE(controls::PictureBox& control);
+    void RecoverControlParent();
+    // The decimal text of a random RGB colour.
+    [[nodiscard]] std::string RandomColour();
+
+    // ---- handlers -------------------------------------------------------------------------
+    // The dispatch of every toolbar key.
+    void toolbarScribeline_ButtonClick(const std::string& key);
+    // "less_options", "more_options" or "digitizing".
+    void ApplyLayout(const std::string& layout);
+    // keyCode a virtual key; shift the platform's mask: 1 Shift, 2 Ctrl, 4 Alt.
+    void Form_KeyDown(int keyCode, int shift);
+    // A right-button release at client pixels of the form (background or a frame); pops the
+    // options menu up at `screen` when no run is active.
+    void Form_RightButton(Point client, Point screen);
+    void PopupOptionsMenu(Point screen);
+    void cmdAbort_Click();
+    void cmdBeginDigitalizing_Click();
+    void cmdFinishCurrentFeatureAndCreateNewFeature_Click();
+    void cmdEndDigitalizing_Click();
+    void cmdExportKML_Click();
+    void cmdGetDEMDateFromGE_Click();
+    void cmdGetContourFromGE_Click();
+    void cmdSetGEViewEx_Click();
+    void cmdSetArcViewEx_Click();
+    void timerImportOrExport_Timer();
+    void timerMsgBox_Timer();
+    void vscrollDEMResolution_Change();
+    void vscrollRecordPPS_Change();
+    void optContourLevel_Click(int index);
+    void optStartElevation_Click(int index);
+    void vscrollContourLevelnumber_Change();
+    void vscrollContourLevelInterval_Change();
+    void optLocationReference_Click(int index);
+    void imgLocation_Click(int index);
+    void imgShot_Click();
+    // The in-view tool strip, positions in its client pixels.
+    void pictGETool_MouseDown(Point client, Point screen);
+    void pictGETool_MouseMove(Point client, Point screen);
+    void pictGETool_MouseUp(Point client, Point screen);
+
+    // ---- the controls --------------------------------------------------------------------
+    struct Controls {
+        controls::Toolbar toolbarScribeline{"toolbarScribeline"};
+        controls::Frame frameLayer{"frameLayer"};
+        controls::OptionArray optNewOrExistingLayer{"optNewOrExistingLayer",
+                                                    {"New Layer", "Existing Layer"}};
+        controls::ComboBox cboSelectLayer{"cboSelectLayer"};
+        controls::Frame frameGeometryType{"frameGeometryType"};
+        controls::OptionArray optGeometryType{"optGeometryType", {"Point", "Polyline", "Polygon"}};
+        controls::Frame frameProperty{"frameProperty"};
+        controls::Control listviewProperty{"listviewProperty"};
+        controls::TextBox txtQty{"txtQty"};
+        controls::Image imgDefProperty{"imgDefProperty"};
+        controls::TextBox txtRecordPPS{"txtRecordPPS"};
+        controls::ScrollBar vscrollRecordPPS{"vscrollRecordPPS"};
+        controls::Frame frameDEM{"frameDEM"};
+        controls::TextBox txtDEMResolution{"txtDEMResolution"};
+        controls::ScrollBar vscrollDEMResolution{"vscrollDEMResolution"};
+        controls::Label lblDEMResolution{"lblDEMResolution"};
+        controls::Frame frameContour{"frameContour"};
+        controls::OptionArray optContourLevel{
+            "optContourLevel",
+            {"Define level number", "Define interval", "Customize (use separator \",\")"}};
+        controls::TextBox txtContourLevels{"txtContourLevels"};
+        controls::TextBox txtContourLevelNumber{"txtContourLevelNumber"};
+        controls::ScrollBar vscrollContourLevelnumber{"vscrollContourLevelnumber"};
+        controls::TextBox txtContourLevelInterval{"txtContourLevelInterval"};
+        controls::ScrollBar vscrollContourLevelInterval{"vscrollContourLevelInterval"};
+        controls::Frame frameStartElevation{"frameStartElevation"};
+        controls::OptionArray optStartElevation{"optStartElevation",
+                                                {"Start elevation:", "Automatically"}};
+        controls::TextBox txtStartElevation{"txtStartElevation"};
+        controls::Frame frameMeasureTrack{"frameMeasureTrack"};
+        controls::Label Label5{"Label5"};
+        controls::Label Label6{"Label6"};
+        controls::Label Label7{"Label7"};
+        controls::Frame frameOption{"frameOption"};
+        controls::Frame frameGetDataFromGE{"frameGetDataFromGE"};
+        controls::Frame frameLocation{"frameLocation"};
+        controls::ImageArray imgLocation{"imgLocation", 9};
+        controls::OptionArray optLocationReference{"optLocationReference",
+                                                   {"ArcMap", "Google Earth", "Screen"}};
+        controls::Image imgMore{"imgMore"};
+        controls::Image imgLess{"imgLess"};
+        controls::PictureBox pictGEInfoWelcome{"pictGEInfoWelcome"};
+        controls::PictureBox pictGEInfoReady{"pictGEInfoReady"};
+        controls::PictureBox pictGEInfoBusy{"pictGEInfoBusy"};
+        controls::PictureBox pictGETool{"pictGETool"};
+        controls::ImageArray pictPicture{"pictPicture", 4};
+        controls::Image picDigitizerIcon{"picDigitizerIcon"};
+        controls::Image imgShot{"imgShot"};
+        controls::Image imgCamera{"imgCamera"};
+        controls::PictureBox pictScreenShot{"pictScreenShot"};
+        controls::Timer timerDigitalizing{"timerDigitalizing"};
+        controls::Timer timerImportOrExport{"timerImportOrExport"};
+        controls::Timer timerMsgBox{"timerMsgBox"};
+        controls::Button cmdBeginDigitalizing{"cmdBeginDigitalizing"};
+        controls::Button cmdEndDigitalizing{"cmdEndDigitalizing"};
+        controls::Button cmdFinishCurrentFeatureAndCreateNewFeature{
+            "cmdFinishCurrentFeatureAndCreateNewFeature"};
+        controls::Button cmdDigitizePauseOrContinue{"cmdDigitizePauseOrContinue"};
+        controls::Button cmdAbort{"cmdAbort"};
+        controls::Button cmdExportKML{"cmdExportKML"};
+        controls::Button cmdGetDEMDateFromGE{"cmdGetDEMDateFromGE"};
+        controls::Button cmdGetContourFromGE{"cmdGetContourFromGE"};
+        controls::Button cmdSetGEViewEx{"cmdSetGEViewEx"};
+        controls::Button cmdSetArcViewEx{"cmdSetArcViewEx"};
+        controls::Button Command1{"Command1"};
+        controls::Button Command2{"Command2"};
+        // The images of the toolbar, by key.
+        std::vector<std::string> ImageList4GEToolbar;
+    };
+    Controls ctl;
+
+    // The form's own caption and place (screen twips).
+    [[nodiscard]] const std::string& Caption() const { return caption_; }
+    [[nodiscard]] const controls::Bounds& FormBounds() const { return formBounds_; }
+
+    // ---- window state shared with the subsystems ------------------------------------------
+    struct State {
+        std::string tempFolder;  // the user's temporary folder, ending with a separator
+        std::string kmlBaseName; // "~tempDigitizeFromGE"
+        bool loaded = false;     // false while Form_Load runs
+        bool busy = false;       // a terrain command runs: closing is refused
+        bool digitizingActive = false;
+        // The toolbar action under way; set by "start", "record", "dem", "contour", "export".
+        std::string currentButtonKey;
+        // The action word of the run: "start" or "record" for a digitizing run, "dem" or
+        // "contour" for a terrain command. Steering keys never change it.
+        std::string runKey;
+        bool finishAllowed = false;  // the feature has enough vertices to be finished
+        bool toolStripHover = false; // the pointer highlights a zone of the tool strip
+        bool wgs84Set = false;       // the map was put in WGS 1984 since this load
+        int vertexCount = 0;
+        int demColumns = 5; // DEM resolution M by N
+        int demRows = 5;
+        bool blinkPhase = false;
+        // The picture last placed into the globe's render window, and its parent before.
+        WindowHandle reparentedControl = kNoWindow;
+        WindowHandle reparentedOldParent = kNoWindow;
+        bool lastRecoverSucceeded = false;
+    };
+    State state;
+
+    // The view refresh delay and the DEM preview target, changed by the options menu.
+    OptionsWindowValues values;
+
+    // ---- what the subsystems use -----------------------------------------------------------
+    [[nodiscard]] IDesktop& Desktop() { return desktop_; }
+    [[nodiscard]] IGlobeConnector& Globe() { return globe_; }
+    [[nodiscard]] ProcessState& Process() { return process_; }
+    [[nodiscard]] frmOptionsContextMenu& Options() { return options_; }
+    [[nodiscard]] ActionErrors& Errors() { return errors_; }
+    [[nodiscard]] ImageStore& Images() { return images_; }
+    // The subsystem objects of this load; a missing subsystem answers "not available yet".
+    [[nodiscard]] IDigitizingRun& Run();
+    [[nodiscard]] ILayerExport& Export();
+    [[nodiscard]] ITerrainCommands& Terrain();
+    [[nodiscard]] IViewSync& Views();
+    [[nodiscard]] IStatusReports& Status();
+    [[nodiscard]] IScreenShots& ScreenShots();
+    [[nodiscard]] IAttributeGrid& Grid();
+    // The globe application object, created when first needed.
+    [[nodiscard]] IApplicationGE& GE();
+
+    // IForm
+    [[nodiscard]] std::string FormName() const override { return "frmGE2Arc"; }
+    bool UnloadForm() override { return Unload(); }
+
+private:
+    void Form_Load();
+    void resetControls();
+    void bindEvents();
+    void createWindows();
+    void destroyWindows();
+    void createSubsystems();
+    void retireSubsystems();
+    void buildToolbar();
+    void setContourDefaults();
+    void drawStatusPicture(controls::PictureBox& picture, const std::string& text);
+    void setUpToolStrip();
+    void showStatusPicture(controls::PictureBox& picture);
+    void moveForm(int left, int top);
+    void resizeForm(int width, int height);
+    void prepareSaveDataIn3D();
+    void longAction(const std::string& key, const std::function<void()>& before,
+                    const std::function<void()>& work, const std::function<void()>& after);
+    int toolStripZone(Point client) const;
+
+    // IWindowHandler: the form's desktop window.
+    void onMouse(const MouseEvent& event, Point client) override;
+    void onKey(const KeyEvent& event) override;
+    bool onClose() override;
+    // IEventGate
+    void Deliver(const std::string& what, const std::function<void()>& event) override;
+    void FocusChanged(const controls::Control* control) override { focused_ = control; }
+
+public:
+    // The control that has the focus (null for none).
+    [[nodiscard]] const controls::Control* Focused() const { return focused_; }
+
+private:
+    IDesktop& desktop_;
+    IGlobeConnector& globe_;
+    ProcessState& process_;
+    Subsystems factories_;
+    ActionErrors errors_;
+    frmOptionsContextMenu options_;
+    ImageStore images_;
+    std::shared_ptr<IMapApplication> application_;
+    std::string caption_;
+    controls::Bounds formBounds_;
+    WindowHandle window_ = kNoWindow;
+    bool loaded_ = false;
+    const controls::Control* focused_ = nullptr;
+
+    struct Parts {
+        std::unique_ptr<IDigitizingRun> run;
+        std::unique_ptr<ILayerExport> exporter;
+        std::unique_ptr<ITerrainCommands> terrain;
+        std::unique_ptr<IViewSync> views;
+        std::unique_ptr<IStatusReports> status;
+        std::unique_ptr<IScreenShots> shots;
+        std::unique_ptr<IAttributeGrid> grid;
+    };
+    Parts parts_;
+    // Subsystems of the last load, kept until the next load: an unload may come from inside
+    // one of their own handlers.
+    std::vector<Parts> retired_;
+
+    // Tool strip dragging.
+    bool dragging_ = false;
+    Point dragAnchor_;
+    Point dragOrigin_;
+    bool dragMoved_ = false;
+};
+
+} // namespace scribeline

@@ -1,0 +1,178 @@
+// The simulated globe client: a real implementation of the globe client port over a real
+// elevation model. One SimulatedGlobe is one running client; every application object its
+// connector hands out is a handle on it, and all handles share its state.
+//
+// Windows: a main window (class "QWidget", title "Google Earth") with the render window
+// (class "QGLWidget") as its child, both registered with the desktop. The render window
+// answers the mouse wheel and clicks on its navigation control (top right); the main window
+// answers the keyboard shortcuts for a new placemark, path and polygon (Ctrl+Shift+P, T, G)
+// with a dialog window of class "QTool" that Enter confirms and Escape cancels.
+//
+// Time: the client lives on the desktop's virtual clock. A camera flight (SetCamera slower
+// than 5.0) lasts 2 s / speed (at most 20 s); the camera is worked out from the clock
+// whenever it is asked for, and a 40 ms desktop timer repaints the view while it flies.
+//
+// Repaints: the client "repaints" its render window when the view changes (camera set or
+// moved, a document loaded, the terrain switched, the exaggeration changed, a resize). A
+// repaint calls the `onRepaint` hook with the render window, so the desktop can drop what
+// others drew on it.
+#pragma once
+
+#include "command/globe_port.hpp"
+#include "hosts/globe/camera.hpp"
+#include "hosts/globe/kml_document.hpp"
+#include "hosts/globe/render.hpp"
+#include "hosts/globe/terrain.hpp"
+#include "platform/desktop.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace scribeline::globe {
+
+// The operations of the port, for the failure lever and the call log.
+enum class GlobeOperation {
+    GetCamera,
+    SetCamera,
+    OpenKmlFile,
+    LoadKmlData,
+    AutoPilotSpeed,
+    SetAutoPilotSpeed,
+    ViewExtents,
+    GetPointOnTerrainFromScreenCoords,
+    VersionMajor,
+    VersionMinor,
+    VersionBuild,
+    VersionAppType,
+    IsInitialized,
+    IsOnline,
+    ElevationExaggeration,
+    SetElevationExaggeration,
+    GetMainHwnd,
+    GetRenderHwnd,
+};
+// The port's name of an operation ("GetCamera", ...).
+const char* OperationName(GlobeOperation operation);
+
+struct ClientVersion {
+    int major = 7;
+    int minor = 3;
+    int build = 9345;
+    int appType = 5;
+};
+
+struct GlobeOptions {
+    // Main window, screen pixels. The render window fills its client area except a side
+    // panel on the left, a tool bar above and a status bar below: 800 x 500 by default.
+    Rect mainWindow{80, 60, 1180, 640};
+    int sidePanelWidth = 300;
+    int toolBarHeight = 40;
+    int statusBarHeight = 40;
+    ClientVersion version;
+    bool initialized = true;
+    bool online = true;
+    // The elevation model; null: the built-in terrain.
+    std::shared_ptr<const ElevationModel> terrain;
+    bool terrainLayerOn = true;
+    double elevationExaggeration = 1.0;
+    double autoPilotSpeed = 1.0;
+    // The first view: Europe from 1500 km, north up.
+    CameraState camera{47.5, 11.0, 0.0, 1, 1500000.0, 0.0, 0.0};
+    // Called with the render window at every repaint (may be empty).
+    std::function<void(WindowHandle)> onRepaint;
+    // What others drew on the render window since its last repaint, for the rendered
+    // picture (may be empty: nothing). The desktop leaves that to a window with a renderer.
+    std::function<std::vector<Overlay>()> overlays;
+    // Kept documents hold at most this many coordinates together; past it the oldest
+    // loaded texts are dropped first, then the oldest files (a digitizing run loads one
+    // document per vertex).
+    std::size_t maxKeptCoordinates = 4'000'000;
+};
+
+class SimulatedGlobe {
+public:
+    // Starts the client: creates its windows on `desktop`, which is borrowed and must outlive
+    // the globe. Raises std::invalid_argument for a window layout that leaves no render
+    // window or a camera the port would refuse.
+    explicit SimulatedGlobe(IDesktop& desktop, GlobeOptions options = {});
+    // Quits the client: its windows go, and every handle still held fails from then on.
+    ~SimulatedGlobe();
+    SimulatedGlobe(const SimulatedGlobe&) = delete;
+    SimulatedGlobe& operator=(const SimulatedGlobe&) = delete;
+
+    // The connector of the port: every application object is a handle on this client.
+    // Borrowed from the globe; valid while it lives.
+    [[nodiscard]] IGlobeConnector& Connector();
+    [[nodiscard]] std::shared_ptr<IApplicationGE> CreateApplication();
+
+    // ---- windows ----
+    [[nodiscard]] WindowHandle MainWindow() const;
+    [[nodiscard]] WindowHandle RenderWindow() const;
+    // The render window's client size, pixels.
+    [[nodiscard]] Size RenderSize() const;
+    // The open new-placemark/path/polygon dialog, kNoWindow when none.
+    [[nodiscard]] WindowHandle DialogWindow() const;
+    [[nodiscard]] int RepaintCount() const;
+
+    // ---- terrain ----
+    void SetTerrain(std::shared_ptr<const ElevationModel> model); // null: the built-in one
+    [[nodiscard]] std::shared_ptr<const ElevationModel> Terrain() const;
+    void SetTerrainLayerOn(bool on);
+    [[nodiscard]] bool TerrainLayerOn() const;
+    // Ground height the client shows at a position (exaggeration applied, 0 with the terrain
+    // layer off), metres.
+    [[nodiscard]] double GroundHeight(double latitude, double longitude) const;
+
+    // ---- camera ----
+    // The camera as set (or, while flying, where the flight stands), without the terrain
+    // consideration GetCamera applies.
+    [[nodiscard]] CameraState Camera() const;
+    [[nodiscard]] bool Flying() const;
+    // Normalised screen position of a point (degrees, metres above the ellipsoid) in the
+    // current view; nothing when it is behind the eye.
+    [[nodiscard]] std::optional<ScreenPosition> ProjectToScreen(double latitude, double longitude,
+                                                                double height) const;
+
+    // ---- documents ----
+    // Kept documents, oldest first. The pointers stay valid until the next document change.
+    [[nodiscard]] std::vector<const KmlDocument*> Documents() const;
+
+    // ---- levers for tests ----
+    void SetInitialized(bool initialized);
+    void SetOnline(bool online);
+    void SetVersion(const ClientVersion& version);
+    // Every terrain query lets this much virtual time pass (milliseconds, >= 0).
+    void SetQueryLatency(int milliseconds);
+    // The terrain query with this 0-based number (see QueryCount) takes this long instead.
+    void DelayQuery(std::uint64_t queryNumber, int milliseconds);
+    // Terrain queries answered so far.
+    [[nodiscard]] std::uint64_t QueryCount() const;
+    // The next call of `operation` raises PortError with `reason` (once).
+    void FailOnce(GlobeOperation operation, std::string reason = "the client refused the call");
+    // Whether the connector reaches the client (false: CreateApplication raises PortError).
+    void SetReachable(bool reachable);
+    // Port calls in order, failed ones included.
+    [[nodiscard]] const std::vector<GlobeOperation>& CallLog() const;
+    void ClearCallLog();
+
+    // ---- rendering ----
+    // The render window's view now, at its size or at a given one.
+    [[nodiscard]] Image Render() const;
+    [[nodiscard]] Image Render(Size size) const;
+    [[nodiscard]] Bitmap RenderBitmap(Size size) const;
+    // Raises std::runtime_error when the file cannot be written.
+    void SavePng(const std::filesystem::path& path) const;
+
+    struct Client; // shared by the handles
+
+private:
+    std::shared_ptr<Client> client_;
+    std::unique_ptr<IGlobeConnector> connector_;
+};
+
+} // namespace scribeline::globe

@@ -1,0 +1,320 @@
+#include "options/frmOptionsContextMenu.hpp"
+
+#include <stdexcept>
+#include <utility>
+
+namespace scribeline {
+
+namespace {
+
+MenuItem check(std::string name, std::string caption, bool initial) {
+    MenuItem item;
+    item.name = std::move(name);
+    item.caption = std::move(caption);
+    item.kind = MenuItemKind::Check;
+    item.checked = initial;
+    return item;
+}
+
+MenuItem action(std::string name, std::string caption, std::string shortcut = {}) {
+    MenuItem item;
+    item.name = std::move(name);
+    item.caption = std::move(caption);
+    item.kind = MenuItemKind::Action;
+    item.shortcut = std::move(shortcut);
+    return item;
+}
+
+MenuItem radio(std::string name, std::string caption) {
+    MenuItem item;
+    item.name = std::move(name);
+    item.caption = std::move(caption);
+    item.kind = MenuItemKind::Radio;
+    return item;
+}
+
+MenuItem submenu(std::string name, std::string caption, std::vector<MenuItem> children) {
+    MenuItem item;
+    item.name = std::move(name);
+    item.caption = std::move(caption);
+    item.kind = MenuItemKind::Submenu;
+    item.children = std::move(children);
+    return item;
+}
+
+MenuItem separator() {
+    MenuItem item;
+    item.kind = MenuItemKind::Separator;
+    return item;
+}
+
+// The menu as the form is designed: every item with its initial caption, mark and state.
+MenuItem initialMenu() {
+    MenuItem hiddenGradient = check("UseGradientColor2GEContours",
+                                    "Use Gradient Color to Contours in Google Earth", true);
+    hiddenGradient.visible = false; // contour output always uses it as on
+
+    std::vector<MenuItem> items;
+    items.push_back(check("saveDataIn3D", "Save data in 3D", true));
+    items.push_back(submenu("FeatureProperties", "Feature Properties",
+                            {check("EditFeatureProperties", "Enable Editing", false),
+                             check("SetDefaultProperyValuesFromLastFeature",
+                                   "Set Default Property Values from Last Feature", false)}));
+    items.push_back(separator());
+    items.push_back(submenu("track", "Track and View",
+                            {check("usingKmlFile", "Use KML File to Track and View", true),
+                             check("MeasureTrack", "Measure (Distance and Area) Track", false),
+                             check("RubberTrack", "Rubber Band Track", true),
+                             check("DisplyCursorInArcMap", "Display ArcMap Cursor", false)}));
+    items.push_back(submenu("ViewRefreshDelay", "View Refresh Delay (30)",
+                            {action("ViewRefreshDelayIncrease", "Increase", "Ctrl+I"),
+                             action("ViewRefreshDelayDecrease", "Decrease", "Ctrl+D")}));
+    items.push_back(separator());
+    items.push_back(check("NavZoneEnabled", "Enable Navigation Zone to Digitize", false));
+    items.push_back(separator());
+    items.push_back(
+        check("SaveAltitude2TableField", "Save Altitude of DEM or Contours into Field", false));
+    items.push_back(submenu("jointDEMPoints", "Joint DEM Point to",
+                            {check("jointDEMPoints2Grid", "Grid", false),
+                             check("jointDEMPoints2Mesh", "Mesh", false)}));
+    items.push_back(std::move(hiddenGradient));
+    items.push_back(submenu("AdjustGERenderViewWhenContouring", "Adjust Google Earth Render View",
+                            {check("AllowToSquareGERenderViewWhenContouring",
+                                   "Allow to Square Render View When Contouring", true),
+                             check("RecoverGERenderViewAfterContouring",
+                                   "Recover Render View After Contouring", false)}));
+    items.push_back(submenu("previewDEMGrids", "Preview DEM Grids in",
+                            {radio("previewDEMGridsInGE", "Google Earth"),
+                             radio("previewDEMGridsInArcMap", "ArcMap"),
+                             radio("previewDEMGridsInBoth", "Google Earth and ArcMap")}));
+    items.push_back(separator());
+    items.push_back(check("alarmLamp", "Display Alarm Lamp", true));
+    items.push_back(submenu(
+        "PlayAnimation", "Play Animation",
+        {check("PlayAnimationWhenDigitizing", "When Digitizing", true),
+         check("PlayAnimationWhenRecording", "When Recording", false),
+         check("PlayAnimationWhenCapturingScreenShot", "When Capturing ScreenShot", true)}));
+    items.push_back(separator());
+    items.push_back(
+        action("RestoreParameters2DefaultValues", "Restore All Parameters to Default Values"));
+    items.push_back(separator());
+    items.push_back(action("ShowGEStatus", "Check Google Earth Status"));
+    items.push_back(action("ShowArcStatus", "Check ArcGIS Status"));
+    items.push_back(
+        submenu("CaptureScreenShot", "Capture a Screen Shot of",
+                {action("CaptureScreenShotOfArcMapView", "ArcMap View", "Ctrl+F7"),
+                 action("CaptureScreenShotOfGERenderView", "Google Earth Render View", "Ctrl+F8"),
+                 action("CaptureScreenShotOfDesktop", "Desktop", "Ctrl+F9")}));
+    return submenu("menuScribeline", "Options", std::move(items));
+}
+
+// The items from `item` down to the one named `name`; false when there is none.
+bool pathTo(const MenuItem& item, const std::string& name, std::vector<const MenuItem*>& path) {
+    path.push_back(&item);
+    if (item.kind != MenuItemKind::Separator && item.name == name) {
+        return true;
+    }
+    for (const auto& child : item.children) {
+        if (pathTo(child, name, path)) {
+            return true;
+        }
+    }
+    path.pop_back();
+    return false;
+}
+
+void collectNames(const MenuItem& item, std::vector<std::string>& out) {
+    for (const auto& child : item.children) {
+        if (child.kind == MenuItemKind::Separator) {
+            continue;
+        }
+        out.push_back(child.name);
+        collectNames(child, out);
+    }
+}
+
+} // namespace
+
+frmOptionsContextMenu::frmOptionsContextMenu(OptionsWindowValues& values, OptionsActions actions)
+    : values_(values), actions_(std::move(actions)) {}
+
+void frmOptionsContextMenu::Load() {
+    if (loaded_) {
+        return;
+    }
+    root_ = initialMenu();
+    loaded_ = true;
+    OptionsContextMenuInit();
+}
+
+void frmOptionsContextMenu::Unload() {
+    loaded_ = false;
+    poppedUp_ = false;
+    root_ = MenuItem{};
+}
+
+void frmOptionsContextMenu::ensureLoaded() {
+    if (!loaded_) {
+        Load();
+    }
+}
+
+MenuItem* frmOptionsContextMenu::find(const std::string& name) {
+    ensureLoaded();
+    std::vector<const MenuItem*> path;
+    if (name.empty() || !pathTo(root_, name, path)) {
+        return nullptr;
+    }
+    // The tree is ours and not const; the path helper only reads it.
+    return const_cast<MenuItem*>(path.back());
+}
+
+const MenuItem& frmOptionsContextMenu::menuScribeline() {
+    ensureLoaded();
+    return root_;
+}
+
+const MenuItem& frmOptionsContextMenu::Item(const std::string& name) {
+    MenuItem* item = find(name);
+    if (item == nullptr) {
+        throw std::out_of_range("The options menu has no item named \"" + name + "\".");
+    }
+    return *item;
+}
+
+void frmOptionsContextMenu::SetChecked(const std::string& name, bool checked) {
+    const_cast<MenuItem&>(Item(name)).checked = checked;
+}
+
+void frmOptionsContextMenu::SetEnabled(const std::string& name, bool enabled) {
+    const_cast<MenuItem&>(Item(name)).enabled = enabled;
+}
+
+std::vector<std::string> frmOptionsContextMenu::ItemNames() {
+    ensureLoaded();
+    std::vector<std::string> names;
+    collectNames(root_, names);
+    return names;
+}
+
+void frmOptionsContextMenu::toggle(const std::string& name) {
+    SetChecked(name, !Checked(name));
+}
+
+void frmOptionsContextMenu::jointDEMPointsClicked(const std::string& clicked,
+                                                  const std::string& other) {
+    toggle(clicked);
+    if (Checked(clicked) && Checked(other)) {
+        SetChecked(other, false);
+    }
+    // Joined DEM points are lines or cells, which carry no single altitude to store.
+    if (Checked("jointDEMPoints2Grid") || Checked("jointDEMPoints2Mesh")) {
+        SetChecked("SaveAltitude2TableField", false);
+        SetEnabled("SaveAltitude2TableField", false);
+    } else {
+        SetEnabled("SaveAltitude2TableField", true);
+    }
+}
+
+void frmOptionsContextMenu::previewClicked(const std::string& chosen, int target) {
+    for (const char* name :
+         {"previewDEMGridsInGE", "previewDEMGridsInArcMap", "previewDEMGridsInBoth"}) {
+        SetChecked(name, name == chosen);
+    }
+    values_.demPreviewTarget = target;
+}
+
+void frmOptionsContextMenu::showDelay() {
+    const_cast<MenuItem&>(Item("ViewRefreshDelay")).caption =
+        "View Refresh Delay (" + std::to_string(values_.viewRefreshDelay) + ")";
+}
+
+void frmOptionsContextMenu::ViewRefreshDelayIncrease_Click() {
+    ensureLoaded();
+    if (values_.viewRefreshDelay < 100) {
+        values_.viewRefreshDelay += 10;
+        showDelay();
+    }
+}
+
+void frmOptionsContextMenu::ViewRefreshDelayDecrease_Click() {
+    ensureLoaded();
+    if (values_.viewRefreshDelay > 10) {
+        values_.viewRefreshDelay -= 10;
+        showDelay();
+    }
+}
+
+void frmOptionsContextMenu::OptionsContextMenuInit() {
+    ensureLoaded();
+    SetChecked("previewDEMGridsInGE", true);
+    SetChecked("previewDEMGridsInArcMap", false);
+    SetChecked("previewDEMGridsInBoth", false);
+}
+
+void frmOptionsContextMenu::Click(const std::string& name) {
+    const MenuItemKind kind = Item(name).kind;
+    if (name == "EditFeatureProperties" || name == "MeasureTrack") {
+        // The attribute grid and the measure read-out share the window's panel.
+        toggle(name);
+        if (Checked(name)) {
+            SetChecked(name == "MeasureTrack" ? "EditFeatureProperties" : "MeasureTrack", false);
+        }
+    } else if (name == "jointDEMPoints2Grid") {
+        jointDEMPointsClicked(name, "jointDEMPoints2Mesh");
+    } else if (name == "jointDEMPoints2Mesh") {
+        jointDEMPointsClicked(name, "jointDEMPoints2Grid");
+    } else if (name == "ViewRefreshDelayIncrease") {
+        ViewRefreshDelayIncrease_Click();
+    } else if (name == "ViewRefreshDelayDecrease") {
+        ViewRefreshDelayDecrease_Click();
+    } else if (name == "previewDEMGridsInGE") {
+        previewClicked(name, 0);
+    } else if (name == "previewDEMGridsInArcMap") {
+        previewClicked(name, 1);
+    } else if (name == "previewDEMGridsInBoth") {
+        previewClicked(name, 2);
+    } else if (name == "RestoreParameters2DefaultValues") {
+        // Reloading returns every item to its initial state; the window's values stay.
+        Unload();
+        Load();
+    } else if (name == "ShowGEStatus") {
+        if (actions_.showGEStatus) {
+            actions_.showGEStatus();
+        }
+    } else if (name == "ShowArcStatus") {
+        if (actions_.showArcStatus) {
+            actions_.showArcStatus();
+        }
+    } else if (kind == MenuItemKind::Check) {
+        toggle(name);
+    }
+    // Submenu headers open their children; the screen shot items are taken through the
+    // window's shortcut keys: neither does anything here.
+}
+
+bool frmOptionsContextMenu::Choose(const std::string& name) {
+    ensureLoaded();
+    std::vector<const MenuItem*> path;
+    if (name.empty() || !pathTo(root_, name, path)) {
+        throw std::out_of_range("The options menu has no item named \"" + name + "\".");
+    }
+    poppedUp_ = false;
+    // path[0] is the menu itself, which is never shown as an item.
+    for (std::size_t i = 1; i < path.size(); ++i) {
+        if (!path[i]->visible || !path[i]->enabled) {
+            return false;
+        }
+    }
+    Click(name);
+    return true;
+}
+
+void frmOptionsContextMenu::PopupMenu(Point screen, bool rightButton) {
+    ensureLoaded();
+    poppedUp_ = true;
+    popupAt_ = screen;
+    popupRightButton_ = rightButton;
+}
+
+} // namespace scribeline

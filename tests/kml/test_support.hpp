@@ -1,0 +1,63 @@
+// Shared helpers of the KML tests: golden files, the golden camera, per-test folders.
+#pragma once
+
+#include "command/globe_port.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace scribeline::testing {
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    EXPECT_TRUE(in.good()) << "cannot read " << path;
+    std::string text(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+    in.seekg(0);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    return text;
+}
+
+inline std::string Golden(const std::string& name) {
+    return ReadFile(std::filesystem::path(SCRIBELINE_TEST_DATA) / "kml" / name);
+}
+
+// The camera every golden document's LookAt is built from.
+inline ICameraInfoGE GoldenCamera() {
+    ICameraInfoGE c;
+    c.FocusPointLongitude = 11.5755;
+    c.FocusPointLatitude = 48.1374;
+    c.FocusPointAltitude = 520.25;
+    c.FocusPointAltitudeMode = 1;
+    c.Range = 1500.5;
+    c.Tilt = 35.5;
+    c.Azimuth = -12.25;
+    return c;
+}
+
+// A fresh folder named after the running test, removed with the object.
+class TestFolder {
+public:
+    TestFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("scribeline-kml-" +
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))) {
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TestFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace scribeline::testing
