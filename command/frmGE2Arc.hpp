@@ -55,7 +55,8 @@ public:
     static constexpr int kToolbarWidth = 9000;
     // The blink of the alarm lamp: two changes a second.
     static constexpr int kImportOrExportInterval = 500;
-    // How long a "x_y_z" box may stand before the timer closes it.
+    // timerMsgBox runs while the window is loaded: a box titled "x_y_z" stands at most this
+    // long before the timer closes it.
     static constexpr int kMsgBoxInterval = 250;
     static constexpr const char* kCaption = "Scribeline for ArcMap";
     static constexpr const char* kKmlBaseName = "~tempDigitizeFromGE";
