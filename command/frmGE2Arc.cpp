@@ -95,7 +95,8 @@ frmGE2Arc::frmGE2Arc(Environment environment, ProcessState& process, Subsystems 
                   errors_.Run("Check Google Earth Status", [this] { Status().ShowGEStatus(); });
               },
               [this] { errors_.Run("Check ArcGIS Status", [this] { Status().GetArcStatus(); }); },
-          }) {
+          }),
+      kml_(environment.desktop, [this] { return values.viewRefreshDelay; }) {
     bindEvents();
 }
 

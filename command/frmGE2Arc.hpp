@@ -22,6 +22,7 @@
 #include "command/map_port.hpp"
 #include "command/process_state.hpp"
 #include "command/subsystems.hpp"
+#include "kml/basKML.hpp"
 #include "options/frmOptionsContextMenu.hpp"
 
 #include <map>
@@ -54,7 +55,8 @@ public:
     static constexpr int kToolbarWidth = 9000;
     // The blink of the alarm lamp: two changes a second.
     static constexpr int kImportOrExportInterval = 500;
-    // How long a "x_y_z" box may stand before the timer closes it.
+    // timerMsgBox runs while the window is loaded: a box titled "x_y_z" stands at most this
+    // long before the timer closes it.
     static constexpr int kMsgBoxInterval = 250;
     static constexpr const char* kCaption = "Scribeline for ArcMap";
     static constexpr const char* kKmlBaseName = "~tempDigitizeFromGE";
@@ -251,6 +253,9 @@ public:
     [[nodiscard]] frmOptionsContextMenu& Options() { return options_; }
     [[nodiscard]] ActionErrors& Errors() { return errors_; }
     [[nodiscard]] ImageStore& Images() { return images_; }
+    // The live KML module every subsystem shares, so there is one stored camera for the
+    // LookAt of every document. Its recovery waits the window's current view refresh delay.
+    [[nodiscard]] basKML& Kml() { return kml_; }
     // The subsystem objects of this load; a missing subsystem answers "not available yet".
     [[nodiscard]] IDigitizingRun& Run();
     [[nodiscard]] ILayerExport& Export();
@@ -306,6 +311,7 @@ private:
     ActionErrors errors_;
     frmOptionsContextMenu options_;
     ImageStore images_;
+    basKML kml_;
     std::shared_ptr<IMapApplication> application_;
     std::string caption_;
     controls::Bounds formBounds_;

@@ -95,6 +95,19 @@ GisHost::GisHost(IDesktop& desktop, GisHostOptions options)
             }
         }
     });
+    // A map put into another reference keeps showing the same place.
+    map->OnReferenceChanged([this](const std::shared_ptr<ISpatialReference>& from,
+                                   const std::shared_ptr<ISpatialReference>& to) {
+        auto& view = DataView();
+        if (!from || !to) {
+            return;
+        }
+        if (const auto e = ProjectEnvelope(view.Extent(), from, to)) {
+            if (e->XMax > e->XMin || e->YMax > e->YMin) {
+                view.SetExtent(*e);
+            }
+        }
+    });
 
     WindowSpec main;
     main.className = kMainWindowClass;

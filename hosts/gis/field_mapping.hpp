@@ -4,13 +4,14 @@
 // host types are told apart by the column width they are written with:
 //   Short Integer  N(w,0), w = precision when 1..6, else 6; read back: integer, width <= 6
 //   Long Integer   N(w,0), w = precision when 7..18, else 11; read back: integer, width > 6
-//   Float          N(w,d), w = precision when 1..13, else 13; d = scale, at least 1 (a
-//                  column without decimals would read back as an integer); read back:
-//                  real, width <= 13
+//   Float          N(w,d), w = precision when 2..13, else 13; d = scale (6 without a
+//                  precision), at least 1 (a column without decimals would read back as an
+//                  integer); read back: real, width <= 13
 //   Double         N(w,d), w = precision when 14..255, else 19; d = scale, or 11 by default;
 //                  at least 1 below width 19; read back: real, width > 13
 //   Text           C(length), 50 when no length is given, at most 254 bytes
 //   Date           D(8)
+// Numeric fields are sized by precision and scale; their length is not used, as in the host.
 // Other formats keep the types themselves (16-bit and 32-bit float subtypes).
 #pragma once
 

@@ -153,9 +153,13 @@ bool Map::RemoveLayer(const std::shared_ptr<ILayer>& layer) {
 }
 
 void Map::SetSpatialReference(const std::shared_ptr<ISpatialReference>& reference) {
+    auto previous = reference_;
     reference_ =
         reference ? std::static_pointer_cast<ISpatialReference>(SpatialReference::Share(*reference))
                   : nullptr;
+    if (referenceChanged_) {
+        referenceChanged_(previous, reference_);
+    }
 }
 
 int Map::MapUnits() {

@@ -25,7 +25,7 @@ public:
     // a layer added to it. Raises PortError for null.
     void AddLayer(const std::shared_ptr<ILayer>& layer) override;
     std::shared_ptr<ISpatialReference> SpatialReference() override { return reference_; }
-    // null clears the reference.
+    // null clears the reference. The views keep showing the same area, in the new units.
     void SetSpatialReference(const std::shared_ptr<ISpatialReference>& reference) override;
     // The unit of the map's reference (0 when it has none).
     int MapUnits() override;
@@ -45,6 +45,12 @@ public:
     void OnLayerAdded(std::function<void(const std::shared_ptr<ILayer>&)> listener) {
         layerAdded_ = std::move(listener);
     }
+    // Called with the old and the new reference when SetSpatialReference changes it.
+    void OnReferenceChanged(std::function<void(const std::shared_ptr<ISpatialReference>&,
+                                               const std::shared_ptr<ISpatialReference>&)>
+                                listener) {
+        referenceChanged_ = std::move(listener);
+    }
     [[nodiscard]] std::optional<int> ExplicitDistanceUnits() const { return distanceUnits_; }
 
 private:
@@ -53,6 +59,9 @@ private:
     std::shared_ptr<ISpatialReference> reference_;
     std::optional<int> distanceUnits_;
     std::function<void(const std::shared_ptr<ILayer>&)> layerAdded_;
+    std::function<void(const std::shared_ptr<ISpatialReference>&,
+                       const std::shared_ptr<ISpatialReference>&)>
+        referenceChanged_;
 };
 
 // Map coordinates to pixels of a window's client area: a uniform scale that fits the visible

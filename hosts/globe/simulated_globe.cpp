@@ -1,6 +1,7 @@
 #include "hosts/globe/simulated_globe.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <map>

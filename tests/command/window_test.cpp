@@ -480,6 +480,35 @@ TEST_F(WindowTest, ATickFailureIsShownOncePerRun) {
     EXPECT_EQ(boxes().size(), 2U);
 }
 
+TEST_F(WindowTest, TheSharedLiveKmlWaitsTheWindowsCurrentDelay) {
+    auto& ge = w().GE();
+    const Geometry none = Geometry::empty(GeometryType::Polyline);
+    (void)w().Kml().BuildFeatureKml(ge, none, 0, 1, kLiveFeatureIconColour, false,
+                                    kAltitudeModeClampToGround); // reads the camera
+    ASSERT_TRUE(w().Kml().HasStoredCamera());
+    globe.failing.insert("LoadKmlData");
+    for (int i = 0; i < 3; ++i) {
+        w().Options().Click("ViewRefreshDelayIncrease");
+    }
+    const auto before = desk.TickCount();
+    w().Kml().LoadKmlText(ge, "<kml/>"); // fails, and the view is put back after the delay
+    EXPECT_EQ(desk.TickCount() - before, 60);
+}
+
+TEST_F(WindowTest, CheckingAnUninitialisedGlobeKeepsTheOldHandles) {
+    process.globe.mainWindow = kNoWindow;
+    globe.initialized = 0;
+    const int created = connector.created;
+    w().Check_GEisIsInitialized();
+    EXPECT_EQ(connector.created, created + 1); // a fresh application object all the same
+    EXPECT_EQ(process.globe.mainWindow, kNoWindow);
+    globe.initialized = 1;
+    w().Check_GEisIsInitialized();
+    EXPECT_EQ(process.globe.mainWindow, globe.mainWindow);
+    EXPECT_EQ(process.globe.renderWindow, globe.renderWindow);
+    EXPECT_EQ(process.globe.renderRect, desk.GetWindowRect(globe.renderWindow));
+}
+
 TEST_F(WindowTest, RandomColourIsThreeRandomChannels) {
     std::set<std::string> seen;
     for (int i = 0; i < 50; ++i) {

@@ -1,6 +1,6 @@
 // Subsystems that only record which handler the window called, in order, and do what a test
-// tells them to for a handler (set a flag, fail). They stand in for the subsystems later
-// issues build, so the window's dispatch can be checked on its own.
+// tells them to for a handler (set a flag, fail). They stand in for the subsystems that later
+// work builds, so the window's dispatch can be checked on its own.
 #pragma once
 
 #include "command/frmGE2Arc.hpp"

@@ -1,6 +1,7 @@
 #include "kml/basKML.hpp"
 
-#include "fake_desktop.hpp"
+#include "hosts/desktop/headless_desktop.hpp"
+
 #include "fake_globe.hpp"
 #include "test_support.hpp"
 
@@ -17,7 +18,6 @@ namespace scribeline {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FakeDesktop;
 using testing::FakeGlobe;
 using testing::Golden;
 using testing::GoldenCamera;
@@ -64,7 +64,7 @@ protected:
     }
 
     FakeGlobe globe;
-    FakeDesktop desktop;
+    desktop::HeadlessDesktop desktop;
     int delayMs = 30;
     basKML kml{desktop, [this] { return delayMs; }};
     testing::TestFolder testFolder;
@@ -343,11 +343,19 @@ TEST_F(BasKmlTest, LoadKmlTextRecoversWhenTheLoadFails) {
     globe.camera = TiltedCamera();
     globe.failing = {"LoadKmlData"};
     delayMs = 60;
+    int timerRuns = 0;
+    desktop.SetTimer(10, [&timerRuns] { ++timerRuns; });
+    std::int64_t flownAt = -1;
+    globe.observer = [&](const std::string& operation) {
+        if (operation == "SetCamera") {
+            flownAt = desktop.TickCount();
+        }
+    };
     EXPECT_NO_THROW(kml.LoadKmlText(globe, "<kml/>"));
     ExpectResetTo(globe, TiltedCamera());
-    EXPECT_EQ(desktop.sleeps, std::vector<int>{60}) << "waits the current delay";
-    EXPECT_EQ(desktop.TickCount(), 60);
-    EXPECT_EQ(desktop.messageBoxes, 0);
+    EXPECT_EQ(flownAt, 60) << "waits the current delay, then flies";
+    EXPECT_EQ(timerRuns, 0) << "the wait is a plain sleep: nothing runs meanwhile";
+    EXPECT_TRUE(desktop.MessageBoxes().empty());
     // The reset changed the stored camera itself.
     EXPECT_EQ(kml.StoredCamera().Tilt, 0.0);
     EXPECT_EQ(kml.StoredCamera().FocusPointAltitudeMode, 1);
@@ -359,8 +367,8 @@ TEST_F(BasKmlTest, OpenKmlInEarthRecoversToTheCameraStoredEarlier) {
     globe.failing = {"OpenKmlFile"};
     EXPECT_NO_THROW(kml.OpenKmlInEarth(globe, liveFile));
     ExpectResetTo(globe, GoldenCamera());
-    EXPECT_EQ(desktop.sleeps, std::vector<int>{30});
-    EXPECT_EQ(desktop.messageBoxes, 0);
+    EXPECT_EQ(desktop.TickCount(), 30);
+    EXPECT_TRUE(desktop.MessageBoxes().empty());
 }
 
 TEST_F(BasKmlTest, ClearingRecoversWhenOpeningFails) {
@@ -369,7 +377,7 @@ TEST_F(BasKmlTest, ClearingRecoversWhenOpeningFails) {
     EXPECT_NO_THROW(kml.ClearFeatureInEarth(globe, 1, kVertices, liveFile));
     ExpectResetTo(globe, TiltedCamera());
     EXPECT_TRUE(fs::exists(liveFile)) << "the file was written before the open failed";
-    EXPECT_EQ(desktop.sleeps, std::vector<int>{30});
+    EXPECT_EQ(desktop.TickCount(), 30);
 }
 
 TEST_F(BasKmlTest, ClearingRecoversWhenTheFileCannotBeWritten) {
@@ -377,7 +385,7 @@ TEST_F(BasKmlTest, ClearingRecoversWhenTheFileCannotBeWritten) {
     EXPECT_NO_THROW(kml.ClearFeatureInEarth(globe, 1, kVertices, folder / "missing" / "a.kml"));
     EXPECT_EQ(globe.CountOf("OpenKmlFile"), 0);
     ExpectResetTo(globe, TiltedCamera());
-    EXPECT_EQ(desktop.messageBoxes, 0);
+    EXPECT_TRUE(desktop.MessageBoxes().empty());
 }
 
 TEST_F(BasKmlTest, ClearingRecoversFromABadCameraAltitudeMode) {
@@ -405,7 +413,7 @@ TEST_F(BasKmlTest, ResetWithoutAnyCameraReadLeavesTheViewAlone) {
     globe.failing = {"OpenKmlFile"};
     EXPECT_NO_THROW(kml.OpenKmlInEarth(globe, liveFile));
     EXPECT_EQ(globe.CountOf("SetCamera"), 0);
-    EXPECT_TRUE(desktop.sleeps.empty());
+    EXPECT_EQ(desktop.TickCount(), 0);
 }
 
 TEST_F(BasKmlTest, NonRecoveringRoutinesPassFailuresOn) {
@@ -424,12 +432,12 @@ TEST_F(BasKmlTest, NonRecoveringRoutinesPassFailuresOn) {
     globe.failing = {"SetAutoPilotSpeed"};
     EXPECT_THROW(kml.ShowFeatureInEarth(globe, false, 1, kVertices, liveFile, true), PortError);
     EXPECT_EQ(globe.CountOf("SetCamera"), 0);
-    EXPECT_TRUE(desktop.sleeps.empty());
-    EXPECT_EQ(desktop.messageBoxes, 0);
+    EXPECT_EQ(desktop.TickCount(), 0);
+    EXPECT_TRUE(desktop.MessageBoxes().empty());
 }
 
 TEST(BasKmlConstruction, NeedsAViewRefreshDelay) {
-    FakeDesktop desktop;
+    desktop::HeadlessDesktop desktop;
     EXPECT_THROW(basKML(desktop, nullptr), std::invalid_argument);
 }
 

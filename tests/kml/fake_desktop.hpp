@@ -1,5 +1,5 @@
-// The smallest desktop the KML modules need: a virtual clock moved only by Sleep, a scripted
-// random sequence and recorded message boxes. Everything else is inert.
+// A desktop for the export tests: a scripted random sequence (so colours are fixed text) and
+// recorded message boxes. Sleep only moves a counter; everything else is inert.
 #pragma once
 
 #include "platform/desktop.hpp"
@@ -10,12 +10,7 @@ namespace scribeline::testing {
 
 class FakeDesktop final : public IDesktop {
 public:
-    std::vector<int> sleeps;
-
-    void Sleep(int milliseconds) override {
-        sleeps.push_back(milliseconds);
-        now_ += milliseconds;
-    }
+    void Sleep(int milliseconds) override { now_ += milliseconds; }
     [[nodiscard]] std::int64_t TickCount() const override { return now_; }
 
     WindowHandle CreateWindow(const WindowSpec&, IWindowHandler*) override { return kNoWindow; }

@@ -4,6 +4,7 @@
 
 #include "command/globe_port.hpp"
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ public:
     std::vector<ICameraInfoGE> setCameras;
     std::vector<double> setCameraSpeeds;
     double autoPilotSpeed = 1.0;
+    // Called with the operation name as each call begins (may be empty).
+    std::function<void(const std::string&)> observer;
 
     [[nodiscard]] int CountOf(const std::string& operation) const {
         int n = 0;
@@ -85,6 +88,9 @@ public:
 private:
     void enter(const std::string& operation) {
         calls.push_back(operation);
+        if (observer) {
+            observer(operation);
+        }
         if (failing.count(operation) != 0) {
             throw PortError(operation, "failed in the test globe");
         }

@@ -170,6 +170,21 @@ TEST_F(HostTest, MapUnitsAndDistanceUnitsRoundTrip) {
     EXPECT_EQ(map->MapUnits(), 0);
 }
 
+TEST_F(HostTest, ChangingTheMapReferenceKeepsTheViewOnThePlace) {
+    auto map = host.Document()->FocusMap();
+    auto view = host.Document()->ActiveView();
+    auto& references = host.Factory().SpatialReferenceFactory();
+    map->SetSpatialReference(references.CreateProjectedCoordinateSystem(3857));
+    // Around Zurich, in metres.
+    view->SetExtent({939258.2, 5942074.1, 1057165.6, 6066042.6});
+    map->SetSpatialReference(references.CreateGeographicCoordinateSystem(4326));
+    const Envelope e = view->Extent();
+    EXPECT_NEAR(e.XMin, 8.4375, 1e-3);
+    EXPECT_NEAR(e.XMax, 9.4967, 1e-3);
+    EXPECT_NEAR(e.YMin, 47.0, 1e-3);
+    EXPECT_NEAR(e.YMax, 47.7541, 1e-3);
+}
+
 TEST_F(HostTest, DisplayTransformationRoundTrip) {
     auto view = host.Document()->ActiveView();
     auto& transformation = view->ScreenDisplay().DisplayTransformation();

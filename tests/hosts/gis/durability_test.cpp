@@ -184,5 +184,47 @@ TEST(DurabilityTest, SavedFeaturesSurviveSigkillInsideStopEditing) {
     RecordProperty("rounds", round - 1);
 }
 
+// What a process killed right after the commit point leaves behind, made by hand: the next
+// open of the folder finishes the save; copies without a journal are dropped.
+TEST(DurabilityTest, OpeningTheFolderFinishesAJournalledSave) {
+    testing::TempFolder folder;
+    testing::TempFolder newer;
+    {
+        WorkspaceRegistry registry;
+        auto fc = registry.ShapefileFolder(folder.path())
+                      ->CreateFeatureClass("durable", layerFields(), "Shape", "");
+        storeBatch(*fc, 0);
+        auto next = registry.ShapefileFolder(newer.path())
+                        ->CreateFeatureClass("durable", layerFields(), "Shape", "");
+        storeBatch(*next, 0);
+        storeBatch(*next, 1);
+    }
+    const auto edit = folder / ".scribeline-edit";
+    std::filesystem::create_directories(edit);
+    std::string journal = "scribeline-commit 1\n";
+    for (const char* ext : {".shp", ".dbf", ".shx"}) {
+        std::filesystem::copy_file(newer / (std::string("durable") + ext),
+                                   edit / (std::string("durable~999999-1") + ext));
+        journal += std::string("rename\tdurable~999999-1") + ext + "\tdurable" + ext + "\n";
+    }
+    // The .shp already went into place before the "crash".
+    std::filesystem::rename(edit / "durable~999999-1.shp", folder / "durable.shp");
+    std::ofstream(edit / "commit.journal") << journal << "end\n";
+    std::ofstream(edit / "other~999999-2.shp") << "a copy that never reached a journal";
+
+    WorkspaceRegistry registry;
+    auto fc = registry.ShapefileFolder(folder.path())->OpenFeatureClass("durable");
+    EXPECT_EQ(fc->FeatureCount(nullptr), 2 * kBatch);
+    EXPECT_FALSE(std::filesystem::exists(edit));
+    EXPECT_EQ(readWithTools(folder / "durable.shp").shp.size(),
+              static_cast<std::size_t>(2 * kBatch));
+
+    // A journal cut short is not guessed at.
+    std::filesystem::create_directories(edit);
+    std::ofstream(edit / "commit.journal") << "scribeline-commit 1\nrename\ta\tb\n";
+    WorkspaceRegistry again;
+    EXPECT_THROW(again.ShapefileFolder(folder.path()), PortError);
+}
+
 } // namespace
 } // namespace scribeline::gis

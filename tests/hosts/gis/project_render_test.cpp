@@ -140,6 +140,13 @@ TEST_F(ProjectTest, DefaultMapIsACopyOfTheNaturalEarthWorldMap) {
     EXPECT_EQ(countries->FeatureClass()->FeatureCount(nullptr), 240);
     EXPECT_EQ(map->SpatialReference()->Name(), "GCS_WGS_1984");
     EXPECT_EQ(map->MapUnits(), 11);
+    // Land is drawn, the sea is not.
+    const RgbaImage world = host.RenderMapView();
+    auto& t = host.Document()->ActiveView()->ScreenDisplay().DisplayTransformation();
+    const Point africa = t.FromMapPoint({20.0, 5.0});
+    const Point atlantic = t.FromMapPoint({-30.0, 0.0});
+    EXPECT_NE(world.At(africa.x, africa.y), rgb(255, 255, 255));
+    EXPECT_EQ(world.At(atlantic.x, atlantic.y), rgb(255, 255, 255));
 
     // A run may edit an existing layer: the session's copy changes, the installed file not.
     auto editor = host.FindExtensionByCLSID("esriCore.Editor");

@@ -1,3 +1,4 @@
+#include "hosts/globe/geodesy.hpp"
 #include "hosts/globe/raster_dem.hpp"
 
 #include <gdal_priv.h>
@@ -179,6 +180,34 @@ TEST_F(DemTest, WholeGlobeRasterInterpolatesAcrossItsSeam) {
         Tiff("world.tif", 4326, gt, 4, 2, [](int c, int r) { return 100.0 * c + r; }));
     // Between the last column (centre 135) and the first (centre -135) across 180.
     EXPECT_NEAR(dem->Elevation(45.0, 180.0), 0.5 * (300.0 + 0.0), 1e-4);
+}
+
+TEST_F(DemTest, HeightBoundsNearAPointHold) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> height(-50.0, 3000.0);
+    std::vector<double> values(64 * 48);
+    for (double& v : values) {
+        v = height(random);
+    }
+    const auto dem = RasterDem::Load(
+        Tiff("rough.tif", 4326, {10.0, 0.001, 0.0, 47.0, 0.0, -0.001}, 64, 48,
+             [&](int c, int r) { return values[static_cast<std::size_t>(r * 64 + c)]; }));
+    std::uniform_real_distribution<double> lat(46.952, 47.0);
+    std::uniform_real_distribution<double> lon(10.0, 10.064);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int i = 0; i < 200; ++i) {
+        const double la = lat(random);
+        const double lo = lon(random);
+        const double radius = 50.0 + 400.0 * (i % 4);
+        const double bound = dem->MaxElevationNear(la, lo, radius);
+        for (int k = 0; k < 30; ++k) {
+            const double dn = 0.7 * radius * unit(random);
+            const double de = 0.7 * radius * unit(random);
+            ASSERT_LE(dem->Elevation(la + dn / MetresPerDegreeLatitude(la),
+                                     lo + de / MetresPerDegreeLongitude(la)),
+                      bound);
+        }
+    }
 }
 
 TEST_F(DemTest, UnusableRastersAreRefusedWithReasons) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 namespace scribeline::globe {
 namespace {
@@ -109,6 +110,32 @@ TEST(DefaultTerrain, NoSeamAtTheDateLineOrThePoles) {
     }
     // Latitudes past the poles are clamped.
     EXPECT_EQ(t->Elevation(95.0, 3.0), t->Elevation(90.0, 3.0));
+}
+
+TEST(DefaultTerrain, HeightBoundsNearAPointHold) {
+    const auto t = BuiltInTerrain();
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> lat(-88.0, 88.0);
+    std::uniform_real_distribution<double> lon(-180.0, 180.0);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int i = 0; i < 300; ++i) {
+        const double la = lat(random);
+        const double lo = lon(random);
+        const double radius = 2000.0 + 40000.0 * (i % 5);
+        const double bound = t->MaxElevationNear(la, lo, radius);
+        EXPECT_LE(bound, t->MaxElevation());
+        for (int k = 0; k < 40; ++k) {
+            // Points within the radius (a square inside the circle).
+            const double dn = 0.7 * radius * unit(random);
+            const double de = 0.7 * radius * unit(random);
+            const double e = t->Elevation(la + dn / MetresPerDegreeLatitude(la),
+                                          lo + de / MetresPerDegreeLongitude(la));
+            ASSERT_LE(e, bound) << la << " " << lo << " " << radius;
+        }
+    }
+    // Near a pole, and for a huge radius, the bound is the global one.
+    EXPECT_EQ(t->MaxElevationNear(89.5, 0.0, 1000.0), t->MaxElevation());
+    EXPECT_EQ(t->MaxElevationNear(0.0, 0.0, 5.0e6), t->MaxElevation());
 }
 
 TEST(TerrainSurface, SwitchAndExaggeration) {

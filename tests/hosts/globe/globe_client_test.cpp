@@ -416,32 +416,42 @@ TEST_F(GlobeClient, DrawnLinesVanishAtTheNextRepaint) {
 }
 
 TEST_F(GlobeClient, CaptureShowsTerrainDocumentsAndDrawing) {
+    GlobeOptions small;
+    small.mainWindow = {0, 0, 460, 180}; // a render window of 160 x 100
+    Start(small);
     app_->SetCamera(Cam(47.5, 11.0, 60000.0), 5.0);
     app_->LoadKmlData(kPolygon); // red over the view centre
     const WindowHandle render = app_->GetRenderHwnd();
-    desktop_.DrawLine(render, {0, 20}, {799, 20}, {rgb(0, 255, 255), 1, RasterOp::Copy});
+    desktop_.DrawLine(render, {0, 20}, {159, 20}, {rgb(0, 255, 255), 1, RasterOp::Copy});
     const auto shot = desktop_.CaptureWindow(render);
     ASSERT_TRUE(shot);
-    ASSERT_EQ(shot->width, 800);
-    ASSERT_EQ(shot->height, 500);
+    ASSERT_EQ(shot->width, 160);
+    ASSERT_EQ(shot->height, 100);
     const auto at = [&](int x, int y) {
         return shot->pixels[static_cast<std::size_t>(y * shot->width + x)];
     };
-    EXPECT_EQ(at(400, 250), 0xFF0000u);
-    EXPECT_EQ(at(400, 20), 0x00FFFFu);
-    EXPECT_NE(at(400, 480), 0xFF0000u); // terrain outside the polygon
+    EXPECT_EQ(at(80, 50), 0xFF0000u);
+    EXPECT_EQ(at(80, 20), 0x00FFFFu);
+    EXPECT_NE(at(80, 95), 0xFF0000u); // terrain outside the polygon
     app_->SetCamera(app_->GetCamera(1), 5.0);
-    EXPECT_NE(desktop_.CaptureWindow(render)->pixels[20 * 800 + 400], 0x00FFFFu);
+    EXPECT_NE(desktop_.CaptureWindow(render)->pixels[20 * 160 + 80], 0x00FFFFu);
+    // The main window's capture holds the render window's picture at its place.
+    const auto whole = desktop_.CaptureWindow(app_->GetMainHwnd());
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->pixels[static_cast<std::size_t>((40 + 50) * 460 + 300 + 80)], 0xFF0000u);
 }
 
 TEST_F(GlobeClient, SavesPngThatReadsBack) {
+    GlobeOptions small;
+    small.mainWindow = {0, 0, 460, 180};
+    Start(small);
     const fs::path file = fs::path(desktop_.GetTempPath()) / "view.png";
     globe_->SavePng(file);
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     ASSERT_TRUE(png_image_begin_read_from_file(&png, file.c_str()));
-    EXPECT_EQ(png.width, 800u);
-    EXPECT_EQ(png.height, 500u);
+    EXPECT_EQ(png.width, 160u);
+    EXPECT_EQ(png.height, 100u);
     png_image_free(&png);
     EXPECT_THROW(globe_->SavePng(fs::path(desktop_.GetTempPath()) / "no" / "such.png"),
                  std::runtime_error);
