@@ -7,6 +7,49 @@
 #include <cstdio>
 #include <iostream>
 
+namespace {
+
+// A message box text on one line: its CR LF line ends become spaces.
+std::string OneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c != '\r') {
+            out.push_back(c == '\n' ? ' ' : c);
+        }
+    }
+    return out;
+}
+
+// Where the user finds what the session made: the run's layers (shapefiles in the output
+// folder), the live KML file, the pictures and the report.
+void PrintSummary(const nlohmann::json& report) {
+    const std::string out = report["outDir"].get<std::string>();
+    std::cout << "scribeline: " << report["steps"].size() << " steps played\n";
+    for (const auto& layer : report["layers"]) {
+        if (!layer.contains("path")) {
+            continue;
+        }
+        const std::string path = layer["path"].get<std::string>();
+        if (path.rfind(out, 0) == 0 && std::filesystem::path(path).extension() == ".shp") {
+            std::cout << "  shapefile: " << path << " (" << layer["features"] << " "
+                      << layer["geometry"].get<std::string>() << " features)\n";
+        }
+    }
+    if (!report["liveKml"].is_null()) {
+        std::cout << "  live KML:  " << report["liveKml"].get<std::string>() << "\n";
+    }
+    for (const auto& [of, path] : report["pictures"].items()) {
+        std::cout << "  picture:   " << path.get<std::string>() << " (" << of << ")\n";
+    }
+    for (const auto& box : report["messageBoxes"]) {
+        std::cout << "  message (step " << box["step"] << ") \"" << box["title"].get<std::string>()
+                  << "\": " << OneLine(box["text"].get<std::string>()) << "\n";
+    }
+    std::cout << "  report:    " << (std::filesystem::path(out) / "report.json").string() << "\n";
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     CLI::App app{"Scribeline: digitize on the globe into the map, driven by a session file."};
     app.require_subcommand(1);
@@ -56,10 +99,7 @@ int main(int argc, char** argv) {
             };
         }
         const auto report = RunSession(s, options);
-        std::cerr
-            << "scribeline: " << report["steps"].size() << " steps played, report in "
-            << (std::filesystem::path(report["outDir"].get<std::string>()) / "report.json").string()
-            << '\n';
+        PrintSummary(report);
         return 0;
     } catch (const SessionError& e) {
         std::cerr << "scribeline: " << e.what() << '\n';
