@@ -1,5 +1,7 @@
 #include "command/subsystems.hpp"
 
+#include "attributes/attribute_grid.hpp"
+
 namespace scribeline {
 
 namespace {
@@ -92,7 +94,9 @@ std::unique_ptr<IAttributeGrid> MissingAttributeGrid() {
 
 Subsystems DefaultSubsystems() {
     // Subsystems register here as they land.
-    return Subsystems{};
+    Subsystems subsystems;
+    subsystems.attributeGrid = MakeAttributeGrid;
+    return subsystems;
 }
 
 } // namespace scribeline
