@@ -157,6 +157,14 @@ void ListView::UserClickAt(int x, int y) {
     });
 }
 
+void ListView::UserClickCell(int row, int column) {
+    if (row < 0 || row >= ItemCount() || column < 1 || column > ColumnCount()) {
+        return;
+    }
+    const ColumnHeader& header = Header(column);
+    UserClickAt(header.left + header.width / 2, RowTop(row) + kRowHeight / 2);
+}
+
 void ListView::UserScroll() {
     if (takesInput() && Scroll) {
         DeliverUserEvent(Name() + "_Scroll", Scroll);

@@ -309,6 +309,9 @@ public:
 
     // A user's press and click at a position: MouseDown, the row there becomes selected, Click.
     void UserClickAt(int x, int y);
+    // The same, a little inside cell (row, column header index); nothing for a cell outside
+    // the rows or columns.
+    void UserClickCell(int row, int column);
     // The user scrolls the list.
     void UserScroll();
     std::function<void(int x, int y)> MouseDown;
