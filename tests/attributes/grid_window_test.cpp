@@ -111,9 +111,11 @@ TEST_F(GridWindowTest, RowsAreTheAttributeFieldsWithEmptyValues) {
 TEST_F(GridWindowTest, ClicksOnTheWindowsGridEditOnlyValues) {
     grid().FillFromFields(layerFields());
     auto& box = w().ctl.txtQty;
-    list().UserClickAt(list().Header(1).left + 10, list().RowTop(1) + 10);
+    list().UserClickCell(1, 1);
     EXPECT_FALSE(box.Visible());
-    list().UserClickAt(list().Header(3).left + 10, list().RowTop(1) + 10);
+    list().UserClickCell(9, 3); // no such row
+    EXPECT_FALSE(box.Visible());
+    list().UserClickCell(1, 3);
     ASSERT_TRUE(box.Visible());
     EXPECT_EQ(w().Focused(), &box);
     box.UserType("3 lanes");

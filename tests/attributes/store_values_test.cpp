@@ -64,7 +64,7 @@ protected:
         auto& list = window->ctl.listviewProperty;
         auto& box = window->ctl.txtQty;
         for (int row = 0; row < static_cast<int>(typed.size()); ++row) {
-            list.UserClickAt(list.Header(3).left + 10, list.RowTop(row) + 10);
+            list.UserClickCell(row, 3);
             ASSERT_TRUE(box.Visible());
             box.UserType(typed[static_cast<std::size_t>(row)]);
             if (typed[static_cast<std::size_t>(row)].empty()) {
@@ -162,7 +162,7 @@ TEST_F(StoreValuesTest, EveryFieldTypeFromTheGrid) {
 
 TEST_F(StoreValuesTest, AnEditStillOpenIsStoredAsTyped) {
     auto& list = window->ctl.listviewProperty;
-    list.UserClickAt(list.Header(3).left + 10, list.RowTop(4) + 10);
+    list.UserClickCell(4, 3);
     window->ctl.txtQty.UserType("pending");
     auto feature = featureClass->CreateFeature();
     feature->SetShape(Geometry::point(1.0, 1.0));
