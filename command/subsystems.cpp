@@ -1,5 +1,6 @@
 #include "command/subsystems.hpp"
 
+#include "attributes/attribute_grid.hpp"
 #include "digitizing/basDigitizing.hpp"
 
 namespace scribeline {
@@ -101,6 +102,7 @@ Subsystems DefaultSubsystems() {
     subsystems.layerExport = [](frmGE2Arc& window) -> std::unique_ptr<ILayerExport> {
         return std::make_unique<digitizing::LayerExport>(window);
     };
+    subsystems.attributeGrid = MakeAttributeGrid;
     return subsystems;
 }
 

@@ -1,5 +1,6 @@
 #include "apps/scribeline/session_runner.hpp"
 
+#include "attributes/attribute_grid.hpp"
 #include "command/clsScribeline.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
@@ -181,6 +182,7 @@ private:
     void mouse(MouseMessage message, Point client, int wheel = 0);
     void control(const Step& step);
     void defineFields(const Step& step);
+    void gridValue(const Step& step);
     void savePicture(const std::string& of, const std::string& file);
     void endActiveRun();
     json report();
@@ -439,10 +441,76 @@ void Player::control(const Step& step) {
 
 void Player::defineFields(const Step& step) {
     requireWindow(step);
-    // The dialog opens from the window's define image; its own controls are not part of this
-    // build yet, so the runner can only open it.
-    command_->Window().ctl.imgDefProperty.UserClick();
-    outcome_ = "ignored: the field definition dialog is not available in this build";
+    frmGE2Arc& w = command_->Window();
+    w.ctl.imgDefProperty.UserClick();
+    auto* grid = dynamic_cast<clsPropertyGrid*>(&w.Grid());
+    frmDefProperty* dialog = grid ? grid->Dialog() : nullptr;
+    if (dialog == nullptr || !dialog->Visible()) {
+        outcome_ = "ignored: the field definition dialog did not open";
+        return;
+    }
+    static const std::vector<std::string> types = {"Short Integer", "Long Integer", "Float",
+                                                   "Double",        "Text",         "Date"};
+    auto& c = dialog->ctl;
+    std::string refused;
+    for (const FieldSpec& field : step.fields) {
+        c.cmdClear.UserClick();
+        c.txtFieldName.UserType(field.name);
+        const auto type = std::find(types.begin(), types.end(), field.type) - types.begin();
+        c.cboFieldType.UserChoose(static_cast<int>(type));
+        if (!field.length.empty()) {
+            c.txtFieldLength.UserType(
+                std::string(c.txtFieldLength.Text().size(), static_cast<char>(vk::Back)) +
+                field.length);
+        }
+        const int before = c.List1.ListCount();
+        c.cmdAdd.UserClick();
+        if (c.List1.ListCount() == before) {
+            refused += (refused.empty() ? "" : ", ") + field.name;
+        }
+    }
+    (step.accept ? c.Command1 : c.Command2).UserClick();
+    if (!refused.empty()) {
+        outcome_ = "the dialog did not add: " + refused;
+    }
+}
+
+void Player::gridValue(const Step& step) {
+    requireWindow(step);
+    frmGE2Arc& w = command_->Window();
+    controls::ListView& list = w.ctl.listviewProperty;
+    if (!w.ctl.frameProperty.Visible() || !list.Visible()) {
+        outcome_ = "ignored: the attribute grid is not shown (the run has no feature properties)";
+        return;
+    }
+    int row = -1;
+    std::string rows;
+    for (int i = 0; i < list.ItemCount(); ++i) {
+        if (list.CellText(i, 1) == step.name) {
+            row = i;
+        }
+        rows += (i ? ", \"" : "\"") + list.CellText(i, 1) + "\"";
+    }
+    if (row < 0) {
+        fail(step, "field",
+             "the attribute grid has no row \"" + step.name +
+                 "\"; its rows are: " + (rows.empty() ? "none" : rows));
+    }
+    list.UserClickCell(row, 3);
+    controls::TextBox& box = w.ctl.txtQty;
+    if (!box.Visible()) {
+        outcome_ = "ignored: the value cell did not open for editing";
+        return;
+    }
+    // The edit box opens with the old value selected: typing replaces it.
+    box.UserType(step.text);
+    if (step.text.empty()) {
+        box.UserKey(vk::Back);
+    }
+    box.UserKey(vk::Return);
+    if (list.CellText(row, 3) != step.text) {
+        outcome_ = "typed; the cell shows \"" + list.CellText(row, 3) + "\"";
+    }
 }
 
 void Player::savePicture(const std::string& of, const std::string& file) {
@@ -542,8 +610,7 @@ void Player::play(const Step& step) {
     } else if (a == "defineFields") {
         defineFields(step);
     } else if (a == "gridValue") {
-        requireWindow(step);
-        outcome_ = "ignored: the attribute grid is not available in this build";
+        gridValue(step);
     }
 }
 
