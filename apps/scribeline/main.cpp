@@ -92,7 +92,9 @@ int main(int argc, char** argv) {
         if (!project.empty()) {
             options.project = project;
         }
-        options.pictures = pictures;
+        if (pictures) {
+            options.pictures = true;
+        }
         if (progress) {
             options.progress = [](const std::string& line) {
                 std::cout << line << '\n' << std::flush;

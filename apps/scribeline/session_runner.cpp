@@ -718,7 +718,7 @@ json Player::Run() {
     }
     currentStep_ = 0;
     endActiveRun();
-    if (session_.pictures || options_.pictures) {
+    if (options_.pictures.value_or(session_.pictures)) {
         savePicture("globe", "globe.png");
         savePicture("map", "map.png");
     }

@@ -23,8 +23,9 @@ struct RunOptions {
     std::optional<std::filesystem::path> dem;
     // A project file for the map; none: the embedded default map.
     std::optional<std::filesystem::path> project;
-    // PNG pictures of the globe and the map at the end, whatever the session says.
-    bool pictures = false;
+    // Whether to write PNG pictures of the globe and the map at the end; unset: as the session
+    // says.
+    std::optional<bool> pictures;
     // Told one line after every step ("step 3/20 toolbar").
     std::function<void(const std::string&)> progress;
     // The file the default map is copied from.
