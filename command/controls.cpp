@@ -23,6 +23,154 @@ void Control::DeliverUserEvent(const std::string& what, const std::function<void
     }
 }
 
+// ---- Frame ----
+
+void Frame::UserMouseMove() {
+    if (takesInput() && MouseMove) {
+        DeliverUserEvent(Name() + "_MouseMove", MouseMove);
+    }
+}
+
+// ---- ListView ----
+
+int ListView::AddColumnHeader(const std::string& key, const std::string& caption, int width,
+                              int alignment) {
+    headers_.push_back(ColumnHeader{key, caption, width, alignment, 0});
+    layoutHeaders();
+    return static_cast<int>(headers_.size());
+}
+
+const ListView::ColumnHeader& ListView::Header(int index) const {
+    if (index < 1 || index > ColumnCount()) {
+        throw std::out_of_range(Name() + ": no column header " + std::to_string(index));
+    }
+    return headers_[static_cast<std::size_t>(index - 1)];
+}
+
+void ListView::SetColumnWidth(int index, int width) {
+    (void)Header(index);
+    headers_[static_cast<std::size_t>(index - 1)].width = width;
+    layoutHeaders();
+}
+
+void ListView::layoutHeaders() {
+    int left = 0;
+    for (auto& header : headers_) {
+        header.left = left;
+        left += header.width;
+    }
+}
+
+int ListView::AddItem(ListItem item) {
+    const std::size_t room = headers_.empty() ? 0 : headers_.size() - 1;
+    if (item.subItems.size() > room) {
+        item.subItems.resize(room);
+    }
+    items_.push_back(std::move(item));
+    return static_cast<int>(items_.size()) - 1;
+}
+
+const ListView::ListItem& ListView::Item(int index) const {
+    if (index < 0 || index >= ItemCount()) {
+        throw std::out_of_range(Name() + ": no row " + std::to_string(index));
+    }
+    return items_[static_cast<std::size_t>(index)];
+}
+
+void ListView::RemoveItem(int index) {
+    (void)Item(index);
+    items_.erase(items_.begin() + index);
+    if (selected_ >= ItemCount()) {
+        selected_ = ItemCount() - 1;
+    }
+}
+
+void ListView::ClearItems() {
+    items_.clear();
+    selected_ = -1;
+}
+
+std::string ListView::CellText(int row, int column) const {
+    const ListItem& item = Item(row);
+    if (column == 1) {
+        return item.text;
+    }
+    (void)Header(column);
+    const auto sub = static_cast<std::size_t>(column - 2);
+    return sub < item.subItems.size() ? item.subItems[sub] : std::string();
+}
+
+void ListView::SetCellText(int row, int column, const std::string& text) {
+    (void)Item(row);
+    auto& item = items_[static_cast<std::size_t>(row)];
+    if (column == 1) {
+        item.text = text;
+        return;
+    }
+    (void)Header(column);
+    const auto sub = static_cast<std::size_t>(column - 2);
+    if (item.subItems.size() <= sub) {
+        item.subItems.resize(sub + 1);
+    }
+    item.subItems[sub] = text;
+}
+
+void ListView::SetSelectedIndex(int index) {
+    if (items_.empty()) {
+        selected_ = -1;
+        return;
+    }
+    selected_ = index < 0 ? 0 : (index >= ItemCount() ? ItemCount() - 1 : index);
+}
+
+int ListView::RowAt(int y) const {
+    if (y < kHeaderHeight) {
+        return -1;
+    }
+    const int row = (y - kHeaderHeight) / kRowHeight;
+    return row < ItemCount() ? row : -1;
+}
+
+void ListView::SendKey(int keyCode) {
+    if (keyCode == vk::Up && selected_ > 0) {
+        SetSelectedIndex(selected_ - 1);
+    } else if (keyCode == vk::Down) {
+        SetSelectedIndex(selected_ + 1);
+    }
+}
+
+void ListView::UserClickAt(int x, int y) {
+    if (!takesInput()) {
+        return;
+    }
+    DeliverUserEvent(Name() + "_Click", [this, x, y] {
+        if (MouseDown) {
+            MouseDown(x, y);
+        }
+        const int row = RowAt(y);
+        if (row >= 0) {
+            selected_ = row;
+        }
+        if (Click) {
+            Click();
+        }
+    });
+}
+
+void ListView::UserClickCell(int row, int column) {
+    if (row < 0 || row >= ItemCount() || column < 1 || column > ColumnCount()) {
+        return;
+    }
+    const ColumnHeader& header = Header(column);
+    UserClickAt(header.left + header.width / 2, RowTop(row) + kRowHeight / 2);
+}
+
+void ListView::UserScroll() {
+    if (takesInput() && Scroll) {
+        DeliverUserEvent(Name() + "_Scroll", Scroll);
+    }
+}
+
 // ---- Button ----
 
 void Button::UserClick() {
@@ -91,9 +239,50 @@ void TextBox::SetText(const std::string& text) {
         return;
     }
     text_ = text;
+    SetSelection(selStart_, selLength_);
     if (Change) {
         Change();
     }
+}
+
+std::string TextBox::SelText() const {
+    return text_.substr(static_cast<std::size_t>(selStart_), static_cast<std::size_t>(selLength_));
+}
+
+void TextBox::SetSelection(int start, int length) {
+    const int size = static_cast<int>(text_.size());
+    selStart_ = start < 0 ? 0 : (start > size ? size : start);
+    const int room = size - selStart_;
+    selLength_ = length < 0 ? 0 : (length > room ? room : length);
+}
+
+void TextBox::typeOne(int key) {
+    if (KeyPress) {
+        key = KeyPress(key);
+    }
+    if (key == 0) {
+        return;
+    }
+    std::string next = text_;
+    if (selLength_ > 0) {
+        next.erase(static_cast<std::size_t>(selStart_), static_cast<std::size_t>(selLength_));
+        if (key != vk::Back) {
+            next.insert(next.begin() + selStart_, static_cast<char>(key));
+        }
+    } else if (key == vk::Back) {
+        if (!next.empty()) {
+            next.pop_back();
+        }
+    } else {
+        next.push_back(static_cast<char>(key));
+    }
+    // The caret follows the typing to the end of what was typed.
+    const int caret =
+        selLength_ > 0 ? selStart_ + (key == vk::Back ? 0 : 1) : static_cast<int>(next.size());
+    selLength_ = 0;
+    selStart_ = caret;
+    SetText(next);
+    SetSelection(caret, 0);
 }
 
 void TextBox::UserType(const std::string& characters) {
@@ -102,22 +291,24 @@ void TextBox::UserType(const std::string& characters) {
     }
     DeliverUserEvent(Name() + "_KeyPress", [this, characters] {
         for (char c : characters) {
-            int key = static_cast<unsigned char>(c);
-            if (KeyPress) {
-                key = KeyPress(key);
-            }
-            if (key == 0) {
-                continue;
-            }
-            std::string next = text_;
-            if (key == vk::Back) {
-                if (!next.empty()) {
-                    next.pop_back();
-                }
-            } else {
-                next.push_back(static_cast<char>(key));
-            }
-            SetText(next);
+            typeOne(static_cast<unsigned char>(c));
+        }
+    });
+}
+
+void TextBox::UserKey(int keyCode, int shift) {
+    if (!takesInput()) {
+        return;
+    }
+    DeliverUserEvent(Name() + "_KeyDown", [this, keyCode, shift] {
+        if (KeyDown) {
+            KeyDown(keyCode, shift);
+        }
+        if (keyCode == vk::Return || keyCode == vk::Escape || keyCode == vk::Back) {
+            typeOne(keyCode);
+        }
+        if (KeyUp) {
+            KeyUp(keyCode, shift);
         }
     });
 }
@@ -192,6 +383,12 @@ void ComboBox::UserChoose(int index) {
 }
 
 // ---- Image ----
+
+void Image::UserMouseMove() {
+    if (takesInput() && MouseMove) {
+        DeliverUserEvent(Name() + "_MouseMove", MouseMove);
+    }
+}
 
 void Image::UserClick() {
     if (takesInput() && Click) {

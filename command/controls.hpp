@@ -85,6 +85,10 @@ public:
     // Runs a user's event through the gate.
     void DeliverUserEvent(const std::string& what, const std::function<void()>& event);
 
+    // Raised by the owning form when the focus moves onto or away from this control.
+    std::function<void()> GotFocus;
+    std::function<void()> LostFocus;
+
 protected:
     // Disabled or hidden controls take no user input.
     [[nodiscard]] bool takesInput() const { return enabled_ && visible_; }
@@ -108,6 +112,9 @@ class Frame : public Control {
 public:
     using Control::Control;
     std::string Caption;
+    // The pointer moves over the frame (not over a control inside it).
+    std::function<void()> MouseMove;
+    void UserMouseMove();
 };
 
 class Button : public Control {
@@ -157,16 +164,36 @@ class TextBox : public Control {
 public:
     using Control::Control;
     [[nodiscard]] const std::string& Text() const { return text_; }
-    // Raises Change when the text differs.
+    // Raises Change when the text differs. The selection is kept inside the new text.
     void SetText(const std::string& text);
     // Typing by a user: each character goes through KeyPress (which returns the character to
-    // type, or 0 to drop it; 8 is Backspace), then into the text.
+    // type, or 0 to drop it; 8 is Backspace), then into the text. A typed character replaces
+    // the selected text, Backspace deletes it; without a selection characters go to the end.
     void UserType(const std::string& characters);
+    // A key pressed and released by a user (a virtual key, shift as the form's mask): KeyDown,
+    // then for Enter, Esc and Backspace their character through KeyPress, then KeyUp.
+    void UserKey(int keyCode, int shift = 0);
     std::function<void()> Change;
     std::function<int(int)> KeyPress;
+    std::function<void(int keyCode, int shift)> KeyDown;
+    std::function<void(int keyCode, int shift)> KeyUp;
+
+    // The selection: characters from SelStart (0-based), SelLength long.
+    [[nodiscard]] int SelStart() const { return selStart_; }
+    [[nodiscard]] int SelLength() const { return selLength_; }
+    [[nodiscard]] std::string SelText() const;
+    // Clamped into the text.
+    void SetSelection(int start, int length);
+    void SelectAll() { SetSelection(0, static_cast<int>(text_.size())); }
+
+    Colour BackColor = rgb(255, 255, 255);
+    Colour ForeColor = rgb(0, 0, 0);
 
 private:
+    void typeOne(int key);
     std::string text_;
+    int selStart_ = 0;
+    int selLength_ = 0;
 };
 
 class ScrollBar : public Control {
@@ -223,9 +250,79 @@ public:
     std::function<void()> Click;
     std::function<void()> MouseDown;
     std::function<void()> MouseUp;
+    std::function<void()> MouseMove;
     void UserClick();
     void UserMouseDown();
     void UserMouseUp();
+    void UserMouseMove();
+};
+
+// A report-style list view: column headers and rows of an item text with sub-items. Positions
+// of mouse events are twips relative to the list's own top left; rows sit under a header of
+// kHeaderHeight, kRowHeight each. Column header indices count from 1 (the item text).
+class ListView : public Control {
+public:
+    static constexpr int kHeaderHeight = 300;
+    static constexpr int kRowHeight = 255;
+
+    struct ColumnHeader {
+        std::string key;
+        std::string caption;
+        int width = 0; // twips
+        int alignment = 0;
+        int left = 0; // twips from the list's left, following the widths before it
+    };
+    struct ListItem {
+        std::string text;
+        std::vector<std::string> subItems; // one per column after the first
+        bool tag = false;
+    };
+
+    using Control::Control;
+    // Returns the new header's index (1 for the first).
+    int AddColumnHeader(const std::string& key, const std::string& caption, int width,
+                        int alignment);
+    [[nodiscard]] int ColumnCount() const { return static_cast<int>(headers_.size()); }
+    // Raises std::out_of_range for an index outside 1..ColumnCount().
+    [[nodiscard]] const ColumnHeader& Header(int index) const;
+    void SetColumnWidth(int index, int width);
+
+    // Returns the new row's index (0-based). Sub-items beyond the columns are dropped.
+    int AddItem(ListItem item);
+    // Raises std::out_of_range for a row outside 0..ItemCount()-1.
+    void RemoveItem(int index);
+    void ClearItems();
+    [[nodiscard]] int ItemCount() const { return static_cast<int>(items_.size()); }
+    [[nodiscard]] const ListItem& Item(int index) const;
+    // The text of a cell: column 1 the item text, higher columns its sub-items ("" if none).
+    [[nodiscard]] std::string CellText(int row, int column) const;
+    void SetCellText(int row, int column, const std::string& text);
+    // The selected row, -1 for none; setting clamps into the rows.
+    [[nodiscard]] int SelectedIndex() const { return selected_; }
+    void SetSelectedIndex(int index);
+    // The row at a vertical position, -1 when none is there.
+    [[nodiscard]] int RowAt(int y) const;
+    [[nodiscard]] int RowTop(int row) const { return kHeaderHeight + row * kRowHeight; }
+
+    // Keys sent to the list: Up and Down move the selection one row, staying inside the rows.
+    void SendKey(int keyCode);
+
+    // A user's press and click at a position: MouseDown, the row there becomes selected, Click.
+    void UserClickAt(int x, int y);
+    // The same, a little inside cell (row, column header index); nothing for a cell outside
+    // the rows or columns.
+    void UserClickCell(int row, int column);
+    // The user scrolls the list.
+    void UserScroll();
+    std::function<void(int x, int y)> MouseDown;
+    std::function<void()> Click;
+    std::function<void()> Scroll;
+
+private:
+    void layoutHeaders();
+    std::vector<ColumnHeader> headers_;
+    std::vector<ListItem> items_;
+    int selected_ = -1;
 };
 
 // A control array of images, indexed from 0.

@@ -134,6 +134,11 @@ void frmGE2Arc::bindEvents() {
     c.optNewOrExistingLayer.Click = [this](int index) { Run().optNewOrExistingLayer_Click(index); };
     c.cboSelectLayer.Click = [this] { Run().cboSelectLayer_Click(); };
     c.imgDefProperty.Click = [this] { Grid().imgDefProperty_Click(); };
+    // The define button lights up under the pointer and goes back when it moves onto the
+    // frames beside it.
+    c.imgDefProperty.MouseMove = [this] { ctl.imgDefProperty.PictureKey = "defproperty2"; };
+    c.frameGeometryType.MouseMove = [this] { ctl.imgDefProperty.PictureKey = "defproperty1"; };
+    c.frameLayer.MouseMove = [this] { ctl.imgDefProperty.PictureKey = "defproperty1"; };
     c.vscrollRecordPPS.Change = [this] { vscrollRecordPPS_Change(); };
     c.txtRecordPPS.KeyPress = [](int key) {
         return (key >= '0' && key <= '9') || key == vk::Back ? key : 0;
@@ -269,6 +274,8 @@ void frmGE2Arc::resetControls() {
     frame(c.frameProperty, "Feature Properties", {4140, 420, 4260, 2340});
     frame(c.frameLocation, "Location", {4140, 2820, 2520, 1080});
     frame(c.frameMeasureTrack, "Measure Track", {4140, 420, 3960, 1140});
+    c.listviewProperty.SetBounds({4200, 660, 4140, 1800});
+    c.imgDefProperty.SetBounds({7980, 2490, 360, 240});
 
     auto options = [](controls::OptionArray& array, int selected) {
         for (int i = 0; i < array.Count(); ++i) {
@@ -331,7 +338,7 @@ void frmGE2Arc::resetControls() {
     }
     c.imgMore.PictureKey = "more";
     c.imgLess.PictureKey = "less";
-    c.imgDefProperty.PictureKey = "defproperty";
+    c.imgDefProperty.PictureKey = "defproperty1";
     c.imgCamera.PictureKey = "camera";
     c.imgShot.PictureKey.clear();
     c.picDigitizerIcon.PictureKey = "scribeline";
@@ -1283,6 +1290,21 @@ void frmGE2Arc::pictGETool_MouseUp(Point client, Point /*screen*/) {
 // ---- the desktop window ----------------------------------------------------------------------
 
 void frmGE2Arc::onMouse(const MouseEvent& event, Point client) {
+    if (event.message == MouseMessage::Move) {
+        const int x = client.x * desktop_.TwipsPerPixelX();
+        const int y = client.y * desktop_.TwipsPerPixelY();
+        auto over = [x, y](const controls::Control& control) {
+            return control.Visible() && control.GetBounds().contains(x, y);
+        };
+        if (over(ctl.imgDefProperty)) {
+            ctl.imgDefProperty.UserMouseMove();
+        } else if (over(ctl.frameGeometryType)) {
+            ctl.frameGeometryType.UserMouseMove();
+        } else if (over(ctl.frameLayer)) {
+            ctl.frameLayer.UserMouseMove();
+        }
+        return;
+    }
     if (event.message == MouseMessage::RightUp) {
         const Point screen = event.screen;
         errors_.Run("The options menu",
@@ -1311,6 +1333,20 @@ bool frmGE2Arc::onClose() {
     // The window takes itself down (or refuses); the desktop must not close it again.
     UserClose();
     return false;
+}
+
+void frmGE2Arc::FocusChanged(const controls::Control* control) {
+    if (control == focused_) {
+        return;
+    }
+    const controls::Control* previous = focused_;
+    focused_ = control;
+    if (previous != nullptr && previous->LostFocus) {
+        previous->LostFocus();
+    }
+    if (control != nullptr && control == focused_ && control->GotFocus) {
+        control->GotFocus();
+    }
 }
 
 void frmGE2Arc::Deliver(const std::string& what, const std::function<void()>& event) {

@@ -149,7 +149,7 @@ public:
         controls::Frame frameGeometryType{"frameGeometryType"};
         controls::OptionArray optGeometryType{"optGeometryType", {"Point", "Polyline", "Polygon"}};
         controls::Frame frameProperty{"frameProperty"};
-        controls::Control listviewProperty{"listviewProperty"};
+        controls::ListView listviewProperty{"listviewProperty"};
         controls::TextBox txtQty{"txtQty"};
         controls::Image imgDefProperty{"imgDefProperty"};
         controls::TextBox txtRecordPPS{"txtRecordPPS"};
@@ -297,7 +297,7 @@ private:
     bool onClose() override;
     // IEventGate
     void Deliver(const std::string& what, const std::function<void()>& event) override;
-    void FocusChanged(const controls::Control* control) override { focused_ = control; }
+    void FocusChanged(const controls::Control* control) override;
 
 public:
     // The control that has the focus (null for none).

@@ -1,5 +1,8 @@
 #include "command/subsystems.hpp"
 
+#include "attributes/attribute_grid.hpp"
+#include "digitizing/basDigitizing.hpp"
+
 namespace scribeline {
 
 namespace {
@@ -92,7 +95,15 @@ std::unique_ptr<IAttributeGrid> MissingAttributeGrid() {
 
 Subsystems DefaultSubsystems() {
     // Subsystems register here as they land.
-    return Subsystems{};
+    Subsystems subsystems;
+    subsystems.digitizingRun = [](frmGE2Arc& window) -> std::unique_ptr<IDigitizingRun> {
+        return std::make_unique<digitizing::DigitizingRun>(window);
+    };
+    subsystems.layerExport = [](frmGE2Arc& window) -> std::unique_ptr<ILayerExport> {
+        return std::make_unique<digitizing::LayerExport>(window);
+    };
+    subsystems.attributeGrid = MakeAttributeGrid;
+    return subsystems;
 }
 
 } // namespace scribeline

@@ -1,0 +1,113 @@
+// scribeline: plays a session on the digitizer with the real hosts (headless desktop, simulated
+// globe, map host) and reports what came of it. See docs/session.md.
+#include "apps/scribeline/session_runner.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+// A message box text on one line: its CR LF line ends become spaces.
+std::string OneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c != '\r') {
+            out.push_back(c == '\n' ? ' ' : c);
+        }
+    }
+    return out;
+}
+
+// Where the user finds what the session made: the run's layers (shapefiles in the output
+// folder), the live KML file, the pictures and the report.
+void PrintSummary(const nlohmann::json& report) {
+    const std::string out = report["outDir"].get<std::string>();
+    std::cout << "scribeline: " << report["steps"].size() << " steps played\n";
+    for (const auto& layer : report["layers"]) {
+        if (!layer.contains("path")) {
+            continue;
+        }
+        const std::string path = layer["path"].get<std::string>();
+        if (path.rfind(out, 0) == 0 && std::filesystem::path(path).extension() == ".shp") {
+            std::cout << "  shapefile: " << path << " (" << layer["features"] << " "
+                      << layer["geometry"].get<std::string>() << " features)\n";
+        }
+    }
+    if (!report["liveKml"].is_null()) {
+        std::cout << "  live KML:  " << report["liveKml"].get<std::string>() << "\n";
+    }
+    for (const auto& [of, path] : report["pictures"].items()) {
+        std::cout << "  picture:   " << path.get<std::string>() << " (" << of << ")\n";
+    }
+    for (const auto& box : report["messageBoxes"]) {
+        std::cout << "  message (step " << box["step"] << ") \"" << box["title"].get<std::string>()
+                  << "\": " << OneLine(box["text"].get<std::string>()) << "\n";
+    }
+    std::cout << "  report:    " << (std::filesystem::path(out) / "report.json").string() << "\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Scribeline: digitize on the globe into the map, driven by a session file."};
+    app.require_subcommand(1);
+    app.set_version_flag("--version", "scribeline 2.2");
+
+    std::string session;
+    std::string out;
+    std::string dem;
+    std::string project;
+    bool pictures = false;
+    bool progress = false;
+    CLI::App* run = app.add_subcommand(
+        "run", "Play SESSION.json: start the hosts, create the command, do every step, and "
+               "write DIR/report.json");
+    run->add_option("session", session, "The session file (JSON)")
+        ->required()
+        ->check(CLI::ExistingFile);
+    run->add_option("--out", out,
+                    "Output folder: run shapefiles, live KML, map copy, pictures, report "
+                    "(default: scribeline-out/<session name>)");
+    run->add_option("--dem", dem, "A raster DEM (any GDAL format) for the globe's terrain")
+        ->check(CLI::ExistingFile);
+    run->add_option("--map", project, "A project file for the map instead of the default map")
+        ->check(CLI::ExistingFile);
+    run->add_flag("--pictures", pictures, "Write globe.png and map.png at the end");
+    run->add_flag("--progress", progress, "Print one line on standard output after every step");
+
+    CLI11_PARSE(app, argc, argv);
+
+    using namespace scribeline::app;
+    try {
+        const Session s = LoadSession(session);
+        RunOptions options;
+        options.outDir = out.empty() ? std::filesystem::path("scribeline-out") /
+                                           std::filesystem::path(session).stem()
+                                     : std::filesystem::path(out);
+        if (!dem.empty()) {
+            options.dem = dem;
+        }
+        if (!project.empty()) {
+            options.project = project;
+        }
+        if (pictures) {
+            options.pictures = true;
+        }
+        if (progress) {
+            options.progress = [](const std::string& line) {
+                std::cout << line << '\n' << std::flush;
+            };
+        }
+        const auto report = RunSession(s, options);
+        PrintSummary(report);
+        return 0;
+    } catch (const SessionError& e) {
+        std::cerr << "scribeline: " << e.what() << '\n';
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "scribeline: " << e.what() << '\n';
+        return 1;
+    }
+}

@@ -1,0 +1,745 @@
+#include "apps/scribeline/session_runner.hpp"
+
+#include "attributes/attribute_grid.hpp"
+#include "command/clsScribeline.hpp"
+#include "hosts/desktop/headless_desktop.hpp"
+#include "hosts/gis/gis_host.hpp"
+#include "hosts/gis/headless.hpp"
+#include "hosts/globe/headless_attach.hpp"
+#include "hosts/globe/raster_dem.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <set>
+#include <variant>
+
+namespace scribeline::app {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+// The window's controls a session can work, by name.
+using ControlRef =
+    std::variant<controls::OptionArray*, controls::ComboBox*, controls::TextBox*,
+                 controls::ScrollBar*, controls::Button*, controls::Image*, controls::ImageArray*>;
+
+std::map<std::string, ControlRef> ControlsOf(frmGE2Arc& w) {
+    auto& c = w.ctl;
+    std::map<std::string, ControlRef> m;
+    for (controls::OptionArray* o :
+         {&c.optNewOrExistingLayer, &c.optGeometryType, &c.optContourLevel, &c.optStartElevation,
+          &c.optLocationReference}) {
+        m.emplace(o->Name(), o);
+    }
+    m.emplace(c.cboSelectLayer.Name(), &c.cboSelectLayer);
+    for (controls::TextBox* t :
+         {&c.txtQty, &c.txtRecordPPS, &c.txtDEMResolution, &c.txtContourLevels,
+          &c.txtContourLevelNumber, &c.txtContourLevelInterval, &c.txtStartElevation}) {
+        m.emplace(t->Name(), t);
+    }
+    for (controls::ScrollBar* s : {&c.vscrollRecordPPS, &c.vscrollDEMResolution,
+                                   &c.vscrollContourLevelnumber, &c.vscrollContourLevelInterval}) {
+        m.emplace(s->Name(), s);
+    }
+    for (controls::Button* b :
+         {&c.cmdBeginDigitalizing, &c.cmdEndDigitalizing,
+          &c.cmdFinishCurrentFeatureAndCreateNewFeature, &c.cmdDigitizePauseOrContinue, &c.cmdAbort,
+          &c.cmdExportKML, &c.cmdGetDEMDateFromGE, &c.cmdGetContourFromGE, &c.cmdSetGEViewEx,
+          &c.cmdSetArcViewEx, &c.Command1, &c.Command2}) {
+        m.emplace(b->Name(), b);
+    }
+    for (controls::Image* i : {&c.imgDefProperty, &c.imgMore, &c.imgLess, &c.imgShot}) {
+        m.emplace(i->Name(), i);
+    }
+    m.emplace("imgLocation", &c.imgLocation);
+    return m;
+}
+
+// Which actions work which kinds of control.
+const char* KindName(const ControlRef& ref) {
+    static const char* names[] = {"an option group", "a drop-down list", "a text box",
+                                  "a scroll bar",    "a button",         "an image",
+                                  "an image array"};
+    return names[ref.index()];
+}
+
+const char* ActionFor(const ControlRef& ref) {
+    static const char* actions[] = {"select", "choose", "type", "scroll", "push", "push", "push"};
+    return actions[ref.index()];
+}
+
+struct KeyChord {
+    int virtualKey = 0;
+    bool shift = false;
+    bool control = false;
+    bool alt = false;
+};
+
+// "Ctrl+F8", "Ctrl+I", "Shift+Alt+X". Nothing for a chord this runner does not know.
+std::optional<KeyChord> ParseChord(const std::string& text) {
+    KeyChord chord;
+    std::string rest = text;
+    for (;;) {
+        const auto plus = rest.find('+');
+        if (plus == std::string::npos || plus + 1 == rest.size()) {
+            break;
+        }
+        const std::string modifier = rest.substr(0, plus);
+        if (modifier == "Ctrl") {
+            chord.control = true;
+        } else if (modifier == "Shift") {
+            chord.shift = true;
+        } else if (modifier == "Alt") {
+            chord.alt = true;
+        } else {
+            return std::nullopt;
+        }
+        rest = rest.substr(plus + 1);
+    }
+    if (rest.size() == 1 && (std::isupper(static_cast<unsigned char>(rest[0])) ||
+                             std::isdigit(static_cast<unsigned char>(rest[0])))) {
+        chord.virtualKey = rest[0];
+    } else if (rest.size() >= 2 && rest.size() <= 3 && rest[0] == 'F') {
+        const int n = std::atoi(rest.c_str() + 1);
+        if (n < 1 || n > 12 || std::to_string(n) != rest.substr(1)) {
+            return std::nullopt;
+        }
+        chord.virtualKey = 0x70 + n - 1;
+    } else {
+        static const std::map<std::string, int> named = {
+            {"Enter", vk::Return},   {"Escape", vk::Escape}, {"Tab", vk::Tab},
+            {"Backspace", vk::Back}, {"Up", vk::Up},         {"Down", vk::Down},
+            {"Home", vk::Home},      {"End", vk::End}};
+        const auto it = named.find(rest);
+        if (it == named.end()) {
+            return std::nullopt;
+        }
+        chord.virtualKey = it->second;
+    }
+    return chord;
+}
+
+const char* GeometryName(GeometryType type) {
+    switch (type) {
+    case GeometryType::Point:
+        return "point";
+    case GeometryType::Multipoint:
+        return "multipoint";
+    case GeometryType::Polyline:
+        return "polyline";
+    case GeometryType::Polygon:
+        return "polygon";
+    default:
+        return "other";
+    }
+}
+
+using FileStamps = std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>>;
+
+FileStamps StampFiles(const fs::path& folder) {
+    FileStamps stamps;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file(ec)) {
+            stamps[fs::relative(it->path(), folder, ec).generic_string()] = {
+                it->file_size(ec), it->last_write_time(ec)};
+        }
+    }
+    return stamps;
+}
+
+struct QueuedAnswer {
+    bool titled = false;
+    std::string title;
+    int result = idr::Ok;
+    int keepOpenMs = 0;
+};
+
+class Player {
+public:
+    Player(const Session& session, const RunOptions& options)
+        : session_(session), options_(options) {}
+
+    json Run();
+
+private:
+    void startHosts();
+    void validate();
+    void validateStep(const Step& step);
+    void play(const Step& step);
+    void requireWindow(const Step& step) const;
+    [[noreturn]] void fail(const Step& step, const std::string& field,
+                           const std::string& problem) const {
+        throw SessionError(StepError(session_, step, field, problem));
+    }
+    Point toScreen(Point client) const;
+    void mouse(MouseMessage message, Point client, int wheel = 0);
+    void control(const Step& step);
+    void defineFields(const Step& step);
+    void gridValue(const Step& step);
+    void savePicture(const std::string& of, const std::string& file);
+    void endActiveRun();
+    json report();
+    json layers();
+    void collectLayers(const std::shared_ptr<ILayer>& layer, json& out);
+
+    const Session& session_;
+    const RunOptions& options_;
+    fs::path out_;
+    FileStamps before_;
+    std::unique_ptr<desktop::HeadlessDesktop> desk_;
+    std::unique_ptr<globe::SimulatedGlobe> globe_;
+    std::shared_ptr<gis::GisHost> host_;
+    std::unique_ptr<clsScribeline> command_;
+    std::map<std::string, ControlRef> controls_;
+    std::deque<QueuedAnswer> answers_;
+    std::vector<int> boxSteps_; // the step each message box opened in
+    int currentStep_ = 0;
+    json stepLog_ = json::array();
+    json pictures_ = json::object();
+    std::string outcome_;
+    bool endedActiveRun_ = false;
+    std::string error_;
+};
+
+void Player::startHosts() {
+    desktop::DesktopOptions d;
+    d.tempFolder = out_;
+    desk_ = std::make_unique<desktop::HeadlessDesktop>(d);
+    desk_->SetMessageBoxResponder([this](const desktop::MessageBoxRecord& box) {
+        boxSteps_.push_back(currentStep_);
+        const auto it = std::find_if(answers_.begin(), answers_.end(), [&](const QueuedAnswer& a) {
+            return !a.titled || a.title == box.title;
+        });
+        if (it == answers_.end()) {
+            return desktop::MessageBoxAnswer{idr::Ok, 0};
+        }
+        const desktop::MessageBoxAnswer answer{it->result, it->keepOpenMs};
+        answers_.erase(it);
+        return answer;
+    });
+
+    globe::GlobeOptions g;
+    if (options_.dem) {
+        try {
+            g.terrain = globe::RasterDem::Load(*options_.dem);
+        } catch (const std::exception& e) {
+            throw std::runtime_error("--dem " + options_.dem->string() + ": " + e.what());
+        }
+    }
+    if (session_.camera) {
+        const CameraSpec& c = *session_.camera;
+        g.camera = globe::CameraState{c.latitude, c.longitude, 0.0, 1, c.range, c.tilt, c.azimuth};
+    }
+    globe_ = globe::StartHeadlessGlobe(*desk_, g);
+
+    host_ = std::make_shared<gis::GisHost>(*desk_, gis::HeadlessOptions(*desk_));
+    try {
+        if (options_.project) {
+            host_->LoadProject(*options_.project);
+        } else if (options_.worldMapSource.empty()) {
+            host_->LoadDefaultMap(out_);
+        } else {
+            host_->LoadDefaultMap(out_, options_.worldMapSource);
+        }
+    } catch (const std::exception& e) {
+        throw std::runtime_error(std::string(options_.project ? "--map " : "the default map: ") +
+                                 (options_.project ? options_.project->string() + ": " : "") +
+                                 e.what());
+    }
+
+    command_ = std::make_unique<clsScribeline>(Environment{*desk_, globe_->Connector()});
+    command_->OnCreate(host_);
+    controls_ = ControlsOf(command_->Window());
+}
+
+void Player::validate() {
+    for (const Step& step : session_.steps) {
+        validateStep(step);
+    }
+}
+
+void Player::validateStep(const Step& step) {
+    frmGE2Arc& w = command_->Window();
+    const std::string& a = step.action;
+    if (a == "toolbar") {
+        if (!w.ctl.toolbarScribeline.HasButton(step.name)) {
+            std::vector<std::string> keys;
+            for (const auto& b : w.ctl.toolbarScribeline.Buttons()) {
+                if (!b.key.empty()) {
+                    keys.push_back(b.key);
+                }
+            }
+            std::string list;
+            for (const auto& k : keys) {
+                list += (list.empty() ? "" : ", ") + k;
+            }
+            fail(step, "key", "unknown toolbar key \"" + step.name + "\"; the keys are: " + list);
+        }
+    } else if (a == "menu") {
+        const auto names = w.Options().ItemNames();
+        if (std::find(names.begin(), names.end(), step.name) == names.end()) {
+            fail(step, "item", "unknown options menu item \"" + step.name + "\"");
+        }
+    } else if (a == "select" || a == "choose" || a == "type" || a == "scroll" || a == "push") {
+        const auto it = controls_.find(step.name);
+        if (it == controls_.end()) {
+            fail(step, "control", "unknown control \"" + step.name + "\"");
+        }
+        if (a != ActionFor(it->second)) {
+            fail(step, "control",
+                 "\"" + step.name + "\" is " + KindName(it->second) + "; use \"" +
+                     ActionFor(it->second) + "\"");
+        }
+        if (auto* options = std::get_if<controls::OptionArray*>(&it->second)) {
+            controls::OptionArray& o = **options;
+            if (step.index && *step.index >= o.Count()) {
+                fail(step, "index",
+                     "\"" + step.name + "\" has options 0 to " + std::to_string(o.Count() - 1));
+            }
+            if (!step.index) {
+                bool found = false;
+                std::string captions;
+                for (int i = 0; i < o.Count(); ++i) {
+                    found = found || o[i].Caption == step.text;
+                    captions += (i ? ", \"" : "\"") + o[i].Caption + "\"";
+                }
+                if (!found) {
+                    fail(step, "option",
+                         "\"" + step.name + "\" has no option \"" + step.text +
+                             "\"; its options are: " + captions);
+                }
+            }
+        }
+        if (auto* images = std::get_if<controls::ImageArray*>(&it->second)) {
+            if (!step.index || *step.index >= (*images)->Count()) {
+                fail(step, "index",
+                     "\"" + step.name + "\" needs an index 0 to " +
+                         std::to_string((*images)->Count() - 1));
+            }
+        } else if (a == "push" && step.index) {
+            fail(step, "index", "\"" + step.name + "\" is not a control array");
+        }
+    } else if (a == "key") {
+        if (!ParseChord(step.name)) {
+            fail(step, "keys",
+                 "unknown key \"" + step.name + "\"; write e.g. \"Ctrl+F8\" or \"Ctrl+I\"");
+        }
+    } else if (!step.points.empty()) {
+        const Size size = globe_->RenderSize();
+        for (const Point& p : step.points) {
+            if (p.x < 0 || p.y < 0 || p.x >= size.width || p.y >= size.height) {
+                fail(step, step.action == "drag" ? "path" : "at",
+                     "[" + std::to_string(p.x) + ", " + std::to_string(p.y) +
+                         "] lies outside the globe's render window (" + std::to_string(size.width) +
+                         " by " + std::to_string(size.height) + " pixels)");
+            }
+        }
+    } else if (a == "defineFields") {
+        static const std::set<std::string> types = {"Short Integer", "Long Integer", "Float",
+                                                    "Double",        "Text",         "Date"};
+        for (std::size_t i = 0; i < step.fields.size(); ++i) {
+            if (types.count(step.fields[i].type) == 0) {
+                fail(step, "fields[" + std::to_string(i) + "].type",
+                     "unknown field type \"" + step.fields[i].type +
+                         "\"; the types are: Short Integer, Long Integer, Float, Double, Text, "
+                         "Date");
+            }
+        }
+    }
+}
+
+void Player::requireWindow(const Step& step) const {
+    frmGE2Arc& w = command_->Window();
+    if (!w.IsLoaded() || !w.Visible()) {
+        fail(step, "do", "the digitizer window is not open; press the command first");
+    }
+}
+
+Point Player::toScreen(Point client) const {
+    const auto screen = desk_->ClientToScreen(globe_->RenderWindow(), client);
+    if (!screen) {
+        throw std::runtime_error("the globe's render window is gone");
+    }
+    return *screen;
+}
+
+void Player::mouse(MouseMessage message, Point client, int wheel) {
+    desk_->InjectMouse(message, toScreen(client), wheel);
+}
+
+void Player::control(const Step& step) {
+    requireWindow(step);
+    ControlRef ref = controls_.at(step.name);
+    if (auto* o = std::get_if<controls::OptionArray*>(&ref)) {
+        int index = step.index.value_or(-1);
+        for (int i = 0; index < 0 && i < (*o)->Count(); ++i) {
+            if ((**o)[i].Caption == step.text) {
+                index = i;
+            }
+        }
+        if (!(**o)[index].Enabled()) {
+            outcome_ = "ignored: the option is disabled";
+        }
+        (*o)->UserSelect(index);
+    } else if (auto* list = std::get_if<controls::ComboBox*>(&ref)) {
+        const auto& items = (*list)->Items();
+        int index = step.index.value_or(-1);
+        if (!step.index) {
+            const auto it = std::find(items.begin(), items.end(), step.text);
+            if (it == items.end()) {
+                std::string entries;
+                for (const auto& item : items) {
+                    entries += (entries.empty() ? "\"" : ", \"") + item + "\"";
+                }
+                fail(step, "item",
+                     "\"" + step.name + "\" has no entry \"" + step.text +
+                         "\"; its entries are: " + (entries.empty() ? "none" : entries));
+            }
+            index = static_cast<int>(it - items.begin());
+        } else if (index >= static_cast<int>(items.size())) {
+            fail(step, "index",
+                 "\"" + step.name + "\" has " + std::to_string(items.size()) + " entries");
+        }
+        (*list)->UserChoose(index);
+    } else if (auto* box = std::get_if<controls::TextBox*>(&ref)) {
+        // A person empties the box with Backspace, then types.
+        std::string keys((*box)->Text().size(), static_cast<char>(vk::Back));
+        (*box)->UserType(keys + step.text);
+        if ((*box)->Text() != step.text) {
+            outcome_ = "typed; the box shows \"" + (*box)->Text() + "\"";
+        }
+    } else if (auto* bar = std::get_if<controls::ScrollBar*>(&ref)) {
+        if (step.value < (*bar)->Min() || step.value > (*bar)->Max()) {
+            fail(step, "value",
+                 "\"" + step.name + "\" runs from " + std::to_string((*bar)->Min()) + " to " +
+                     std::to_string((*bar)->Max()));
+        }
+        (*bar)->UserSetValue(step.value);
+    } else if (auto* button = std::get_if<controls::Button*>(&ref)) {
+        if (!(*button)->Enabled() || !(*button)->Visible()) {
+            outcome_ = "ignored: the button is disabled or hidden";
+        }
+        (*button)->UserClick();
+    } else if (auto* image = std::get_if<controls::Image*>(&ref)) {
+        (*image)->UserMouseDown();
+        (*image)->UserMouseUp();
+        (*image)->UserClick();
+    } else if (auto* images = std::get_if<controls::ImageArray*>(&ref)) {
+        controls::Image& i = (**images)[*step.index];
+        i.UserMouseDown();
+        i.UserMouseUp();
+        i.UserClick();
+    }
+}
+
+void Player::defineFields(const Step& step) {
+    requireWindow(step);
+    frmGE2Arc& w = command_->Window();
+    w.ctl.imgDefProperty.UserClick();
+    auto* grid = dynamic_cast<clsPropertyGrid*>(&w.Grid());
+    frmDefProperty* dialog = grid ? grid->Dialog() : nullptr;
+    if (dialog == nullptr || !dialog->Visible()) {
+        outcome_ = "ignored: the field definition dialog did not open";
+        return;
+    }
+    static const std::vector<std::string> types = {"Short Integer", "Long Integer", "Float",
+                                                   "Double",        "Text",         "Date"};
+    auto& c = dialog->ctl;
+    std::string refused;
+    for (const FieldSpec& field : step.fields) {
+        c.cmdClear.UserClick();
+        c.txtFieldName.UserType(field.name);
+        const auto type = std::find(types.begin(), types.end(), field.type) - types.begin();
+        c.cboFieldType.UserChoose(static_cast<int>(type));
+        if (!field.length.empty()) {
+            c.txtFieldLength.UserType(
+                std::string(c.txtFieldLength.Text().size(), static_cast<char>(vk::Back)) +
+                field.length);
+        }
+        const int before = c.List1.ListCount();
+        c.cmdAdd.UserClick();
+        if (c.List1.ListCount() == before) {
+            refused += (refused.empty() ? "" : ", ") + field.name;
+        }
+    }
+    (step.accept ? c.Command1 : c.Command2).UserClick();
+    if (!refused.empty()) {
+        outcome_ = "the dialog did not add: " + refused;
+    }
+}
+
+void Player::gridValue(const Step& step) {
+    requireWindow(step);
+    frmGE2Arc& w = command_->Window();
+    controls::ListView& list = w.ctl.listviewProperty;
+    if (!w.ctl.frameProperty.Visible() || !list.Visible()) {
+        outcome_ = "ignored: the attribute grid is not shown (the run has no feature properties)";
+        return;
+    }
+    int row = -1;
+    std::string rows;
+    for (int i = 0; i < list.ItemCount(); ++i) {
+        if (list.CellText(i, 1) == step.name) {
+            row = i;
+        }
+        rows += (i ? ", \"" : "\"") + list.CellText(i, 1) + "\"";
+    }
+    if (row < 0) {
+        fail(step, "field",
+             "the attribute grid has no row \"" + step.name +
+                 "\"; its rows are: " + (rows.empty() ? "none" : rows));
+    }
+    list.UserClickCell(row, 3);
+    controls::TextBox& box = w.ctl.txtQty;
+    if (!box.Visible()) {
+        outcome_ = "ignored: the value cell did not open for editing";
+        return;
+    }
+    // The edit box opens with the old value selected: typing replaces it.
+    box.UserType(step.text);
+    if (step.text.empty()) {
+        box.UserKey(vk::Back);
+    }
+    box.UserKey(vk::Return);
+    if (list.CellText(row, 3) != step.text) {
+        outcome_ = "typed; the cell shows \"" + list.CellText(row, 3) + "\"";
+    }
+}
+
+void Player::savePicture(const std::string& of, const std::string& file) {
+    const fs::path path = out_ / file;
+    if (of == "globe") {
+        globe_->SavePng(path);
+    } else {
+        host_->SaveMapViewPng(path);
+    }
+    pictures_[of] = path.string();
+}
+
+void Player::play(const Step& step) {
+    frmGE2Arc& w = command_->Window();
+    const std::string& a = step.action;
+    outcome_ = "done";
+    if (a == "command") {
+        command_->OnClick();
+    } else if (a == "toolbar") {
+        requireWindow(step);
+        const auto& button = w.ctl.toolbarScribeline.Button(step.name);
+        if (!button.enabled || !button.visible) {
+            outcome_ = "ignored: the button is disabled or hidden";
+        }
+        w.ctl.toolbarScribeline.UserClick(step.name);
+    } else if (a == "menu") {
+        requireWindow(step);
+        // A right click on the window's background pops the menu up, as a person opens it.
+        const Point client{4, 4 + 390 / desk_->TwipsPerPixelY()};
+        const Point screen = desk_->ClientToScreen(w.hWnd(), client).value_or(Point{});
+        w.Errors().Run("The options menu", [&] { w.Form_RightButton(client, screen); });
+        if (!w.Options().IsPoppedUp()) {
+            outcome_ = "ignored: the options menu did not open (it does not during a run)";
+        } else if (!w.Options().Choose(step.name)) {
+            outcome_ = "ignored: the item is disabled or hidden";
+        }
+    } else if (a == "select" || a == "choose" || a == "type" || a == "scroll" || a == "push") {
+        control(step);
+    } else if (a == "key") {
+        requireWindow(step);
+        const KeyChord chord = *ParseChord(step.name);
+        desk_->SetForegroundWindow(w.hWnd());
+        KeyEvent e;
+        e.virtualKey = chord.virtualKey;
+        e.shift = chord.shift;
+        e.control = chord.control;
+        e.alt = chord.alt;
+        e.message = chord.alt ? KeyMessage::SysKeyDown : KeyMessage::KeyDown;
+        desk_->InjectKey(e);
+        e.message = chord.alt ? KeyMessage::SysKeyUp : KeyMessage::KeyUp;
+        desk_->InjectKey(e);
+    } else if (a == "move") {
+        mouse(MouseMessage::Move, step.points[0]);
+    } else if (a == "leftDown") {
+        mouse(MouseMessage::LeftDown, step.points[0]);
+    } else if (a == "leftUp") {
+        mouse(MouseMessage::LeftUp, step.points[0]);
+    } else if (a == "rightDown") {
+        mouse(MouseMessage::RightDown, step.points[0]);
+    } else if (a == "rightUp") {
+        mouse(MouseMessage::RightUp, step.points[0]);
+    } else if (a == "click") {
+        mouse(MouseMessage::LeftDown, step.points[0]);
+        mouse(MouseMessage::LeftUp, step.points[0]);
+    } else if (a == "rightClick") {
+        mouse(MouseMessage::RightDown, step.points[0]);
+        mouse(MouseMessage::RightUp, step.points[0]);
+    } else if (a == "wheel") {
+        mouse(MouseMessage::Wheel, step.points[0], step.value);
+    } else if (a == "clicks") {
+        for (const Point& p : step.points) {
+            mouse(MouseMessage::LeftDown, p);
+            mouse(MouseMessage::LeftUp, p);
+            desk_->AdvanceTime(step.ms);
+        }
+    } else if (a == "drag") {
+        const bool left = step.name == "left";
+        mouse(left ? MouseMessage::LeftDown : MouseMessage::RightDown, step.points.front());
+        for (std::size_t i = 1; i < step.points.size(); ++i) {
+            desk_->AdvanceTime(step.ms);
+            mouse(MouseMessage::Move, step.points[i]);
+        }
+        desk_->AdvanceTime(step.ms);
+        mouse(left ? MouseMessage::LeftUp : MouseMessage::RightUp, step.points.back());
+    } else if (a == "wait") {
+        desk_->AdvanceTime(step.ms);
+    } else if (a == "answer") {
+        answers_.push_back(QueuedAnswer{step.titled, step.name, step.value, step.keepOpenMs});
+    } else if (a == "close") {
+        if (!w.IsLoaded()) {
+            fail(step, "do", "the digitizer window is not open");
+        }
+        desk_->RequestClose(w.hWnd());
+        desk_->DoEvents();
+    } else if (a == "picture") {
+        savePicture(step.name, step.text);
+    } else if (a == "defineFields") {
+        defineFields(step);
+    } else if (a == "gridValue") {
+        gridValue(step);
+    }
+}
+
+void Player::endActiveRun() {
+    frmGE2Arc& w = command_->Window();
+    if (w.IsLoaded() && w.state.digitizingActive) {
+        // As when the person closes the window: the run ends and finished features are saved.
+        desk_->RequestClose(w.hWnd());
+        desk_->DoEvents();
+        endedActiveRun_ = true;
+    }
+}
+
+void Player::collectLayers(const std::shared_ptr<ILayer>& layer, json& out) {
+    auto featureLayer = std::dynamic_pointer_cast<IFeatureLayer>(layer);
+    auto featureClass = featureLayer ? featureLayer->FeatureClass() : nullptr;
+    if (!featureClass) {
+        return;
+    }
+    json entry = {{"name", layer->Name()},
+                  {"geometry", GeometryName(featureClass->ShapeType())},
+                  {"hasZ", featureClass->HasZ()},
+                  {"features", featureClass->FeatureCount(nullptr)}};
+    if (auto g = std::dynamic_pointer_cast<gis::FeatureLayer>(layer); g && g->Class()) {
+        entry["path"] = g->Class()->Path().string();
+    }
+    out.push_back(entry);
+}
+
+json Player::layers() {
+    json out = json::array();
+    // Every layer, the members of groups included, in the map's order.
+    for (const auto& layer : host_->Document()->FocusMap()->Layers()) {
+        collectLayers(layer, out);
+    }
+    return out;
+}
+
+json Player::report() {
+    json boxes = json::array();
+    const auto& records = desk_->MessageBoxes();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        boxes.push_back({{"step", i < boxSteps_.size() ? boxSteps_[i] : 0},
+                         {"title", records[i].title},
+                         {"text", records[i].text},
+                         {"result", records[i].result}});
+    }
+    json files = json::array();
+    json liveKml = nullptr;
+    json liveKmlFiles = json::array();
+    fs::file_time_type newest{};
+    for (const auto& [name, stamp] : StampFiles(out_)) {
+        const auto was = before_.find(name);
+        if (name == "report.json" || (was != before_.end() && was->second == stamp)) {
+            continue;
+        }
+        files.push_back(name);
+        const std::string base = fs::path(name).filename().string();
+        if (base.rfind(frmGE2Arc::kKmlBaseName, 0) == 0 && fs::path(name).extension() == ".kml") {
+            liveKmlFiles.push_back((out_ / name).string());
+            if (liveKml.is_null() || stamp.second >= newest) {
+                newest = stamp.second;
+                liveKml = (out_ / name).string();
+            }
+        }
+    }
+    return json{{"session", session_.source},
+                {"description", session_.description},
+                {"outDir", out_.string()},
+                {"completed", error_.empty()},
+                {"error", error_.empty() ? json(nullptr) : json(error_)},
+                {"steps", stepLog_},
+                {"endedActiveRun", endedActiveRun_},
+                {"virtualTimeMs", desk_->TickCount()},
+                {"messageBoxes", boxes},
+                {"layers", layers()},
+                {"files", files},
+                {"liveKml", liveKml},
+                {"liveKmlFiles", liveKmlFiles},
+                {"pictures", pictures_}};
+}
+
+json Player::Run() {
+    fs::create_directories(options_.outDir);
+    out_ = fs::canonical(options_.outDir);
+    before_ = StampFiles(out_);
+    startHosts();
+    validate();
+    const std::size_t total = session_.steps.size();
+    for (const Step& step : session_.steps) {
+        currentStep_ = step.number;
+        try {
+            play(step);
+        } catch (const SessionError& e) {
+            error_ = e.what();
+        }
+        if (!error_.empty()) {
+            break;
+        }
+        stepLog_.push_back({{"step", step.number}, {"do", step.action}, {"outcome", outcome_}});
+        if (options_.progress) {
+            options_.progress("step " + std::to_string(step.number) + "/" + std::to_string(total) +
+                              " " + step.action);
+        }
+    }
+    currentStep_ = 0;
+    endActiveRun();
+    if (options_.pictures.value_or(session_.pictures)) {
+        savePicture("globe", "globe.png");
+        savePicture("map", "map.png");
+    }
+    json result = report();
+    {
+        std::ofstream file(out_ / "report.json", std::ios::binary | std::ios::trunc);
+        file << result.dump(2) << '\n';
+    }
+    // The host unloads what is still loaded when it lets the command go.
+    command_.reset();
+    if (!error_.empty()) {
+        throw SessionError(error_);
+    }
+    return result;
+}
+
+} // namespace
+
+json RunSession(const Session& session, const RunOptions& options) {
+    Player player(session, options);
+    return player.Run();
+}
+
+} // namespace scribeline::app

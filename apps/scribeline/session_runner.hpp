@@ -1,0 +1,43 @@
+// The session runner: the composition the real hosts give the digitizer, played by a session.
+// It starts the headless desktop, the simulated globe and the map host, creates the command
+// the way the host does (OnCreate), plays every step of the session the way a person works,
+// and writes a JSON report (docs/session.md).
+#pragma once
+
+#include "apps/scribeline/session.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace scribeline::app {
+
+struct RunOptions {
+    // Everything the session writes goes here: the temporary folder of the digitizer (run
+    // shapefiles, live KML files), the copy of the default map, pictures and report.json.
+    std::filesystem::path outDir;
+    // A raster DEM for the globe's terrain; none: the built-in terrain.
+    std::optional<std::filesystem::path> dem;
+    // A project file for the map; none: the embedded default map.
+    std::optional<std::filesystem::path> project;
+    // Whether to write PNG pictures of the globe and the map at the end; unset: as the session
+    // says.
+    std::optional<bool> pictures;
+    // Told one line after every step ("step 3/20 toolbar").
+    std::function<void(const std::string&)> progress;
+    // The file the default map is copied from.
+    std::filesystem::path worldMapSource;
+};
+
+// Plays a session and returns its report, which is also written to outDir/report.json.
+// Raises SessionError before anything is played when the session names a control, toolbar key,
+// menu item, key or position the window does not have; a step that cannot be played ends the
+// session (an active run is closed as when the window closes), the report is written with the
+// error, and SessionError is raised. Set-up failures (DEM, project, map) raise
+// std::runtime_error.
+nlohmann::json RunSession(const Session& session, const RunOptions& options);
+
+} // namespace scribeline::app
