@@ -153,3 +153,42 @@ TEST_F(RunTest, RubberBandLinesByGeometry) {
 
 } // namespace
 } // namespace scribeline::testing
+
+namespace scribeline::testing {
+namespace {
+
+TEST_F(RunTest, DialogAssistedCaptureOpensHidesAndConfirmsTheGlobesDialog) {
+    struct Case {
+        int kind;
+        const char* title;
+    } cases[] = {{0, "Google Earth - New Placemark"},
+                 {1, "Google Earth - New Path"},
+                 {2, "Google Earth - New Polygon"}};
+    for (const Case& c : cases) {
+        Open();
+        w().ctl.optGeometryType.UserSelect(c.kind);
+        run().Command1_Click();
+        const WindowHandle dialog = earth->DialogWindow();
+        ASSERT_NE(dialog, kNoWindow) << c.title;
+        EXPECT_EQ(desk.GetWindowText(dialog), c.title);
+        EXPECT_FALSE(desk.IsWindowVisible(dialog));
+        run().Command2_Click();
+        EXPECT_EQ(earth->DialogWindow(), kNoWindow) << "confirmed";
+    }
+}
+
+TEST_F(RunTest, AlarmLampBlinksOnTheCurrentButton) {
+    Press("start");
+    std::vector<std::string> images;
+    for (int i = 0; i < 3; ++i) {
+        desk.AdvanceTime(500);
+        images.push_back(w().ctl.toolbarScribeline.Button("start").imageKey);
+    }
+    EXPECT_EQ(images, (std::vector<std::string>{"starting", "nothing", "starting"}));
+    Option("alarmLamp", false);
+    desk.AdvanceTime(500);
+    EXPECT_EQ(w().ctl.toolbarScribeline.Button("start").imageKey, "starting");
+}
+
+} // namespace
+} // namespace scribeline::testing
