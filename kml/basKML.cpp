@@ -64,7 +64,7 @@ void AppendList(std::string& out, const VertexList& vertices, int first, int las
 }
 
 void AppendGeometry(std::string& out, const VertexList& vertices, int n, int geometryKind,
-                    bool lastOnly, std::string_view altitudeMode) {
+                    bool lastOnly, std::string_view altitudeMode, TupleMemo& memo) {
     switch (geometryKind) {
     case kGeometryKindPoint:
         if (n < 1) {
@@ -87,7 +87,11 @@ void AppendGeometry(std::string& out, const VertexList& vertices, int n, int geo
         Line(out, 4, "<LineString>");
         AppendModeLine(out, 4, altitudeMode);
         Joined(out, 4, "<coordinates>");
-        AppendList(out, vertices, lastOnly ? n - 2 : 0, n - 1);
+        if (lastOnly) {
+            AppendList(out, vertices, n - 2, n - 1);
+        } else {
+            memo.AppendList(out, vertices, n);
+        }
         out += kKmlLineEnd;
         Line(out, 4, "</coordinates>");
         Line(out, 4, "</LineString>");
@@ -102,7 +106,7 @@ void AppendGeometry(std::string& out, const VertexList& vertices, int n, int geo
         Line(out, 4, "<outerBoundaryIs>");
         Line(out, 4, "<LinearRing>");
         Joined(out, 4, "<coordinates>");
-        AppendList(out, vertices, 0, n - 1);
+        memo.AppendList(out, vertices, n);
         out += ' ';
         AppendTuple(out, vertices.Vertex(0));
         out += kKmlLineEnd;
@@ -189,6 +193,28 @@ void basKML::AppendDocumentHead(std::string& out) const {
     Line(out, 0, BuildLookAt(storedCamera_));
 }
 
+void TupleMemo::AppendList(std::string& out, const VertexList& vertices, int count) {
+    const auto n = static_cast<std::size_t>(count);
+    std::size_t same = 0;
+    while (same < n && same < points_.size() &&
+           points_[same] == vertices.Vertex(static_cast<int>(same))) {
+        ++same;
+    }
+    points_.resize(same);
+    ends_.resize(same);
+    text_.resize(same == 0 ? 0 : ends_.back());
+    for (std::size_t i = same; i < n; ++i) {
+        const MapPoint& p = vertices.Vertex(static_cast<int>(i));
+        if (i > 0) {
+            text_ += ' ';
+        }
+        AppendTuple(text_, p);
+        points_.push_back(p);
+        ends_.push_back(text_.size());
+    }
+    out += text_;
+}
+
 std::string basKML::BuildFeatureKml(IApplicationGE& ge, VertexList vertices, int vertexCount,
                                     int geometryKind, std::string_view iconColour, bool lastOnly,
                                     std::string_view altitudeMode) {
@@ -228,7 +254,7 @@ std::string basKML::BuildFeatureKml(IApplicationGE& ge, VertexList vertices, int
     Line(out, 2, "<Folder>");
     Line(out, 2, "<Placemark>");
     Line(out, 4, "<styleUrl>#FEATURES</styleUrl>");
-    AppendGeometry(out, vertices, vertexCount, geometryKind, lastOnly, altitudeMode);
+    AppendGeometry(out, vertices, vertexCount, geometryKind, lastOnly, altitudeMode, tupleMemo_);
     Line(out, 2, "</Placemark>");
     AppendDocumentTail(out);
     return out;

@@ -71,6 +71,20 @@ struct SampleGridView {
     std::size_t rowStride = 0;
 };
 
+// Remembers the coordinate tuples text of a vertex list, vertex by vertex, so that the next
+// list sharing a prefix with it reuses that prefix's text. The text is the same as formatting
+// every vertex afresh.
+class TupleMemo {
+public:
+    // Appends the tuples of vertices 0 .. count-1 joined by single spaces.
+    void AppendList(std::string& out, const VertexList& vertices, int count);
+
+private:
+    std::vector<MapPoint> points_;
+    std::vector<std::size_t> ends_; // end of each vertex's tuple in text_
+    std::string text_;
+};
+
 class basKML {
 public:
     // Milliseconds the recovery view reset waits before it moves the camera back. Asked at
@@ -141,6 +155,9 @@ private:
 
     IDesktop& desktop_;
     ViewRefreshDelayProvider viewRefreshDelay_;
+    // The tuple text of the last whole vertex list written: a live update that only added or
+    // removed the last vertex formats one tuple instead of the whole feature again.
+    TupleMemo tupleMemo_;
     ICameraInfoGE storedCamera_;
     bool hasStoredCamera_ = false;
 };

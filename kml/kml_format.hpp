@@ -30,8 +30,17 @@ inline constexpr std::string_view kKmlXmlDeclaration = R"(<?xml version="1.0" en
 // or below -4. Raises std::domain_error for NaN and infinities, which have no KML text.
 [[nodiscard]] std::string FormatGeneralNumber(double value, char decimalSeparator);
 
+// Appends FormatGeneralNumber(value, decimalSeparator) to `out` without building a string.
+void AppendGeneralNumber(std::string& out, double value, char decimalSeparator);
+
 // A number as KML writes it: FormatGeneralNumber with "." whatever the locale.
 [[nodiscard]] std::string FormatKmlNumber(double value);
+
+namespace detail {
+// The reference conversion (correctly rounded through std::to_chars) that the fast path of
+// AppendGeneralNumber falls back to near rounding ties; exposed for tests.
+void AppendGeneralNumberExact(std::string& out, double value, char decimalSeparator);
+} // namespace detail
 
 // Appends the tuple x,y,z (each by FormatKmlNumber, no spaces) to `out`.
 void AppendKmlTuple(std::string& out, double x, double y, double z);

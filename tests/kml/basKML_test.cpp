@@ -119,6 +119,35 @@ TEST_F(BasKmlTest, LiveDocumentForEveryKindCountAndLastOnly) {
     }
 }
 
+// A window keeps one basKML for a whole run, so one document after another shares most of its
+// vertices with the one before; each must read as if built afresh.
+TEST_F(BasKmlTest, SuccessiveDocumentsMatchFreshlyBuiltOnes) {
+    std::vector<MapPoint> shape;
+    auto fresh = [&](int kind) {
+        basKML other{desktop, [] { return 30; }};
+        return other.BuildFeatureKml(globe, shape, static_cast<int>(shape.size()), kind, "ffffff00",
+                                     false, "clampToGround");
+    };
+    auto reused = [&](int kind) {
+        return kml.BuildFeatureKml(globe, shape, static_cast<int>(shape.size()), kind, "ffffff00",
+                                   false, "clampToGround");
+    };
+    for (int i = 0; i < 6; ++i) {
+        shape.push_back({11.0 + i * 0.125, 48.0 - i * 0.25, 500.0 + i});
+        for (int kind : {1, 2}) {
+            ASSERT_EQ(reused(kind), fresh(kind)) << "after adding vertex " << i;
+        }
+    }
+    shape.pop_back(); // the last vertex removed
+    EXPECT_EQ(reused(1), fresh(1));
+    shape[2].z = -0.0; // a vertex in the middle changed
+    EXPECT_EQ(reused(2), fresh(2));
+    shape[0].x = 12.5; // the first one
+    EXPECT_EQ(reused(1), fresh(1));
+    shape.clear();
+    EXPECT_EQ(reused(1), fresh(1));
+}
+
 TEST_F(BasKmlTest, LiveDocumentReadsVerticesAcrossGeometryParts) {
     Geometry g = Geometry::empty(GeometryType::Polyline);
     g.parts = {{kVertices[0], kVertices[1], kVertices[2]}, {kVertices[3]}};

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <locale>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -178,6 +179,44 @@ TEST(BuildLookAt, NonFiniteCameraValueRaises) {
     ICameraInfoGE c = SampleCamera();
     c.Range = std::numeric_limits<double>::quiet_NaN();
     EXPECT_THROW((void)BuildLookAt(c), std::domain_error);
+}
+
+} // namespace
+} // namespace scribeline
+
+namespace scribeline {
+namespace {
+
+// The fast scaled-integer path must give the correctly rounded digits of the reference
+// conversion for every magnitude it takes, including values right at rounding ties.
+TEST(KmlNumberFastPath, AgreesWithTheReferenceConversion) {
+    std::mt19937_64 random(20261208);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-6, 16);
+    auto check = [](double v) {
+        std::string fast, exact;
+        AppendGeneralNumber(fast, v, '.');
+        detail::AppendGeneralNumberExact(exact, v, '.');
+        ASSERT_EQ(fast, exact) << "value " << std::hexfloat << v;
+    };
+    for (int i = 0; i < 300000; ++i) {
+        const double v = (1.0 + 9.0 * unit(random)) * std::pow(10.0, exponent(random));
+        check(i % 2 == 0 ? v : -v);
+    }
+    // Decimal ties at the 16th digit and their neighbours.
+    for (int i = 0; i < 20000; ++i) {
+        const double base = std::floor(unit(random) * 1e14) + 0.5;
+        for (int shift = 0; shift <= 14; ++shift) {
+            const double v = base / std::pow(10.0, shift);
+            check(v);
+            check(std::nextafter(v, 0.0));
+            check(std::nextafter(v, 1e300));
+        }
+    }
+    for (double v : {1e-4, 9.99999999999999e13, 1e14, 99999999999999.95, 0.00009999999999999999,
+                     123456789012345.6, 0.1 + 0.2}) {
+        check(v);
+    }
 }
 
 } // namespace
