@@ -220,3 +220,27 @@ TEST_F(RunTest, TheFeatureIsDrawnInTheMapWithTheFeedbackSymbols) {
 
 } // namespace
 } // namespace scribeline::testing
+
+namespace scribeline::testing {
+namespace {
+
+TEST_F(RunTest, ThePointerIsMarkedInTheMapWhenAsked) {
+    Option("DisplyCursorInArcMap", true);
+    w().ctl.txtRecordPPS.SetText("10");
+    Press("record");
+    const Point c = RenderCentre();
+    auto& display = host->DataView().Display();
+    const auto before = display.TotalDrawCalls();
+    desk.InjectMouse(MouseMessage::Move, c);
+    desk.AdvanceTime(w().ctl.timerDigitalizing.Interval());
+    EXPECT_EQ(w().state.vertexCount, 0) << "a mark, not a vertex";
+    const auto marked = display.TotalDrawCalls();
+    EXPECT_GT(marked, before);
+    desk.InjectMouse(MouseMessage::Move, {c.x + 20, c.y});
+    desk.AdvanceTime(w().ctl.timerDigitalizing.Interval());
+    // The old mark is drawn again to erase it, then the new one: twice the lines.
+    EXPECT_EQ(display.TotalDrawCalls() - marked, 2 * (marked - before));
+}
+
+} // namespace
+} // namespace scribeline::testing
