@@ -454,15 +454,15 @@ PictureBox::~PictureBox() {
 void PictureBox::Create(IDesktop& desktop, WindowHandle parent) {
     Destroy();
     desktop_ = &desktop;
-    WindowSpec spec;
-    spec.className = "ScribelinePicture";
-    spec.title = Name();
-    spec.parent = parent;
-    spec.visible = Visible();
+    WindowSpec params;
+    params.className = "ScribelinePicture";
+    params.title = Name();
+    params.parent = parent;
+    params.visible = Visible();
     const int tx = desktop.TwipsPerPixelX();
     const int ty = desktop.TwipsPerPixelY();
-    spec.rect = Rect{Left() / tx, Top() / ty, (Left() + Width()) / tx, (Top() + Height()) / ty};
-    window_ = desktop.CreateWindow(spec, this);
+    params.rect = Rect{Left() / tx, Top() / ty, (Left() + Width()) / tx, (Top() + Height()) / ty};
+    window_ = desktop.CreateWindow(params, this);
 }
 
 void PictureBox::Destroy() {

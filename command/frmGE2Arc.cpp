@@ -391,14 +391,14 @@ void frmGE2Arc::resetControls() {
 void frmGE2Arc::createWindows() {
     const int tx = desktop_.TwipsPerPixelX();
     const int ty = desktop_.TwipsPerPixelY();
-    WindowSpec spec;
-    spec.className = "ScribelineForm";
-    spec.title = caption_;
-    spec.rect = Rect{formBounds_.left / tx, formBounds_.top / ty,
+    WindowSpec params;
+    params.className = "ScribelineForm";
+    params.title = caption_;
+    params.rect = Rect{formBounds_.left / tx, formBounds_.top / ty,
                      (formBounds_.left + formBounds_.width) / tx,
                      (formBounds_.top + formBounds_.height) / ty};
-    spec.visible = false;
-    window_ = desktop_.CreateWindow(spec, this);
+    params.visible = false;
+    window_ = desktop_.CreateWindow(params, this);
     for (controls::PictureBox* picture :
          {&ctl.pictGEInfoWelcome, &ctl.pictGEInfoReady, &ctl.pictGEInfoBusy, &ctl.pictGETool,
           &ctl.pictScreenShot}) {

@@ -193,7 +193,7 @@ public:
     // Windows. A handle that does not name a live window makes queries return nullopt/false
     // (the platform's failure result) rather than raise.
     // The handler is borrowed: it must outlive the window (DestroyWindow before it dies).
-    virtual WindowHandle CreateWindow(const WindowSpec& spec, IWindowHandler* handler) = 0;
+    virtual WindowHandle CreateWindow(const WindowSpec& params, IWindowHandler* handler) = 0;
     virtual void DestroyWindow(WindowHandle window) = 0;
     [[nodiscard]] virtual bool IsWindow(WindowHandle window) const = 0;
     // Screen rectangle of the window.

@@ -471,18 +471,18 @@ HeadlessDesktop::~HeadlessDesktop() {
 
 // ---- windows ----
 
-WindowHandle HeadlessDesktop::CreateWindow(const WindowSpec& spec, IWindowHandler* handler) {
-    WindowHandle parent = spec.parent == kDesktopHandle ? kNoWindow : spec.parent;
+WindowHandle HeadlessDesktop::CreateWindow(const WindowSpec& params, IWindowHandler* handler) {
+    WindowHandle parent = params.parent == kDesktopHandle ? kNoWindow : params.parent;
     if (parent != kNoWindow && impl_->find(parent) == nullptr) {
         throw PortError("CreateWindow", "parent window does not exist");
     }
     Window w;
     w.handle = impl_->nextWindow++;
-    w.className = spec.className;
-    w.title = spec.title;
+    w.className = params.className;
+    w.title = params.title;
     w.parent = parent;
-    w.rect = spec.rect;
-    w.visible = spec.visible;
+    w.rect = params.rect;
+    w.visible = params.visible;
     w.handler = handler;
     const WindowHandle h = w.handle;
     impl_->windows.emplace(h, std::move(w));
@@ -826,12 +826,12 @@ int HeadlessDesktop::MessageBox(WindowHandle owner, const std::string& text,
     OpenBox box;
     BoxHandler handler(box, closeResult);
     const Size s = impl_->options.screen;
-    WindowSpec spec{"#32770",
+    WindowSpec params{"#32770",
                     title,
                     kNoWindow,
                     {s.width / 2 - 150, s.height / 2 - 60, s.width / 2 + 150, s.height / 2 + 60},
                     true};
-    box.window = CreateWindow(spec, &handler);
+    box.window = CreateWindow(params, &handler);
     impl_->windows[box.window].messageBox = true;
     const WindowHandle previousForeground = impl_->foreground;
     SetForegroundWindow(box.window);

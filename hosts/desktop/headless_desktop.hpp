@@ -81,7 +81,7 @@ public:
     HeadlessDesktop& operator=(const HeadlessDesktop&) = delete;
 
     // ---- IDesktop ----
-    WindowHandle CreateWindow(const WindowSpec& spec, IWindowHandler* handler) override;
+    WindowHandle CreateWindow(const WindowSpec& params, IWindowHandler* handler) override;
     void DestroyWindow(WindowHandle window) override;
     [[nodiscard]] bool IsWindow(WindowHandle window) const override;
     [[nodiscard]] std::optional<Rect> GetWindowRect(WindowHandle window) const override;

@@ -117,11 +117,11 @@ bool FakeMxDocument::ActiveViewIsPageLayout() {
 }
 
 FakeMapApplication::FakeMapApplication(IDesktop& d, Rect mainRect) : desktop(d) {
-    WindowSpec spec;
-    spec.className = "FakeMapHostMain";
-    spec.title = "ArcMap";
-    spec.rect = mainRect;
-    mainWindow = desktop.CreateWindow(spec, &handler_);
+    WindowSpec params;
+    params.className = "FakeMapHostMain";
+    params.title = "ArcMap";
+    params.rect = mainRect;
+    mainWindow = desktop.CreateWindow(params, &handler_);
 }
 
 FakeMapApplication::~FakeMapApplication() {
