@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -72,15 +71,24 @@ struct Vertex {
 // The vertices of every geometry ogrinfo prints in WKT, in order.
 std::vector<Vertex> VerticesOf(const std::string& ogrinfo) {
     std::vector<Vertex> out;
-    static const std::regex wkt(R"(^\s+(POINT|LINESTRING|POLYGON|MULTIPOINT)[^(]*\((.*)\)\s*$)");
     std::istringstream lines(ogrinfo);
     std::string line;
     while (std::getline(lines, line)) {
-        std::smatch m;
-        if (!std::regex_match(line, m, wkt)) {
+        const auto start = line.find_first_not_of(' ');
+        if (start == std::string::npos || start == 0) {
+            continue; // geometries are indented under their feature
+        }
+        const std::string rest = line.substr(start);
+        bool geometry = false;
+        for (const char* kind : {"POINT", "LINESTRING", "POLYGON", "MULTIPOINT"}) {
+            geometry = geometry || rest.rfind(kind, 0) == 0;
+        }
+        const auto open = rest.find('(');
+        const auto close = rest.rfind(')');
+        if (!geometry || open == std::string::npos || close == std::string::npos) {
             continue;
         }
-        std::string body = m[2];
+        std::string body = rest.substr(open + 1, close - open - 1);
         for (char& c : body) {
             if (c == '(' || c == ')') {
                 c = ' ';
