@@ -19,6 +19,9 @@ constexpr int kCursorMarkerSize = 20;
 constexpr int kArcCursorSize = 16;
 constexpr int kAnimationFrames = 6;
 constexpr int kAnimationPauseMs = 5;
+// A pointer move redraws at most this many of the newest track segments: older ones stay as
+// they were drawn, and a move keeps a bounded cost however long the stream grows.
+constexpr int kTrackSegmentsDrawn = 1000;
 
 const char* const kDialogTitles[] = {"Google Earth - New Placemark", "Google Earth - New Path",
                                      "Google Earth - New Polygon"};
@@ -242,7 +245,7 @@ void DigitizingRun::drawTrack(Point client) {
     auto& desktop = w_.Desktop();
     const WindowHandle render = w_.Process().globe.renderWindow;
     const Pen pen{kCyan, 2, RasterOp::Copy};
-    for (int i = 2; i <= clickCount_; ++i) {
+    for (int i = std::max(2, clickCount_ - kTrackSegmentsDrawn + 1); i <= clickCount_; ++i) {
         desktop.DrawLine(render, clickTrack_[static_cast<std::size_t>(i - 1)],
                          clickTrack_[static_cast<std::size_t>(i)], pen);
     }

@@ -153,3 +153,94 @@ TEST_F(RunTest, RubberBandLinesByGeometry) {
 
 } // namespace
 } // namespace scribeline::testing
+
+namespace scribeline::testing {
+namespace {
+
+TEST_F(RunTest, DialogAssistedCaptureOpensHidesAndConfirmsTheGlobesDialog) {
+    struct Case {
+        int kind;
+        const char* title;
+    } cases[] = {{0, "Google Earth - New Placemark"},
+                 {1, "Google Earth - New Path"},
+                 {2, "Google Earth - New Polygon"}};
+    for (const Case& c : cases) {
+        Open();
+        w().ctl.optGeometryType.UserSelect(c.kind);
+        run().Command1_Click();
+        const WindowHandle dialog = earth->DialogWindow();
+        ASSERT_NE(dialog, kNoWindow) << c.title;
+        EXPECT_EQ(desk.GetWindowText(dialog), c.title);
+        EXPECT_FALSE(desk.IsWindowVisible(dialog));
+        run().Command2_Click();
+        EXPECT_EQ(earth->DialogWindow(), kNoWindow) << "confirmed";
+    }
+}
+
+TEST_F(RunTest, AlarmLampBlinksOnTheCurrentButton) {
+    Press("start");
+    std::vector<std::string> images;
+    for (int i = 0; i < 3; ++i) {
+        desk.AdvanceTime(500);
+        images.push_back(w().ctl.toolbarScribeline.Button("start").imageKey);
+    }
+    EXPECT_EQ(images, (std::vector<std::string>{"starting", "nothing", "starting"}));
+    Option("alarmLamp", false);
+    desk.AdvanceTime(500);
+    EXPECT_EQ(w().ctl.toolbarScribeline.Button("start").imageKey, "starting");
+}
+
+} // namespace
+} // namespace scribeline::testing
+
+namespace scribeline::testing {
+namespace {
+
+TEST_F(RunTest, TheFeatureIsDrawnInTheMapWithTheFeedbackSymbols) {
+    w().ctl.optGeometryType.UserSelect(2);
+    Press("start");
+    const Point c = RenderCentre();
+    Click({c.x - 40, c.y});
+    Click({c.x + 40, c.y});
+    Click({c.x, c.y + 40});
+    auto& display = host->DataView().Display();
+    const auto& drawn = display.Drawings();
+    ASSERT_GE(drawn.size(), 3u);
+    const auto last = drawn.end() - 3; // the latest tick: the shape, its first and last vertex
+    EXPECT_EQ(last[0].kind, gis::DisplayDrawing::Kind::Polygon);
+    EXPECT_EQ(last[0].symbol.kind, SymbolKind::SimpleFill);
+    EXPECT_EQ(last[0].symbol.colour, rgb(255, 128, 128));
+    EXPECT_EQ(last[0].symbol.style, 1);
+    EXPECT_EQ(last[0].geometry.PointCount(), 3);
+    EXPECT_EQ(last[0].cacheId, -2);
+    EXPECT_EQ(last[1].symbol.style, 0) << "first vertex: circle";
+    EXPECT_EQ(last[2].symbol.style, 2) << "last vertex: cross";
+    EXPECT_EQ(last[2].geometry.Point(0), run().CurrentShape().Point(2));
+}
+
+} // namespace
+} // namespace scribeline::testing
+
+namespace scribeline::testing {
+namespace {
+
+TEST_F(RunTest, ThePointerIsMarkedInTheMapWhenAsked) {
+    Option("DisplyCursorInArcMap", true);
+    w().ctl.txtRecordPPS.SetText("10");
+    Press("record");
+    const Point c = RenderCentre();
+    auto& display = host->DataView().Display();
+    const auto before = display.TotalDrawCalls();
+    desk.InjectMouse(MouseMessage::Move, c);
+    desk.AdvanceTime(w().ctl.timerDigitalizing.Interval());
+    EXPECT_EQ(w().state.vertexCount, 0) << "a mark, not a vertex";
+    const auto marked = display.TotalDrawCalls();
+    EXPECT_GT(marked, before);
+    desk.InjectMouse(MouseMessage::Move, {c.x + 20, c.y});
+    desk.AdvanceTime(w().ctl.timerDigitalizing.Interval());
+    // The old mark is drawn again to erase it, then the new one: twice the lines.
+    EXPECT_EQ(display.TotalDrawCalls() - marked, 2 * (marked - before));
+}
+
+} // namespace
+} // namespace scribeline::testing

@@ -3,6 +3,7 @@
 #include "tests/digitizing/run_fixture.hpp"
 
 #include <fstream>
+#include <sstream>
 
 namespace scribeline::testing {
 namespace {
@@ -204,13 +205,32 @@ TEST_F(RunTest, GlobeNotReadyStartsNoRunAndSaysNothing) {
     EXPECT_EQ(desk.InstalledMouseHooks(), 0);
 }
 
-TEST_F(RunTest, FirstRunPutsTheMapInWgs84) {
-    host->FocusMapImpl().SetSpatialReference(
-        host->Factory().SpatialReferenceFactory().CreateProjectedCoordinateSystem(3857));
+TEST_F(RunTest, OnlyTheFirstRunOfALoadPutsTheMapInWgs84) {
+    auto& references = host->Factory().SpatialReferenceFactory();
+    host->FocusMapImpl().SetSpatialReference(references.CreateProjectedCoordinateSystem(3857));
     Press("start");
     EXPECT_EQ(host->FocusMapImpl().SpatialReference()->Name(), "GCS_WGS_1984");
     EXPECT_TRUE(w().state.wgs84Set);
+    Press("finishlayer"); // nothing digitized: the run ends all the same
+    Open();
+    w().state.wgs84Set = true; // as after a first run of this load
+    host->FocusMapImpl().SetSpatialReference(references.CreateProjectedCoordinateSystem(3857));
+    Press("start");
+    EXPECT_NE(host->FocusMapImpl().SpatialReference()->Name(), "GCS_WGS_1984");
     Press("abort");
+}
+
+TEST_F(RunTest, TheNewLayerIsInWgs84OnDisk) {
+    Press("start");
+    const Point c = RenderCentre();
+    Click(offset(c, -40, 0));
+    Click(offset(c, 40, 0));
+    Press("finishlayer");
+    std::ifstream prj(TempFile("~tempDigitizeFromGE1.prj"));
+    std::stringstream read;
+    read << prj.rdbuf();
+    const std::string text = read.str();
+    EXPECT_NE(text.find("WGS_1984"), std::string::npos) << text;
 }
 
 } // namespace
