@@ -41,7 +41,10 @@ FieldValue GridValue(FieldType type, const std::string& text) {
     }
 }
 
-clsPropertyGrid::clsPropertyGrid(frmGE2Arc& window) : window_(window) {}
+clsPropertyGrid::clsPropertyGrid(frmGE2Arc& window) : window_(window) {
+    // The window prepares its grid as it creates it: the columns stand before any row comes.
+    DefListViewHead();
+}
 
 clsPropertyGrid::~clsPropertyGrid() = default;
 
@@ -49,6 +52,8 @@ void clsPropertyGrid::DefListViewHead() {
     if (headDefined_) {
         return; // the grid keeps its columns for the window's lifetime
     }
+    // The list control outlives the grid objects of earlier loads: start it afresh.
+    window_.ctl.listviewProperty.Clear();
     grid_.list(window_.ctl.listviewProperty);
     grid_.textbox(window_.ctl.txtQty);
     grid_.addcolumn("Name", kNameKey, 900, false, false, 0, true);

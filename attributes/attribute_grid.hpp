@@ -34,6 +34,7 @@ public:
     static constexpr const char* kValueKey = "Pqty";
     static constexpr int kValueColumn = 3;
 
+    // Prepares the grid's columns on the window's list view (DefListViewHead).
     explicit clsPropertyGrid(frmGE2Arc& window);
     ~clsPropertyGrid() override;
 

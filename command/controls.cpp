@@ -90,6 +90,11 @@ void ListView::ClearItems() {
     selected_ = -1;
 }
 
+void ListView::Clear() {
+    ClearItems();
+    headers_.clear();
+}
+
 std::string ListView::CellText(int row, int column) const {
     const ListItem& item = Item(row);
     if (column == 1) {
@@ -260,7 +265,7 @@ void TextBox::typeOne(int key) {
     if (KeyPress) {
         key = KeyPress(key);
     }
-    if (key == 0) {
+    if (key == 0 || key == vk::Return || key == vk::Escape) {
         return;
     }
     std::string next = text_;

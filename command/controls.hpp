@@ -167,7 +167,8 @@ public:
     // Raises Change when the text differs. The selection is kept inside the new text.
     void SetText(const std::string& text);
     // Typing by a user: each character goes through KeyPress (which returns the character to
-    // type, or 0 to drop it; 8 is Backspace), then into the text. A typed character replaces
+    // type, or 0 to drop it; 8 is Backspace), then into the text; Enter and Esc never become
+    // text of these single-line boxes. A typed character replaces
     // the selected text, Backspace deletes it; without a selection characters go to the end.
     void UserType(const std::string& characters);
     // A key pressed and released by a user (a virtual key, shift as the form's mask): KeyDown,
@@ -292,6 +293,8 @@ public:
     // Raises std::out_of_range for a row outside 0..ItemCount()-1.
     void RemoveItem(int index);
     void ClearItems();
+    // Column headers and rows go.
+    void Clear();
     [[nodiscard]] int ItemCount() const { return static_cast<int>(items_.size()); }
     [[nodiscard]] const ListItem& Item(int index) const;
     // The text of a cell: column 1 the item text, higher columns its sub-items ("" if none).

@@ -186,6 +186,22 @@ TEST_F(EditableListViewTest, ResizeGivesTheGrowingColumnWhatIsLeft) {
     }
 }
 
+TEST(TextBoxKeys, EnterAndEscAreNeverText) {
+    controls::TextBox box{"box"};
+    std::vector<int> seen;
+    box.KeyPress = [&](int key) {
+        seen.push_back(key);
+        return key;
+    };
+    box.UserType("a\r\x1b");
+    box.UserKey(vk::Return);
+    box.UserKey(vk::Escape);
+    box.UserKey(vk::Back);
+    EXPECT_EQ(box.Text(), "");
+    EXPECT_EQ(seen,
+              (std::vector<int>{'a', vk::Return, vk::Escape, vk::Return, vk::Escape, vk::Back}));
+}
+
 TEST(EditableListView, ColumnsNeedTheControlsFirst) {
     clsEditableListView grid;
     EXPECT_THROW(grid.addcolumn("Name", "Pcode", 900, false, false, 0, true), std::logic_error);

@@ -108,6 +108,19 @@ TEST_F(GridWindowTest, RowsAreTheAttributeFieldsWithEmptyValues) {
     EXPECT_EQ(list().ItemCount(), 0);
 }
 
+TEST_F(GridWindowTest, AReloadedWindowStartsWithAFreshGrid) {
+    grid().FillFromFields(layerFields());
+    list().UserClickCell(0, 3);
+    w().ctl.txtQty.UserType("left over");
+    ASSERT_TRUE(w().Unload());
+    w().Load();
+    EXPECT_EQ(list().ColumnCount(), 3);
+    EXPECT_EQ(list().ItemCount(), 0);
+    EXPECT_FALSE(w().ctl.txtQty.Visible());
+    EXPECT_FALSE(grid().ListView().EditOpen());
+    EXPECT_TRUE(grid().UserDefinedFields().empty());
+}
+
 TEST_F(GridWindowTest, ClicksOnTheWindowsGridEditOnlyValues) {
     grid().FillFromFields(layerFields());
     auto& box = w().ctl.txtQty;

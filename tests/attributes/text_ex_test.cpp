@@ -45,10 +45,10 @@ TEST(StdFontEx, RefusesSizesThatAreNotPositive) {
 
 TEST(TextEx, DrawsIntoItsRectangleWithItsFont) {
     desktop::HeadlessDesktop desk{desktop::DesktopOptions{}};
-    WindowSpec spec;
-    spec.title = "canvas";
-    spec.rect = {0, 0, 200, 100};
-    const WindowHandle window = desk.CreateWindow(spec, nullptr);
+    WindowSpec canvas;
+    canvas.title = "canvas";
+    canvas.rect = {0, 0, 200, 100};
+    const WindowHandle window = desk.CreateWindow(canvas, nullptr);
     clsTextEx text;
     text.RectLeft = 40;
     text.RectTop = 30;
