@@ -539,7 +539,8 @@ void Player::play(const Step& step) {
     } else if (a == "menu") {
         requireWindow(step);
         // A right click on the window's background pops the menu up, as a person opens it.
-        const Point client{4, 4 + 390 / desk_->TwipsPerPixelY()};
+        // Left of every frame and below the toolbar.
+        const Point client{2, 30};
         const Point screen = desk_->ClientToScreen(w.hWnd(), client).value_or(Point{});
         w.Errors().Run("The options menu", [&] { w.Form_RightButton(client, screen); });
         if (!w.Options().IsPoppedUp()) {
