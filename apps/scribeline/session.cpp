@@ -222,7 +222,7 @@ public:
                 if (!f.is_object()) {
                     fail(step, where, "expected an object with \"name\", \"type\", \"length\"");
                 }
-                FieldSpec spec;
+                FieldSpec field;
                 for (const auto& [key, item] : f.items()) {
                     if (key != "name" && key != "type" && key != "length") {
                         fail(step, where + "." + key, "unknown field");
@@ -234,10 +234,10 @@ public:
                 if (!f.contains("name") || !f.contains("type")) {
                     fail(step, where + (f.contains("name") ? ".type" : ".name"), "missing");
                 }
-                spec.name = f["name"].get<std::string>();
-                spec.type = f["type"].get<std::string>();
-                spec.length = f.value("length", "");
-                step.fields.push_back(spec);
+                field.name = f["name"].get<std::string>();
+                field.type = f["type"].get<std::string>();
+                field.length = f.value("length", "");
+                step.fields.push_back(field);
             }
             break;
         }
@@ -385,7 +385,7 @@ public:
         if (!c.is_object()) {
             failTop("camera", "expected an object");
         }
-        CameraSpec spec;
+        CameraSpec field;
         static const std::vector<std::pair<const char*, double CameraSpec::*>> members = {
             {"latitude", &CameraSpec::latitude},
             {"longitude", &CameraSpec::longitude},
@@ -402,21 +402,21 @@ public:
             if (!item.is_number()) {
                 failTop("camera." + key, "expected a number, found " + TypeName(item));
             }
-            spec.*(m->second) = item.get<double>();
+            field.*(m->second) = item.get<double>();
         }
         for (const char* required : {"latitude", "longitude", "range"}) {
             if (!c.contains(required)) {
                 failTop(std::string("camera.") + required, "missing");
             }
         }
-        if (spec.latitude < -90 || spec.latitude > 90 || spec.longitude < -180 ||
-            spec.longitude > 180) {
+        if (field.latitude < -90 || field.latitude > 90 || field.longitude < -180 ||
+            field.longitude > 180) {
             failTop("camera", "latitude must lie in -90..90 and longitude in -180..180");
         }
-        if (spec.range <= 0) {
+        if (field.range <= 0) {
             failTop("camera.range", "must be positive (metres)");
         }
-        session_.camera = spec;
+        session_.camera = field;
     }
 
 private:
