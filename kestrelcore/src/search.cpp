@@ -91,9 +91,9 @@ int boxLookup(double x, double y, ShapePtr& found) {
     return result;
 }
 
-int searchShp(double x, double y, int withAttributes, char* coordsOut, char* attrsOut) {
-    ShapePtr shape;
-    const int found = searchable() ? boxLookup(x, y, shape) : -1;
+// The result texts of a single-feature search: its vertex lines and, on request, its record.
+int writeFoundFeature(int found, const ShapePtr& shape, int withAttributes, char* coordsOut,
+                      char* attrsOut) {
     if (found < 0) {
         setEmpty(coordsOut);
         setEmpty(attrsOut);
@@ -106,6 +106,12 @@ int searchShp(double x, double y, int withAttributes, char* coordsOut, char* att
     if (withAttributes)
         fillRecordText(found, attrsOut);
     return found;
+}
+
+int searchShp(double x, double y, int withAttributes, char* coordsOut, char* attrsOut) {
+    ShapePtr shape;
+    const int found = searchable() ? boxLookup(x, y, shape) : -1;
+    return writeFoundFeature(found, shape, withAttributes, coordsOut, attrsOut);
 }
 
 int searchShp2(double x, double y, int withAttributes, char** vertexTexts, char* attrsOut) {
@@ -219,18 +225,7 @@ int nearest(double x, double y, ShapePtr& picked) {
 int findNearest(double x, double y, int withAttributes, char* coordsOut, char* attrsOut) {
     ShapePtr shape;
     const int found = searchable() ? nearest(x, y, shape) : -1;
-    if (found < 0) {
-        setEmpty(coordsOut);
-        setEmpty(attrsOut);
-        return -1;
-    }
-    std::string lines;
-    for (int v = 0; v < shape->nVertices; ++v)
-        appendVertexLine(lines, shape->padfX[v], shape->padfY[v]);
-    appendText(coordsOut, lines);
-    if (withAttributes)
-        fillRecordText(found, attrsOut);
-    return found;
+    return writeFoundFeature(found, shape, withAttributes, coordsOut, attrsOut);
 }
 
 int multiSearch(double x1, double y1, double x2, double y2, char* listOut, int ringFlag,
