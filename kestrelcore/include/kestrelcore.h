@@ -44,7 +44,7 @@
 extern "C" {
 #endif
 
-/* ---- Part 10.1: frame, shapefile and DBF access ------------------------------------- */
+/* ---- Frame, shapefile and DBF access ------------------------------------- */
 
 /* Opens the shapefile (path with or without extension) for reading and updating, makes it
  * the current shapefile and builds its spatial index. 1 opened, 0 failed (message). A
@@ -78,7 +78,7 @@ KC_API int KC_CALL KC_GetMetaInfoFromShpDBF(char* typeOut, int* countOut, int wi
 KC_API int KC_CALL KC_ReadFeature(int index, int withAttributes, char* coordsOut,
                                   char* attrsOut, char* boundsOut);
 
-/* ---- Part 10.2: spatial searches and great-circle distance ------------------------- */
+/* ---- Spatial searches and great-circle distance ------------------------- */
 
 /* The highest feature whose extent contains (x, y); its vertices "x,y,6 \r\n" are appended
  * to coordsOut. Feature index, or -1 (both texts emptied). */
@@ -111,7 +111,7 @@ KC_API int KC_CALL KC_MultiSearchFeatureByCircle(double cx, double cy, double px
  * position is out of range (or not a number). */
 KC_API double KC_CALL SphericalDist(double lon1, double lat1, double lon2, double lat2);
 
-/* ---- Part 10.3: shapefile to KML export -------------------------------------------- */
+/* ---- Shapefile to KML export -------------------------------------------- */
 
 /* Writes basePath.shp as a KML 2.1 document to kmlPath. Feature count, -1 when the
  * shapefile cannot be opened, 0 on the other failures. */
@@ -121,7 +121,7 @@ KC_API int KC_CALL KC_ExportShp2Kml(const char* basePath, const char* kmlPath);
  * call from another thread while KC_ExportShp2Kml runs. */
 KC_API int KC_CALL KC_GetProgressFromShp2Kml(void);
 
-/* ---- Part 10.4: creation and append ------------------------------------------------ */
+/* ---- Creation and append ------------------------------------------------ */
 
 /* Creates a shapefile of type "POINT", "POLYLINE", "POLYGON", "MULTIPOINT" (or the same in
  * small letters) with Z values and makes it current. 0 created, 1 unknown type name,

@@ -1,4 +1,4 @@
-// Part 10.1: open, close and read exports.
+// The open, close and read exports.
 #include "format.h"
 #include "records.h"
 #include "state.h"
@@ -41,7 +41,7 @@ const char* shapeTypeName(int type) {
     case 31:
         return "MultiPatch";
     default:
-        return "Unknown"; // left to the implementer (Part 10.1)
+        return "Unknown"; // a type the name table does not list
     }
 }
 
@@ -60,7 +60,7 @@ const char* fieldTypeName(DBFFieldType type) {
 }
 
 int openShp(const char* path) {
-    // Deviation: a shapefile still current is closed (its appended records and headers are
+    // A shapefile still current is closed (its appended records and headers are
     // written) instead of being left open and lost.
     closeShapefileSlot();
     ModuleState& s = state();
@@ -79,7 +79,7 @@ int openShp(const char* path) {
 }
 
 int openDbf(const char* path) {
-    closeTableSlot(); // deviation, as for the shapefile: the replaced table is closed
+    closeTableSlot(); // as for the shapefile: the replaced table is closed, not leaked
     ModuleState& s = state();
     int held = 0;
     s.dbf = openTable(path, "rb", &held);

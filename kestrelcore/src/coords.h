@@ -1,4 +1,4 @@
-// The coordinate text of KC_AddFeatureInShapeFile (Part 10.4): trimming and parsing.
+// The coordinate text of KC_AddFeatureInShapeFile: trimming and parsing.
 #pragma once
 
 #include <array>
@@ -9,7 +9,7 @@ namespace kc {
 constexpr int kMaxValues = 1000;   // values parsed from one text
 constexpr int kMaxVertices = 1000; // vertices of one feature
 
-// Trims the text in place (Part 10.4, Algorithms 2).
+// Trims the text in place.
 void trimCoordinateText(char* text);
 
 struct ParsedValues {
@@ -18,7 +18,7 @@ struct ParsedValues {
     int dimension = 0; // values per vertex, read from the first vertex
 };
 
-// Parses a trimmed text (Part 10.4, Algorithms 3), stopping after kMaxValues values.
+// Parses a trimmed text, stopping after kMaxValues values.
 void parseCoordinateText(const char* text, ParsedValues& out);
 
 struct Vertices {
@@ -26,7 +26,7 @@ struct Vertices {
     int count = 0;
 };
 
-// Forms the vertices (Part 10.4, Algorithms 4.4). A vertex needs X and Y (and Z for a
+// Forms the vertices. A vertex needs X and Y (and Z for a
 // dimension of 3) and all of its dimension's values: an incomplete last vertex is dropped.
 void formVertices(const ParsedValues& values, Vertices& out);
 

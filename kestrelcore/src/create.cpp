@@ -1,4 +1,4 @@
-// Part 10.4: shapefile creation and feature append.
+// Shapefile creation and feature append.
 #include "coords.h"
 #include "io.h"
 #include "records.h"
@@ -58,7 +58,7 @@ int createShape(const char* path, const char* typeName) {
         showMessage("Shape Type is not recognised.", "Error");
         return 1;
     }
-    // Deviation: the shapefile still current is closed first, so that its appended records
+    // The shapefile still current is closed first, so that its appended records
     // reach the disk complete.
     closeShapefileSlot();
     ModuleState& s = state();

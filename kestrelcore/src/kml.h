@@ -1,4 +1,4 @@
-// Part 10.3: the KML writers (export document and selection document).
+// The KML writers (export document and selection document).
 #pragma once
 
 #include <string>

@@ -42,7 +42,7 @@ using ShapePtr = std::unique_ptr<SHPObject, ShapeDeleter>;
 // checkRecord, then SHPReadObject; null if the record cannot be read.
 ShapePtr readShape(SHPHandle shp, int i);
 
-// The spatial index of Part 10.1, the same SHPTree that shapelib's
+// The spatial index, the same SHPTree that shapelib's
 // SHPCreateTree(shp, 2, 0, NULL, NULL) builds, but from record bounds read by ourselves
 // and inserted with SHPTreeAddShapeId.
 SHPTree* buildTree(SHPHandle shp);

@@ -1,4 +1,4 @@
-// Part 10.2: spatial searches and great-circle distance.
+// Spatial searches and great-circle distance.
 #include "format.h"
 #include "kml.h"
 #include "records.h"
@@ -166,7 +166,7 @@ bool insideEvenOdd(const SHPObject& o, double px, double py) {
     return inside;
 }
 
-// Nearest-feature rule (Part 10.2, Algorithms 2).
+// Nearest-feature rule.
 int nearest(double x, double y, ShapePtr& picked) {
     ModuleState& s = state();
     Box box = pointBox(x, y);

@@ -1,4 +1,4 @@
-// Module state, messages and the exception barrier of Kestrelcore (Part 10.1).
+// Module state, messages and the exception barrier of Kestrelcore.
 #pragma once
 
 #include "kestrelcore.h"
@@ -13,7 +13,7 @@
 
 namespace kc {
 
-// The process-wide state of Part 10.1: one slot of each kind.
+// The process-wide state: one slot of each kind.
 struct ModuleState {
     SHPHandle shp = nullptr;               // current shapefile
     SHPTree* tree = nullptr;               // its spatial index (only after KC_OpenShpFile)

@@ -26,7 +26,7 @@ inline void appendText(char* buffer, const std::string& text) {
     setText(buffer + std::strlen(buffer), text);
 }
 
-// Fills the record text of KC_ReadDBF (Part 10.1) for the current table, with its messages.
+// Fills the record text of KC_ReadDBF for the current table, with its messages.
 // Returns 1, or -1 (buffer untouched).
 int fillRecordText(int record, char* out);
 

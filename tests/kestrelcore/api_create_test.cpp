@@ -1,4 +1,4 @@
-// Part 10.4 through the C ABI: creation and feature append.
+// Through the C ABI: creation and feature append.
 #include "kestrelcore.h"
 #include "support.h"
 

@@ -1,4 +1,4 @@
-// Part 10.3 through the C ABI: the export document, its numbers and the progress counter.
+// Through the C ABI: the export document, its numbers and the progress counter.
 #include "kestrelcore.h"
 #include "support.h"
 

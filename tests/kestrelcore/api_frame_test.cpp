@@ -1,4 +1,4 @@
-// Part 10.1 through the C ABI: open, close, read features, records and metadata.
+// Through the C ABI: open, close, read features, records and metadata.
 #include "kestrelcore.h"
 #include "support.h"
 
@@ -223,7 +223,7 @@ TEST_F(Frame, ClosesWithEmptySlotsAreHarmless) {
 }
 
 TEST_F(Frame, OpeningAnotherShapefileClosesTheCurrentOne) {
-    // Deviation from Part 10.1 (the replaced shapefile used to stay open and unwritten):
+    // On purpose (the replaced shapefile used to stay open and unwritten):
     // appended records of the replaced file reach the disk.
     const std::string a = dir.file("a");
     ASSERT_EQ(KC_CreateShapeFile(a.c_str(), "point"), 0);

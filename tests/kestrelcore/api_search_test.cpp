@@ -1,4 +1,4 @@
-// Part 10.2 through the C ABI: point, nearest, rectangle and circle searches, and the
+// Through the C ABI: point, nearest, rectangle and circle searches, and the
 // great-circle distance.
 #include "kestrelcore.h"
 #include "support.h"
