@@ -8,6 +8,7 @@
 //   verify BASE KML       every coordinate text of the document equals printf "%.8f" of the
 //                         features shapelib reads (C locale)
 #include "kestrelcore.h"
+#include "sample_files.hpp"
 
 #include <shapefil.h>
 
@@ -34,47 +35,13 @@ double seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
 
-void writeFids(const std::string& base, int n) {
-    DBFHandle d = DBFCreate(base.c_str());
-    DBFAddField(d, "FID", FTInteger, 9, 0);
-    for (int i = 0; i < n; ++i)
-        DBFWriteIntegerAttribute(d, i, 0, i);
-    DBFClose(d);
-}
-
 int genLines(int n, const std::string& base) {
-    SHPHandle h = SHPCreate(base.c_str(), SHPT_ARC);
-    std::mt19937_64 rng(20);
-    std::uniform_real_distribution<double> lon(-179, 179), lat(-89, 89), step(-0.01, 0.01);
-    double x[20], y[20];
-    for (int i = 0; i < n; ++i) {
-        x[0] = lon(rng);
-        y[0] = lat(rng);
-        for (int k = 1; k < 20; ++k) {
-            x[k] = x[k - 1] + step(rng);
-            y[k] = y[k - 1] + step(rng);
-        }
-        SHPObject* o = SHPCreateSimpleObject(SHPT_ARC, 20, x, y, nullptr);
-        SHPWriteObject(h, -1, o);
-        SHPDestroyObject(o);
-    }
-    SHPClose(h);
-    writeFids(base, n);
+    kcbench::WriteLines(base, n, 20);
     return 0;
 }
 
 int genPoints(int n, const std::string& base) {
-    SHPHandle h = SHPCreate(base.c_str(), SHPT_POINT);
-    std::mt19937_64 rng(21);
-    std::uniform_real_distribution<double> lon(-180, 180), lat(-90, 90);
-    for (int i = 0; i < n; ++i) {
-        double x = lon(rng), y = lat(rng);
-        SHPObject* o = SHPCreateSimpleObject(SHPT_POINT, 1, &x, &y, nullptr);
-        SHPWriteObject(h, -1, o);
-        SHPDestroyObject(o);
-    }
-    SHPClose(h);
-    writeFids(base, n);
+    kcbench::WritePoints(base, n, 21);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // runs the large comparisons against the peers).
 #include "format.h"
 #include "kestrelcore.h"
+#include "sample_files.hpp"
 
 #include <benchmark/benchmark.h>
 #include <shapefil.h>
@@ -27,51 +28,15 @@ const std::string& dataDir() {
 
 std::string makePoints(int n) {
     const std::string base = dataDir() + "/points" + std::to_string(n);
-    if (fs::exists(base + ".shp"))
-        return base;
-    SHPHandle h = SHPCreate(base.c_str(), SHPT_POINT);
-    std::mt19937_64 rng(1);
-    std::uniform_real_distribution<double> lon(-180, 180), lat(-90, 90);
-    for (int i = 0; i < n; ++i) {
-        double x = lon(rng), y = lat(rng);
-        SHPObject* o = SHPCreateSimpleObject(SHPT_POINT, 1, &x, &y, nullptr);
-        SHPWriteObject(h, -1, o);
-        SHPDestroyObject(o);
-    }
-    SHPClose(h);
-    DBFHandle d = DBFCreate(base.c_str());
-    DBFAddField(d, "FID", FTInteger, 9, 0);
-    for (int i = 0; i < n; ++i)
-        DBFWriteIntegerAttribute(d, i, 0, i);
-    DBFClose(d);
+    if (!fs::exists(base + ".shp"))
+        kcbench::WritePoints(base, n, 1);
     return base;
 }
 
 std::string makeLines(int n) {
     const std::string base = dataDir() + "/lines" + std::to_string(n);
-    if (fs::exists(base + ".shp"))
-        return base;
-    SHPHandle h = SHPCreate(base.c_str(), SHPT_ARC);
-    std::mt19937_64 rng(2);
-    std::uniform_real_distribution<double> lon(-179, 179), lat(-89, 89), step(-0.01, 0.01);
-    double x[20], y[20];
-    for (int i = 0; i < n; ++i) {
-        x[0] = lon(rng);
-        y[0] = lat(rng);
-        for (int k = 1; k < 20; ++k) {
-            x[k] = x[k - 1] + step(rng);
-            y[k] = y[k - 1] + step(rng);
-        }
-        SHPObject* o = SHPCreateSimpleObject(SHPT_ARC, 20, x, y, nullptr);
-        SHPWriteObject(h, -1, o);
-        SHPDestroyObject(o);
-    }
-    SHPClose(h);
-    DBFHandle d = DBFCreate(base.c_str());
-    DBFAddField(d, "FID", FTInteger, 9, 0);
-    for (int i = 0; i < n; ++i)
-        DBFWriteIntegerAttribute(d, i, 0, i);
-    DBFClose(d);
+    if (!fs::exists(base + ".shp"))
+        kcbench::WriteLines(base, n, 2);
     return base;
 }
 
