@@ -15,22 +15,22 @@ namespace {
 constexpr double kFlySpeed = 5.0;
 constexpr int kRelativeToGround = 1;
 
-// Runs `release` when the scope ends, however it ends.
+// Runs `release` when the scope ends, however it ends. A release is a best effort: it must not
+// replace the failure that may be on its way out, so its own failure is dropped.
 template <class F> class ScopeExit {
 public:
     explicit ScopeExit(F release) : release_(std::move(release)) {}
     ~ScopeExit() {
-        if (active_) {
+        try {
             release_();
+        } catch (...) {
         }
     }
     ScopeExit(const ScopeExit&) = delete;
     ScopeExit& operator=(const ScopeExit&) = delete;
-    void Dismiss() { active_ = false; }
 
 private:
     F release_;
-    bool active_ = true;
 };
 
 bool isText(const Fields& fields, int index) {
@@ -495,17 +495,24 @@ std::optional<std::string> TerrainCommands::RunContouring(const ContourSettings&
     }
     const bool recover = checked("RecoverGERenderViewAfterContouring");
     bool sampled = false;
-    {
-        // The window is given back its size even when the sampling fails on the way.
-        ScopeExit restore([&] {
-            if (recover) {
-                RestoreEarthWindowSize(*saved);
-            }
-        });
+    try {
         if (checked("AllowToSquareGERenderViewWhenContouring")) {
             SquareRenderView();
         }
         sampled = SampleContourGrid();
+    } catch (...) {
+        // The window is given back its size even when the sampling fails on the way.
+        if (recover) {
+            try {
+                RestoreEarthWindowSize(*saved);
+            } catch (...) {
+                // The first failure is the one to report.
+            }
+        }
+        throw;
+    }
+    if (recover) {
+        RestoreEarthWindowSize(*saved);
     }
     if (!sampled) {
         return std::nullopt;

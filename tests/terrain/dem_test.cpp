@@ -249,6 +249,33 @@ TEST_F(TerrainTest, ExistingLayerOfAnotherGeometryIsRefusedWithAReason) {
     EXPECT_TRUE(w().ctl.toolbarScribeline.Enabled());
 }
 
+TEST_F(TerrainTest, WindowYieldsWhileSamplingButRefusesToClose) {
+    LookAtAlps();
+    earth->SetQueryLatency(20); // 36 samples take 0.72 s of virtual time
+    bool sawBusy = false;
+    bool stayedOpen = false;
+    int lampChanges = 0;
+    std::string lastImage = w().ctl.toolbarScribeline.Button("dem").imageKey;
+    const TimerHandle watcher = desk.SetTimer(100, [&] {
+        const std::string image = w().ctl.toolbarScribeline.Button("dem").imageKey;
+        lampChanges += image != lastImage ? 1 : 0;
+        lastImage = image;
+        if (w().state.busy && !sawBusy) {
+            sawBusy = true;
+            w().UserClose();
+            stayedOpen = w().IsLoaded();
+        }
+    });
+    Press("dem");
+    desk.KillTimer(watcher);
+    EXPECT_TRUE(sawBusy) << "timers ran during the sampling";
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_GE(lampChanges, 1) << "the alarm lamp blinks on the button";
+    EXPECT_TRUE(w().IsLoaded());
+    EXPECT_EQ(ReadShapefile(RunShapefile(1)).size(), 36u);
+    EXPECT_TRUE(w().Unload()) << "closes once the command is over";
+}
+
 // ---- the input lock --------------------------------------------------------------------------
 
 TEST_F(TerrainTest, InputLockSwallowsClicksWheelAndKeysInsideTheGlobeOnly) {
