@@ -579,6 +579,7 @@ void TerrainCommands::cmdGetContourFromGE_Click() {
     prepareTarget(1);
     const ContourSettings settings = readContourSettings();
     w_.state.busy = true;
+    levels_.clear();
     trace_ = ContourTrace{};
     const std::optional<std::string> document = RunContouring(settings);
     if (document) {

@@ -164,6 +164,27 @@ TEST_F(ContourTest, IntervalModeUsesTheIntervalBar) {
     EXPECT_EQ(std::fmod(levels[0], 10.0), 0.0) << "the automatic base is floored to tens";
 }
 
+TEST_F(ContourTest, ListOfMoreLevelsThanTheTableHoldsIsRefusedWithAReason) {
+    LookAtAlps();
+    std::string list = "1000";
+    for (int i = 1; i <= 1001; ++i) {
+        list += ',';
+        list += std::to_string(1000 + i);
+    }
+    w().ctl.optContourLevel.UserSelect(2);
+    w().ctl.txtContourLevels.SetText(list);
+    Press("contour");
+    ASSERT_EQ(Failures().size(), 1u);
+    EXPECT_EQ(Failures()[0].rfind("Get contour from Google Earth failed.\r\n", 0), 0u)
+        << Failures()[0];
+    EXPECT_NE(Failures()[0].find("1001"), std::string::npos) << Failures()[0];
+    EXPECT_EQ(ContourDocument(), nullptr);
+    EXPECT_TRUE(ReadShapefile(RunShapefile(1)).empty());
+    EXPECT_FALSE(terrain().InputLocked());
+    EXPECT_FALSE(w().state.busy);
+    EXPECT_TRUE(w().ctl.toolbarScribeline.Enabled());
+}
+
 TEST_F(ContourTest, TooHighCameraWritesNothing) {
     Press("contour");
     EXPECT_EQ(IsolineaTexts().size(), 1u);
