@@ -227,6 +227,21 @@ TEST_F(TerrainTest, AFailingGlobeCallReleasesTheInputLockAndTheBusyMark) {
     EXPECT_TRUE(w().Unload()) << "the window closes again";
 }
 
+TEST_F(TerrainTest, ChosenExistingLayerReceivesTheSamplesOfTheNextRun) {
+    LookAtAlps();
+    Press("dem");
+    ASSERT_EQ(ReadShapefile(RunShapefile(1)).size(), 36u);
+    w().ctl.cboSelectLayer.UserChoose(0);
+    ASSERT_EQ(w().ctl.optNewOrExistingLayer.Selected(), 1);
+    ASSERT_TRUE(w().ctl.toolbarScribeline.Button("dem").enabled);
+    Press("dem");
+    EXPECT_TRUE(Failures().empty()) << Failures().front();
+    EXPECT_EQ(w().ctl.optNewOrExistingLayer.Selected(), 1)
+        << "choosing the geometry for the command keeps the user's target";
+    EXPECT_EQ(ReadShapefile(RunShapefile(1)).size(), 72u);
+    EXPECT_FALSE(std::filesystem::exists(RunShapefile(2)));
+}
+
 TEST_F(TerrainTest, ExistingLayerOfAnotherGeometryIsRefusedWithAReason) {
     LookAtAlps();
     Press("dem"); // a new point layer with features
