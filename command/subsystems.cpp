@@ -2,6 +2,7 @@
 
 #include "attributes/attribute_grid.hpp"
 #include "digitizing/basDigitizing.hpp"
+#include "terrain/terrain_commands.hpp"
 
 namespace scribeline {
 
@@ -103,6 +104,9 @@ Subsystems DefaultSubsystems() {
         return std::make_unique<digitizing::LayerExport>(window);
     };
     subsystems.attributeGrid = MakeAttributeGrid;
+    subsystems.terrain = [](frmGE2Arc& window) -> std::unique_ptr<ITerrainCommands> {
+        return std::make_unique<terrain::TerrainCommands>(window);
+    };
     return subsystems;
 }
 

@@ -49,6 +49,24 @@ public:
     virtual void optGeometryType_Click(int /*index*/) {}
     virtual void optNewOrExistingLayer_Click(int /*index*/) {}
     virtual void cboSelectLayer_Click() {}
+
+    // ---- the target layer and feature writing, lent to the terrain commands ----
+    // Readies the target of a terrain command (run key "dem" or "contour") the way a run start
+    // does, without an edit session (stores outside one are durable at once): WGS 1984 for
+    // the map once per load, the next run number with its old files deleted, then a new layer
+    // of `geometryKind` (0 point, 1 polyline, 2 polygon) or the existing layer chosen in
+    // cboSelectLayer. The feature under construction becomes an empty polyline (kinds 0 and 1)
+    // or polygon (2). Returns the geometry kind the target holds.
+    virtual int PrepareTerrainTarget(int /*geometryKind*/) {
+        throw NotAvailableError("Digitizing on Google Earth is not available yet in this build.");
+    }
+    // The feature under construction, which FinishFeature stores and empties. Lives as long
+    // as the run object.
+    virtual Geometry& FeatureUnderConstruction() {
+        throw NotAvailableError("Digitizing on Google Earth is not available yet in this build.");
+    }
+    // The target feature class; null before a target was prepared.
+    [[nodiscard]] virtual std::shared_ptr<IFeatureClass> TargetFeatureClass() { return nullptr; }
 };
 
 // Sending a map layer to the globe as KML.

@@ -100,6 +100,9 @@ public:
     void optGeometryType_Click(int index) override;
     void optNewOrExistingLayer_Click(int index) override;
     void cboSelectLayer_Click() override;
+    int PrepareTerrainTarget(int geometryKind) override;
+    Geometry& FeatureUnderConstruction() override { return shape_; }
+    std::shared_ptr<IFeatureClass> TargetFeatureClass() override { return targetClass_; }
 
     // ---- the parts the window and its tests look at ----
     void UpdateMeasureTrack();

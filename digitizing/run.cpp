@@ -184,6 +184,27 @@ void DigitizingRun::cmdBeginDigitalizing_Click() {
 
 // ---- target layer ------------------------------------------------------------------------------
 
+int DigitizingRun::PrepareTerrainTarget(int geometryKind) {
+    document_ = host().Document();
+    if (!w_.state.wgs84Set) {
+        ensureWgs84();
+        w_.state.wgs84Set = true;
+    }
+    cleanUpRunFiles();
+    newLayer_ = w_.ctl.optNewOrExistingLayer.Selected() == 0;
+    if (newLayer_) {
+        geometryType_ = std::clamp(geometryKind, 0, 2);
+        CreateFeaturelayer_AddFeatureClass();
+        AlterSpatialReference();
+    } else {
+        openExistingLayer();
+    }
+    shape_ = Geometry::empty(geometryType_ == 2 ? GeometryType::Polygon : GeometryType::Polyline);
+    w_.state.vertexCount = 0;
+    clickCount_ = 0;
+    return geometryType_;
+}
+
 void DigitizingRun::ensureWgs84() {
     // The host may refuse a reference; digitizing then goes on in the map's own.
     try {

@@ -302,16 +302,76 @@ TEST_P(Examples, ShapefileAndLiveKmlCheckedByGdalAndXmllint) {
     EXPECT_EQ(inKml, inShapefile) << placemarks.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(AllExamples, Examples,
-                         ::testing::Values(ExampleCase{"polygon.json", 1, "3D Polygon", true},
-                                           ExampleCase{"polyline.json", 1, "3D Line String", true},
-                                           ExampleCase{"points.json", 5, "3D Point", true},
-                                           ExampleCase{"recorded_stream.json", 1, "3D Line String",
-                                                       false},
-                                           ExampleCase{"attributes.json", 1, "3D Polygon", true}),
-                         [](const ::testing::TestParamInfo<ExampleCase>& param) {
-                             return fs::path(param.param.file).stem().string();
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    AllExamples, Examples,
+    ::testing::Values(ExampleCase{"polygon.json", 1, "3D Polygon", true},
+                      ExampleCase{"polyline.json", 1, "3D Line String", true},
+                      ExampleCase{"points.json", 5, "3D Point", true},
+                      ExampleCase{"recorded_stream.json", 1, "3D Line String", false},
+                      ExampleCase{"attributes.json", 1, "3D Polygon", true},
+                      // 10 by 6 samples joined: 7 rows, then 11 columns.
+                      ExampleCase{"dem_grid.json", 18, "3D Line String", false}),
+    [](const ::testing::TestParamInfo<ExampleCase>& param) {
+        return fs::path(param.param.file).stem().string();
+    });
+
+// The contour example on the DEM: every feature is a two-point line at a level 100 m from the
+// next, and the ground under each of its vertices (gdallocationinfo) is near that level. The
+// tracer interpolates linearly inside cells of the 20 by 20 sampled grid (about 2.4 km) and
+// treats the grid as rectilinear, so a vertex may lie some way off the true contour: the
+// tolerance is a third of the interval.
+TEST(EndToEnd, ContourExampleTracesLevelsThatTheDemConfirms) {
+    TempFolder folder("contours");
+    const TestDem dem(folder.path() / "alps.asc");
+    RunOptions options;
+    options.outDir = folder.path() / "out";
+    options.dem = dem.File();
+    options.pictures = false;
+    const json report = RunSession(LoadSession(kExamples / "contours.json"), options);
+    ASSERT_TRUE(report["completed"].get<bool>());
+    EXPECT_TRUE(report["messageBoxes"].empty()) << report["messageBoxes"];
+
+    const fs::path shp = fs::canonical(options.outDir) / "~tempDigitizeFromGE1.shp";
+    const Output summary = Shell(std::string(OGRINFO) + " -ro -so -al " + Quote(shp));
+    ASSERT_EQ(summary.status, 0) << summary.text;
+    EXPECT_NE(summary.text.find("Geometry: 3D Line String\n"), std::string::npos) << summary.text;
+    const Output features = Shell(std::string(OGRINFO) + " -ro -al -q " + Quote(shp));
+    ASSERT_EQ(features.status, 0);
+    const int count = Count(features.text, "OGRFeature(");
+    ASSERT_GT(count, 10);
+    EXPECT_EQ(Count(features.text, "_Name (String) = contour"), count);
+    const std::vector<Vertex> vertices = VerticesOf(features.text);
+    ASSERT_EQ(vertices.size(), 2u * static_cast<std::size_t>(count));
+
+    const fs::path positions = folder.path() / "positions.txt";
+    {
+        std::ofstream out(positions);
+        out.precision(12);
+        for (const Vertex& v : vertices) {
+            out << v.x << ' ' << v.y << '\n';
+        }
+    }
+    const Output heights = Shell(std::string(GDALLOCATIONINFO) + " -wgs84 -valonly " +
+                                 Quote(dem.File()) + " < " + Quote(positions));
+    ASSERT_EQ(heights.status, 0);
+    std::istringstream values(heights.text);
+    std::set<long long> levels;
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        const Vertex& v = vertices[i];
+        double ground = 0;
+        ASSERT_TRUE(values >> ground);
+        EXPECT_EQ(v.z, std::round(v.z)) << "levels are whole metres";
+        EXPECT_NEAR(ground, v.z, 100.0 / 3.0) << v.x << ' ' << v.y;
+        if (i % 2 == 1) {
+            EXPECT_EQ(v.z, vertices[i - 1].z) << "both ends at the level";
+        }
+        levels.insert(std::llround(v.z));
+    }
+    ASSERT_GE(levels.size(), 2u);
+    for (auto it = std::next(levels.begin()); it != levels.end(); ++it) {
+        EXPECT_EQ((*it - *std::prev(it)) % 100, 0) << "levels 100 m apart";
+    }
+}
 
 // A session that ends during a run: the runner closes the window as a person does, which
 // saves the finished feature and drops the unfinished one.

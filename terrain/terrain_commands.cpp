@@ -1,0 +1,665 @@
+// The DEM and contour commands of the digitizer window and the sample grid preview.
+#include "terrain/terrain_commands.hpp"
+
+#include "command/clsScribeline.hpp"
+#include "command/frmGE2Arc.hpp"
+
+#include <cmath>
+#include <stdexcept>
+#include <utility>
+
+namespace scribeline::terrain {
+
+namespace {
+
+constexpr double kFlySpeed = 5.0;
+constexpr int kRelativeToGround = 1;
+
+// Runs `release` when the scope ends, however it ends. A release is a best effort: it must not
+// replace the failure that may be on its way out, so its own failure is dropped.
+template <class F> class ScopeExit {
+public:
+    explicit ScopeExit(F release) : release_(std::move(release)) {}
+    ~ScopeExit() {
+        try {
+            release_();
+        } catch (...) {
+        }
+    }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    F release_;
+};
+
+bool isText(const Fields& fields, int index) {
+    return fields.FieldCount() > index && fields.GetField(index).type == FieldType::String;
+}
+
+bool isNumber(const Fields& fields, int index) {
+    if (fields.FieldCount() <= index) {
+        return false;
+    }
+    const FieldType t = fields.GetField(index).type;
+    return t == FieldType::Single || t == FieldType::Double || t == FieldType::SmallInteger ||
+           t == FieldType::Integer;
+}
+
+} // namespace
+
+GeoPoint TerrainTestPoint(double latitude, double longitude) {
+    if (latitude >= 0.0) {
+        if (longitude >= 0.0 && longitude <= 60.0) {
+            return {48.0, 11.0};
+        }
+        if (longitude > 60.0 && longitude <= 140.0) {
+            return {48.0, 105.0};
+        }
+        if (longitude >= -125.0 && longitude <= -70.0) {
+            return {20.52, -100.0};
+        }
+    }
+    return {48.0, 11.0};
+}
+
+// ---- DemGrid ---------------------------------------------------------------------------------
+
+void DemGrid::Resize(int rows, int columns) {
+    if (rows < 0 || columns < 0 || rows > kMaxGridIndex || columns > kMaxGridIndex) {
+        throw std::out_of_range("A DEM grid runs from 0 to at most 1000 in each direction.");
+    }
+    lastRow = rows;
+    lastColumn = columns;
+    const auto count = static_cast<std::size_t>(rows + 1) * static_cast<std::size_t>(columns + 1);
+    x.assign(count, 0.0);
+    y.assign(count, 0.0);
+    z.assign(count, 0.0);
+    columnLongitude.assign(static_cast<std::size_t>(columns) + 1, 0.0);
+    rowLatitude.assign(static_cast<std::size_t>(rows) + 1, 0.0);
+}
+
+std::size_t DemGrid::Index(int row, int column) const {
+    if (row < 0 || column < 0 || row > lastRow || column > lastColumn) {
+        throw std::out_of_range("DEM grid index");
+    }
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(lastColumn + 1) +
+           static_cast<std::size_t>(column);
+}
+
+SampleGridView DemGrid::View() const {
+    return SampleGridView{x, y, z, static_cast<std::size_t>(lastColumn + 1)};
+}
+
+// ---- construction ----------------------------------------------------------------------------
+
+TerrainCommands::TerrainCommands(frmGE2Arc& window) : w_(window) {}
+
+TerrainCommands::~TerrainCommands() {
+    UnlockEarthInput();
+}
+
+IApplicationGE& TerrainCommands::ge() {
+    return w_.GE();
+}
+
+bool TerrainCommands::checked(const std::string& item) {
+    return w_.Options().Checked(item);
+}
+
+void TerrainCommands::message(const char* text) {
+    w_.Desktop().MessageBox(w_.hWnd(), text, kMessageTitle, mb::Ok | mb::SystemModal);
+}
+
+void TerrainCommands::giveCameraBack(ICameraInfoGE camera) {
+    if (camera.Tilt < 0.0) {
+        camera.Tilt = 0.0;
+    }
+    camera.FocusPointAltitudeMode = kRelativeToGround;
+    ge().SetCamera(camera, kFlySpeed);
+}
+
+// ---- the preflight check ---------------------------------------------------------------------
+
+double TerrainCommands::GroundAltitudeAtCentre() {
+    IApplicationGE& globe = ge();
+    if (globe.IsInitialized() == 0) {
+        return 0.0;
+    }
+    globe.SetElevationExaggeration(1.0);
+    return globe.GetPointOnTerrainFromScreenCoords(0.0, 0.0).Altitude;
+}
+
+void TerrainCommands::ChooseTestPoint(double& latitude, double& longitude) {
+    const ICameraInfoGE camera = ge().GetCamera(1);
+    w_.Desktop().Sleep(20);
+    latitude = camera.FocusPointLatitude;
+    longitude = camera.FocusPointLongitude;
+    if (camera.FocusPointAltitude > 0.0) {
+        return;
+    }
+    const GeoPoint test = TerrainTestPoint(latitude, longitude);
+    latitude = test.latitude;
+    longitude = test.longitude;
+}
+
+void TerrainCommands::FlyFocusTo(double latitude, double longitude) {
+    ICameraInfoGE camera = ge().GetCamera(1);
+    camera.FocusPointLatitude = latitude;
+    camera.FocusPointLongitude = longitude;
+    if (camera.Tilt < 0.0) {
+        camera.Tilt = 0.0;
+    }
+    camera.FocusPointAltitudeMode = kRelativeToGround;
+    w_.Desktop().Sleep(10);
+    try {
+        ge().SetCamera(camera, kFlySpeed);
+    } catch (const PortError&) {
+        // The next look at the centre altitude tells whether the flight happened.
+    }
+}
+
+bool TerrainCommands::IsTerrainLayerOn() {
+    if (GroundAltitudeAtCentre() > 0.0) {
+        return true;
+    }
+    const ICameraInfoGE kept = ge().GetCamera(1);
+    double latitude = 0.0;
+    double longitude = 0.0;
+    ChooseTestPoint(latitude, longitude);
+    FlyFocusTo(latitude, longitude);
+    w_.Desktop().Sleep(settlePauseMs_);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (GroundAltitudeAtCentre() <= 0.0) {
+            w_.Desktop().Sleep(settlePauseMs_);
+            FlyFocusTo(latitude, longitude);
+        }
+    }
+    const bool on = GroundAltitudeAtCentre() > 0.0;
+    w_.Desktop().Sleep(settlePauseMs_);
+    giveCameraBack(kept);
+    return on;
+}
+
+bool TerrainCommands::IsCameraLowEnough(double ceilingMetres) {
+    const ICameraInfoGE camera = ge().GetCamera(1);
+    w_.Desktop().Sleep(settlePauseMs_);
+    return camera.Range <= ceilingMetres;
+}
+
+bool TerrainCommands::CheckTerrainReady() {
+    (void)ge().GetCamera(1);
+    if (!IsTerrainLayerOn()) {
+        message(kTerrainLayerMessage);
+        return false;
+    }
+    if (!IsCameraLowEnough(kAltitudeCeiling)) {
+        message(kAltitudeMessage);
+        return false;
+    }
+    return true;
+}
+
+// ---- sampling --------------------------------------------------------------------------------
+
+TerrainSample TerrainCommands::SampleTerrainPoint(double x, double y) {
+    IDesktop& desktop = w_.Desktop();
+    const double t0 = RoundHalfEven(static_cast<double>(desktop.Timer()) * 10.0);
+    const IPointOnTerrainGE point = ge().GetPointOnTerrainFromScreenCoords(x, y);
+    const double t1 = static_cast<double>(desktop.Timer()) * 10.0;
+    TerrainSample sample;
+    sample.longitude = point.Longitude;
+    sample.latitude = point.Latitude;
+    sample.altitude = point.Altitude;
+    sample.hitGround = point.HitGround;
+    sample.ok = t1 - t0 < kQueryTimeoutTenths;
+    return sample;
+}
+
+void TerrainCommands::LockEarthInput(WindowHandle earthMain) {
+    UnlockEarthInput();
+    IDesktop& desktop = w_.Desktop();
+    lockedWindow_ = earthMain;
+    mouseHook_ = desktop.SetMouseHook([this, &desktop](const MouseEvent& event) {
+        switch (event.message) {
+        case MouseMessage::Move:
+            return HookResult::Pass;
+        default:
+            break;
+        }
+        if (desktop.GetForegroundWindow() != lockedWindow_) {
+            return HookResult::Pass;
+        }
+        const auto rect = desktop.GetWindowRect(lockedWindow_);
+        return rect && rect->containsStrictly(event.screen) ? HookResult::Discard
+                                                            : HookResult::Pass;
+    });
+    keyboardHook_ = desktop.SetKeyboardHook([this, &desktop](const KeyEvent&) {
+        return desktop.GetForegroundWindow() == lockedWindow_ ? HookResult::Discard
+                                                              : HookResult::Pass;
+    });
+}
+
+void TerrainCommands::UnlockEarthInput() {
+    IDesktop& desktop = w_.Desktop();
+    if (mouseHook_ != 0) {
+        desktop.Unhook(mouseHook_);
+        mouseHook_ = 0;
+    }
+    if (keyboardHook_ != 0) {
+        desktop.Unhook(keyboardHook_);
+        keyboardHook_ = 0;
+    }
+    lockedWindow_ = kNoWindow;
+}
+
+void TerrainCommands::storeShape() {
+    w_.FinishFeature();
+}
+
+void TerrainCommands::addDemVertex(int row, int column) {
+    const std::size_t k = dem_.Index(row, column);
+    w_.Run().FeatureUnderConstruction().AddPoint(MapPoint{dem_.x[k], dem_.y[k], dem_.z[k]});
+}
+
+void TerrainCommands::refreshMap() {
+    if (activeView_) {
+        activeView_->Refresh();
+    }
+}
+
+bool TerrainCommands::SampleDemGrid(int columns, int rows) {
+    if (columns < 1 || rows < 1 || columns > kMaxGridIndex || rows > kMaxGridIndex) {
+        throw std::invalid_argument("A DEM grid needs 1 to 1000 columns and rows.");
+    }
+    IDesktop& desktop = w_.Desktop();
+    dem_.Resize(rows, columns);
+    camera_ = ge().GetCamera(1);
+    LockEarthInput(ge().GetMainHwnd());
+    ScopeExit unlock([this] { UnlockEarthInput(); });
+    Geometry& shape = w_.Run().FeatureUnderConstruction();
+
+    for (int i = 0; i <= rows; ++i) {
+        for (int j = 0; j <= columns; ++j) {
+            const TerrainSample s =
+                SampleTerrainPoint(2.0 * j / columns - 1.0, 2.0 * i / rows - 1.0);
+            if (!s.ok || !s.hitGround) {
+                UnlockEarthInput();
+                message(s.ok ? kSkySampleMessage : kSlowQueryMessage);
+                return false;
+            }
+            const std::size_t k = dem_.Index(i, j);
+            dem_.x[k] = s.longitude;
+            dem_.y[k] = s.latitude;
+            dem_.z[k] = s.altitude;
+            if (i == 0) {
+                dem_.columnLongitude[static_cast<std::size_t>(j)] = s.longitude;
+            }
+            if (j == 0) {
+                dem_.rowLatitude[static_cast<std::size_t>(i)] = s.latitude;
+            }
+            w_.Kml().ShowSamplePoint(ge(), s.longitude, s.latitude, s.altitude);
+            if (mode_ == JoinMode::Points) {
+                shape.parts.clear();
+                addDemVertex(i, j);
+                storeShape();
+            }
+            desktop.DoEvents();
+        }
+        if (mode_ == JoinMode::Grid) {
+            shape.parts.clear();
+            for (int j = 0; j <= columns; ++j) {
+                addDemVertex(i, j);
+            }
+            storeShape();
+        } else if (mode_ == JoinMode::Mesh && i >= 1) {
+            for (int j = 0; j < columns; ++j) {
+                shape.parts.clear();
+                addDemVertex(i - 1, j);
+                addDemVertex(i - 1, j + 1);
+                addDemVertex(i, j + 1);
+                addDemVertex(i, j);
+                storeShape();
+            }
+        }
+        refreshMap();
+        desktop.DoEvents();
+    }
+
+    if (mode_ == JoinMode::Grid) {
+        w_.Kml().ShowSampleGrid(ge(), dem_.View(), rows, columns);
+        for (int j = 0; j <= columns; ++j) {
+            shape.parts.clear();
+            for (int i = 0; i <= rows; ++i) {
+                addDemVertex(i, j);
+            }
+            storeShape();
+        }
+        refreshMap();
+    } else if (mode_ == JoinMode::Mesh) {
+        w_.Kml().ShowSampleMesh(ge(), dem_.View(), rows, columns);
+    }
+    return true;
+}
+
+bool TerrainCommands::SampleContourGrid() {
+    IDesktop& desktop = w_.Desktop();
+    settlePauseMs_ = kContourSettlePauseMs;
+    const ICameraInfoGE kept = ge().GetCamera(1);
+    const int columns = settings_.gridSize;
+    const int rows = settings_.gridSize;
+    if (columns < 1 || columns > kMaxGridIndex) {
+        throw std::invalid_argument("A contour grid needs 1 to 1000 columns and rows.");
+    }
+    contour_ = ContourGrid(columns, rows);
+    LockEarthInput(ge().GetMainHwnd());
+    bool result = true;
+    const char* failure = nullptr;
+    {
+        ScopeExit unlock([this] { UnlockEarthInput(); });
+        for (int i = 0; i <= rows && result; ++i) {
+            for (int j = 0; j <= columns; ++j) {
+                const TerrainSample s =
+                    SampleTerrainPoint(2.0 * j / columns - 1.0, 2.0 * i / rows - 1.0);
+                if (!s.ok || !s.hitGround) {
+                    failure = s.ok ? kSkySampleMessage : kSlowQueryMessage;
+                    result = false;
+                    break;
+                }
+                contour_.D(j, i) = s.altitude;
+                if (i == 0) {
+                    contour_.X(j) = s.longitude;
+                }
+                if (j == 0) {
+                    contour_.Y(i) = s.latitude;
+                }
+                desktop.DoEvents();
+            }
+            desktop.DoEvents();
+        }
+    }
+    if (failure != nullptr) {
+        message(failure);
+    }
+    desktop.Sleep(settlePauseMs_);
+    giveCameraBack(kept);
+    return result;
+}
+
+// ---- the commands ----------------------------------------------------------------------------
+
+bool TerrainCommands::startCommand() {
+    auto& process = w_.Process();
+    w_.ApplyLayout("less_options");
+    w_.ctl.toolbarScribeline.SetEnabled(false);
+    process.globe.application = w_.Globe().CreateApplication();
+    if (ge().IsInitialized() == 0) {
+        return false;
+    }
+    return CheckTerrainReady();
+}
+
+void TerrainCommands::selectGeometryQuietly(int index) {
+    // The command picks the geometry itself: the option's click would switch the target back
+    // to a new layer, and the user may have chosen an existing one.
+    auto& options = w_.ctl.optGeometryType;
+    auto click = std::move(options.Click);
+    options.Click = nullptr;
+    try {
+        options.Select(index);
+    } catch (...) {
+        options.Click = std::move(click);
+        throw;
+    }
+    options.Click = std::move(click);
+}
+
+void TerrainCommands::prepareTarget(int geometryKind) {
+    const int kind = w_.Run().PrepareTerrainTarget(geometryKind);
+    if (kind != geometryKind) {
+        static constexpr const char* kNames[] = {"points", "polylines", "polygons"};
+        throw std::runtime_error("The layer \"" + w_.ctl.cboSelectLayer.Text() + "\" holds " +
+                                 kNames[kind] + "; this command writes " + kNames[geometryKind] +
+                                 ".");
+    }
+    if (!w_.Application()) {
+        throw std::runtime_error("The window has no map host application.");
+    }
+    activeView_ = w_.Application()->Document()->ActiveView();
+}
+
+void TerrainCommands::cmdGetDEMDateFromGE_Click() {
+    w_.state.runKey = "dem";
+    ScopeExit done([this] {
+        w_.state.busy = false;
+        w_.ctl.toolbarScribeline.SetEnabled(true);
+    });
+    if (!startCommand()) {
+        return;
+    }
+    mode_ = JoinMode::Points;
+    if (checked("jointDEMPoints2Grid")) {
+        mode_ = JoinMode::Grid;
+    }
+    if (checked("jointDEMPoints2Mesh")) {
+        mode_ = JoinMode::Mesh;
+    }
+    const int kind = static_cast<int>(mode_);
+    selectGeometryQuietly(kind);
+    prepareTarget(kind);
+
+    w_.state.busy = true;
+    // A very wide view rounds the rows to 0; one row step keeps the positions finite.
+    (void)SampleDemGrid(std::max(1, w_.state.demColumns), std::max(1, w_.state.demRows));
+    FillLayerList(w_.ctl.cboSelectLayer, *w_.Application()->Document()->FocusMap());
+}
+
+ContourSettings TerrainCommands::readContourSettings() {
+    const auto& c = w_.ctl;
+    ContourSettings s;
+    s.gridSize = c.vscrollDEMResolution.Value();
+    const int option = c.optContourLevel.Selected();
+    s.levelMode = option == 0 ? 0 : option == 1 ? 1 : 2;
+    s.levelCount = c.vscrollContourLevelnumber.Value();
+    s.interval = c.vscrollContourLevelInterval.Value();
+    s.customList = c.txtContourLevels.Text();
+    s.start.byHand = c.optStartElevation.Selected() == 0;
+    s.start.text = c.txtStartElevation.Text();
+    return s;
+}
+
+void TerrainCommands::SquareRenderView() {
+    IDesktop& desktop = w_.Desktop();
+    const auto render = desktop.GetWindowRect(ge().GetRenderHwnd());
+    const WindowHandle main = ge().GetMainHwnd();
+    const auto frame = desktop.GetWindowRect(main);
+    if (!render || !frame) {
+        throw PortError("GetWindowRect", "the globe's windows have no rectangle");
+    }
+    desktop.SetWindowPos(main, 0, 0, frame->width(),
+                         frame->height() + (render->width() - render->height()),
+                         swp::NoMove | swp::NoZOrder);
+}
+
+void TerrainCommands::RestoreEarthWindowSize(const Rect& saved) {
+    w_.Desktop().SetWindowPos(ge().GetMainHwnd(), 0, 0, saved.width(), saved.height(),
+                              swp::NoMove | swp::NoZOrder);
+}
+
+std::optional<std::string> TerrainCommands::RunContouring(const ContourSettings& settings) {
+    IDesktop& desktop = w_.Desktop();
+    settings_ = settings;
+    const auto saved = desktop.GetWindowRect(ge().GetMainHwnd());
+    if (!saved) {
+        throw PortError("GetWindowRect", "the globe's main window has no rectangle");
+    }
+    const bool recover = checked("RecoverGERenderViewAfterContouring");
+    bool sampled = false;
+    try {
+        if (checked("AllowToSquareGERenderViewWhenContouring")) {
+            SquareRenderView();
+        }
+        sampled = SampleContourGrid();
+    } catch (...) {
+        // The window is given back its size even when the sampling fails on the way.
+        if (recover) {
+            try {
+                RestoreEarthWindowSize(*saved);
+            } catch (...) {
+                // The first failure is the one to report.
+            }
+        }
+        throw;
+    }
+    if (recover) {
+        RestoreEarthWindowSize(*saved);
+    }
+    if (!sampled) {
+        return std::nullopt;
+    }
+    const Yield yield = [&desktop] { desktop.DoEvents(); };
+    switch (settings_.levelMode) {
+    case 0:
+        levels_ = LevelsByNumber(contour_, settings_.levelCount, settings_.start, yield);
+        break;
+    case 1:
+        levels_ = LevelsByInterval(contour_, settings_.interval, settings_.start, yield);
+        break;
+    default:
+        levels_ = LevelsFromList(settings_.customList);
+        break;
+    }
+    trace_ = TraceContours(contour_, levels_, 0, settings_.gridSize, 0, settings_.gridSize, yield);
+    return ContourDocumentHead(static_cast<int>(levels_.size()),
+                               checked("UseGradientColor2GEContours")) +
+           ContourDocumentBody(trace_.levelTexts) + ContourDocumentTail();
+}
+
+void TerrainCommands::storeContourFeatures() {
+    auto featureClass = w_.Run().TargetFeatureClass();
+    if (!featureClass) {
+        throw std::runtime_error("The contour command has no target layer.");
+    }
+    const Fields fields = featureClass->GetFields();
+    const bool in3D = checked("saveDataIn3D");
+    const bool toFields = checked("SaveAltitude2TableField");
+    for (const ContourSegment& s : trace_.segments) {
+        auto feature = featureClass->CreateFeature();
+        Geometry line = Geometry::empty(GeometryType::Polyline);
+        line.AddPoint(MapPoint{s.x1, s.y1, s.level});
+        line.AddPoint(MapPoint{s.x2, s.y2, s.level});
+        if (in3D) {
+            line.zAware = true;
+        }
+        feature->SetShape(line);
+        if (toFields) {
+            // An existing layer may hold other fields there: only matching types are written.
+            if (isText(fields, 2)) {
+                feature->SetValue(2, std::string("contour"));
+            }
+            if (isNumber(fields, 3)) {
+                feature->SetValue(3, line.Point(0).z);
+            }
+        }
+        feature->Store();
+    }
+}
+
+void TerrainCommands::cmdGetContourFromGE_Click() {
+    w_.state.runKey = "contour";
+    ScopeExit done([this] {
+        w_.state.busy = false;
+        w_.ctl.toolbarScribeline.SetEnabled(true);
+    });
+    if (!startCommand()) {
+        return;
+    }
+    selectGeometryQuietly(1);
+    mode_ = JoinMode::Grid;
+    prepareTarget(1);
+    const ContourSettings settings = readContourSettings();
+    w_.state.busy = true;
+    levels_.clear();
+    trace_ = ContourTrace{};
+    const std::optional<std::string> document = RunContouring(settings);
+    if (document) {
+        w_.Kml().LoadKmlText(ge(), *document);
+        storeContourFeatures();
+    }
+    refreshMap();
+}
+
+// ---- the preview -----------------------------------------------------------------------------
+
+void TerrainCommands::DrawResolutionText() {
+    IDesktop& desktop = w_.Desktop();
+    const WindowHandle render = ge().GetRenderHwnd();
+    const auto client = desktop.GetClientRect(render);
+    if (!client) {
+        throw PortError("GetClientRect", "the globe's render window has no size");
+    }
+    Font font;
+    font.face = "Alba";
+    font.size = client->height() * 3.0 / 30.0;
+    desktop.DrawText(render, w_.ctl.txtDEMResolution.Text(), *client, font, rgb(255, 0, 0),
+                     dt::Center | dt::VCenter | dt::SingleLine);
+}
+
+void TerrainCommands::PreviewDEMResolution(int columns, int rows) {
+    if (columns < 1 || rows < 1) {
+        // Nothing to divide the view into; the text box already shows the numbers.
+        return;
+    }
+    IDesktop& desktop = w_.Desktop();
+    desktop.SetForegroundWindow(ge().GetMainHwnd());
+    const int target = w_.values.demPreviewTarget;
+    if (target == 1 || target == 2) {
+        if (!w_.Application()) {
+            throw std::runtime_error("The window has no map host application.");
+        }
+        const IViewExtentsGE e = ge().ViewExtents();
+        auto view = w_.Application()->Document()->ActiveView();
+        Symbol symbol;
+        symbol.kind = SymbolKind::SimpleLine;
+        symbol.colour = rgb(0, 255, 255);
+        symbol.size = 1.0;
+        // A new preview replaces the one before.
+        view->DeleteAllElements();
+        for (int i = 0; i <= rows; ++i) {
+            const double y = e.South + (e.North - e.South) * i / rows;
+            Geometry line = Geometry::empty(GeometryType::Polyline);
+            line.AddPoint({e.West, y, 0.0});
+            line.AddPoint({e.East, y, 0.0});
+            view->AddLineElement(line, symbol);
+        }
+        for (int j = 0; j <= columns; ++j) {
+            const double x = e.West + (e.East - e.West) * j / columns;
+            Geometry line = Geometry::empty(GeometryType::Polyline);
+            line.AddPoint({x, e.South, 0.0});
+            line.AddPoint({x, e.North, 0.0});
+            view->AddLineElement(line, symbol);
+        }
+        view->Refresh();
+    }
+    if (target == 0 || target == 2) {
+        const WindowHandle render = ge().GetRenderHwnd();
+        const auto client = desktop.GetClientRect(render);
+        if (!client) {
+            throw PortError("GetClientRect", "the globe's render window has no size");
+        }
+        const int width = client->width();
+        const int height = client->height();
+        const int dx = static_cast<int>(RoundHalfEven(static_cast<double>(width) / columns));
+        const int dy = static_cast<int>(RoundHalfEven(static_cast<double>(height) / rows));
+        const Pen pen{rgb(0, 255, 255), 2, RasterOp::Copy};
+        for (int i = 0; i <= rows; ++i) {
+            desktop.DrawLine(render, Point{0, i * dy}, Point{width, i * dy}, pen);
+        }
+        for (int j = 0; j <= columns; ++j) {
+            desktop.DrawLine(render, Point{j * dx, 0}, Point{j * dx, height}, pen);
+        }
+        DrawResolutionText();
+    }
+}
+
+} // namespace scribeline::terrain
