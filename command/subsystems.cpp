@@ -2,6 +2,7 @@
 
 #include "attributes/attribute_grid.hpp"
 #include "digitizing/basDigitizing.hpp"
+#include "views/view_sync.hpp"
 
 namespace scribeline {
 
@@ -103,6 +104,9 @@ Subsystems DefaultSubsystems() {
         return std::make_unique<digitizing::LayerExport>(window);
     };
     subsystems.attributeGrid = MakeAttributeGrid;
+    subsystems.viewSync = [](frmGE2Arc& window) -> std::unique_ptr<IViewSync> {
+        return std::make_unique<views::ViewSync>(window);
+    };
     return subsystems;
 }
 
