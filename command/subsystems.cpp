@@ -2,6 +2,7 @@
 
 #include "attributes/attribute_grid.hpp"
 #include "digitizing/basDigitizing.hpp"
+#include "views/GEStatus.hpp"
 #include "views/view_sync.hpp"
 
 namespace scribeline {
@@ -106,6 +107,9 @@ Subsystems DefaultSubsystems() {
     subsystems.attributeGrid = MakeAttributeGrid;
     subsystems.viewSync = [](frmGE2Arc& window) -> std::unique_ptr<IViewSync> {
         return std::make_unique<views::ViewSync>(window);
+    };
+    subsystems.statusReports = [](frmGE2Arc& window) -> std::unique_ptr<IStatusReports> {
+        return std::make_unique<views::StatusReports>(window);
     };
     return subsystems;
 }
