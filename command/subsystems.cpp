@@ -1,6 +1,7 @@
 #include "command/subsystems.hpp"
 
 #include "attributes/attribute_grid.hpp"
+#include "capture/ScreenShot.hpp"
 #include "digitizing/basDigitizing.hpp"
 #include "views/GEStatus.hpp"
 #include "views/view_sync.hpp"
@@ -110,6 +111,9 @@ Subsystems DefaultSubsystems() {
     };
     subsystems.statusReports = [](frmGE2Arc& window) -> std::unique_ptr<IStatusReports> {
         return std::make_unique<views::StatusReports>(window);
+    };
+    subsystems.screenShots = [](frmGE2Arc& window) -> std::unique_ptr<IScreenShots> {
+        return std::make_unique<capture::ScreenShots>(window);
     };
     return subsystems;
 }
