@@ -20,28 +20,17 @@ std::string Golden(const std::string& name) {
 
 // ---- the texts ---------------------------------------------------------------------------
 
-TEST(StatusTexts, NameTablesAndTheirEnds) {
-    EXPECT_EQ(views::UnitName(0), "Unknown Unit");
-    EXPECT_EQ(views::UnitName(1), "Inche");
-    EXPECT_EQ(views::UnitName(9), "Meter");
-    EXPECT_EQ(views::UnitName(11), "Decimal Degree");
+// The names themselves are in the golden files; here the ends of the tables.
+TEST(StatusTexts, NameTablesEndWhereTheHostsCodesDo) {
     EXPECT_EQ(views::UnitName(12), "Decimeter");
     EXPECT_EQ(views::UnitName(13), "");
     EXPECT_EQ(views::UnitName(20), "");
     EXPECT_THROW((void)views::UnitName(21), std::out_of_range);
     EXPECT_THROW((void)views::UnitName(-1), std::out_of_range);
-
     EXPECT_EQ(views::ProductLine(100), "Version: ArcView");
-    EXPECT_EQ(views::ProductLine(200), "Version: ArcEditor");
     EXPECT_EQ(views::ProductLine(300), "Version: ArcInfo");
     EXPECT_EQ(views::ProductLine(400), "");
-
-    EXPECT_EQ(views::AppTypeName(0), "Google Earth Enterprise Client");
-    EXPECT_EQ(views::AppTypeName(1), "Google Earth Pro");
-    EXPECT_EQ(views::AppTypeName(2), "Google Earth Plus");
-    EXPECT_EQ(views::AppTypeName(3), "");
     EXPECT_EQ(views::AppTypeName(4), "");
-    EXPECT_EQ(views::AppTypeName(5), "Google Earth Free");
     EXPECT_THROW((void)views::AppTypeName(6), std::out_of_range);
     EXPECT_THROW((void)views::AppTypeName(-1), std::out_of_range);
 }

@@ -233,16 +233,5 @@ TEST_F(GlobeViewsTest, FailingGlobeCallEndsTheCommandWithOneMessage) {
     EXPECT_NE(Failures()[0].find("the view is being rebuilt"), std::string::npos) << Failures()[0];
 }
 
-TEST_F(GlobeViewsTest, UninitializedGlobeIsLeftAlone) {
-    earth->SetInitialized(false);
-    const globe::CameraState before = earth->Camera();
-    mapView().SetExtent({10, 47, 12, 48});
-    Press("setgeview");
-    Press("setarcview");
-    EXPECT_TRUE(Failures().empty());
-    EXPECT_DOUBLE_EQ(earth->Camera().Range, before.Range);
-    EXPECT_EQ(mapView().Extent(), (Envelope{10, 47, 12, 48}));
-}
-
 } // namespace
 } // namespace scribeline::testing
