@@ -363,6 +363,8 @@ public:
 
     std::string PictureKey;
     bool FillSolid = false;
+    // A picture put into the box (a screen shot); null for none.
+    std::shared_ptr<const Bitmap> Picture;
 
     // Mouse events in client pixels of the window.
     std::function<void(MouseMessage, Point client, Point screen)> Mouse;

@@ -260,6 +260,7 @@ void frmGE2Arc::resetControls() {
         f.SetVisible(true);
         f.SetEnabled(true);
     };
+    c.pictScreenShot.Picture.reset(); // a shot of an earlier load is not kept
     c.toolbarScribeline.Clear();
     c.toolbarScribeline.SetBounds({0, 0, kToolbarWidth, kToolbarHeight});
     c.toolbarScribeline.SetEnabled(true);
@@ -395,8 +396,8 @@ void frmGE2Arc::createWindows() {
     params.className = "ScribelineForm";
     params.title = caption_;
     params.rect = Rect{formBounds_.left / tx, formBounds_.top / ty,
-                     (formBounds_.left + formBounds_.width) / tx,
-                     (formBounds_.top + formBounds_.height) / ty};
+                       (formBounds_.left + formBounds_.width) / tx,
+                       (formBounds_.top + formBounds_.height) / ty};
     params.visible = false;
     window_ = desktop_.CreateWindow(params, this);
     for (controls::PictureBox* picture :

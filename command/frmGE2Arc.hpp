@@ -216,6 +216,8 @@ public:
     // The form's own caption and place (screen twips).
     [[nodiscard]] const std::string& Caption() const { return caption_; }
     [[nodiscard]] const controls::Bounds& FormBounds() const { return formBounds_; }
+    // Moves the form, screen twips.
+    void MoveForm(int left, int top) { moveForm(left, top); }
 
     // ---- window state shared with the subsystems ------------------------------------------
     struct State {

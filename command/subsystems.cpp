@@ -1,8 +1,11 @@
 #include "command/subsystems.hpp"
 
 #include "attributes/attribute_grid.hpp"
+#include "capture/ScreenShot.hpp"
 #include "digitizing/basDigitizing.hpp"
 #include "terrain/terrain_commands.hpp"
+#include "views/GEStatus.hpp"
+#include "views/view_sync.hpp"
 
 namespace scribeline {
 
@@ -106,6 +109,15 @@ Subsystems DefaultSubsystems() {
     subsystems.attributeGrid = MakeAttributeGrid;
     subsystems.terrain = [](frmGE2Arc& window) -> std::unique_ptr<ITerrainCommands> {
         return std::make_unique<terrain::TerrainCommands>(window);
+    };
+    subsystems.viewSync = [](frmGE2Arc& window) -> std::unique_ptr<IViewSync> {
+        return std::make_unique<views::ViewSync>(window);
+    };
+    subsystems.statusReports = [](frmGE2Arc& window) -> std::unique_ptr<IStatusReports> {
+        return std::make_unique<views::StatusReports>(window);
+    };
+    subsystems.screenShots = [](frmGE2Arc& window) -> std::unique_ptr<IScreenShots> {
+        return std::make_unique<capture::ScreenShots>(window);
     };
     return subsystems;
 }

@@ -1,0 +1,79 @@
+// The digitizer window on the headless desktop with the map host, and either the simulated
+// globe (what a user meets) or the linear globe (numbers checkable by hand).
+#pragma once
+
+#include "command/frmGE2Arc.hpp"
+#include "hosts/desktop/headless_desktop.hpp"
+#include "hosts/gis/gis_host.hpp"
+#include "hosts/gis/headless.hpp"
+#include "hosts/globe/headless_attach.hpp"
+#include "tests/views/linear_globe.hpp"
+#include "views/view_sync.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace scribeline::testing {
+
+class WindowFixture : public ::testing::Test {
+protected:
+    desktop::HeadlessDesktop desk{desktop::DesktopOptions{}};
+    std::shared_ptr<gis::GisHost> host =
+        std::make_shared<gis::GisHost>(desk, gis::HeadlessOptions(desk));
+    ProcessState process;
+    std::unique_ptr<frmGE2Arc> window;
+
+    void TearDown() override { window.reset(); }
+
+    void Open(IGlobeConnector& connector) {
+        window.reset();
+        window = std::make_unique<frmGE2Arc>(Environment{desk, connector}, process);
+        window->SetApplication(host);
+        window->Load();
+        window->Show(false);
+        process.windowOpen = true;
+    }
+
+    frmGE2Arc& w() { return *window; }
+    views::ViewSync& views() { return dynamic_cast<views::ViewSync&>(w().Views()); }
+    void Press(const std::string& key) { w().ctl.toolbarScribeline.UserClick(key); }
+    gis::ActiveView& mapView() { return host->DataView(); }
+    // Message boxes that report a failed action.
+    std::vector<std::string> Failures() {
+        std::vector<std::string> out;
+        for (const auto& box : desk.MessageBoxes()) {
+            if (box.text.find("failed") != std::string::npos) {
+                out.push_back(box.text);
+            }
+        }
+        return out;
+    }
+};
+
+class LinearViewsTest : public WindowFixture {
+protected:
+    LinearGlobe globe{desk};
+    void SetUp() override { Open(globe); }
+};
+
+class GlobeViewsTest : public WindowFixture {
+protected:
+    std::unique_ptr<globe::SimulatedGlobe> earth = globe::StartHeadlessGlobe(desk);
+    void SetUp() override { Open(earth->Connector()); }
+    void LookAt(double latitude, double longitude, double range, double tilt = 0.0,
+                double azimuth = 0.0) {
+        ICameraInfoGE camera;
+        camera.FocusPointLatitude = latitude;
+        camera.FocusPointLongitude = longitude;
+        camera.Range = range;
+        camera.Tilt = tilt;
+        camera.Azimuth = azimuth;
+        earth->CreateApplication()->SetCamera(camera, 5.0);
+    }
+    IViewExtentsGE EarthExtents() { return earth->CreateApplication()->ViewExtents(); }
+};
+
+} // namespace scribeline::testing

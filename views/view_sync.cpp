@@ -1,0 +1,155 @@
+// View synchronisation: the globe's camera from the map's extent and the map's extent from the
+// globe's view.
+#include "views/view_sync.hpp"
+
+#include "command/frmGE2Arc.hpp"
+
+#include <cmath>
+#include <stdexcept>
+
+namespace scribeline::views {
+
+namespace {
+
+constexpr const char* kWgs84Name = "GCS_WGS_1984";
+constexpr int kWgs84Code = 4326;
+constexpr int kRelativeToGround = 1;
+
+} // namespace
+
+double EarthViewWidth(const IViewExtentsGE& extents) {
+    double width = extents.East - extents.West;
+    if (width < 0.0) {
+        width += 360.0;
+    }
+    return width;
+}
+
+double RangeForMapWidth(double currentRange, double earthWidth, double mapWidth) {
+    if (!(earthWidth > 0.0) || !(mapWidth > 0.0)) {
+        return currentRange;
+    }
+    const double range = currentRange / earthWidth * mapWidth;
+    if (!std::isfinite(range) || !(range > 0.0)) {
+        return currentRange;
+    }
+    return range;
+}
+
+Envelope MapBoundsOfEarthView(const IViewExtentsGE& extents) {
+    Envelope bounds;
+    bounds.XMax = extents.East;
+    bounds.XMin = extents.West;
+    bounds.YMax = extents.North;
+    bounds.YMin = extents.South;
+    if (bounds.XMax < bounds.XMin) {
+        bounds.XMax += 360.0;
+    }
+    return bounds;
+}
+
+ViewSync::ViewSync(frmGE2Arc& window) : w_(window) {}
+
+IMapApplication& ViewSync::host() {
+    if (!w_.Application()) {
+        throw std::runtime_error("The window has no map host application.");
+    }
+    return *w_.Application();
+}
+
+IApplicationGE& ViewSync::freshGlobe() {
+    auto& process = w_.Process();
+    process.globe.application = w_.Globe().CreateApplication();
+    return *process.globe.application;
+}
+
+bool ViewSync::readRenderWindow(IApplicationGE& ge) {
+    auto& globe = w_.Process().globe;
+    globe.renderWindow = ge.GetRenderHwnd();
+    globe.renderRect = w_.Desktop().GetWindowRect(globe.renderWindow);
+    return globe.renderRect.has_value();
+}
+
+void ViewSync::ensureWgs84() {
+    if (w_.state.wgs84Set) {
+        return;
+    }
+    // The host may refuse a reference; the views are then matched in the map's own.
+    try {
+        auto document = host().Document();
+        auto map = document->FocusMap();
+        auto reference = map->SpatialReference();
+        if (!reference || reference->Name() != kWgs84Name) {
+            map->SetSpatialReference(
+                host().Factory().SpatialReferenceFactory().CreateGeographicCoordinateSystem(
+                    kWgs84Code));
+            document->ActiveView()->Refresh();
+        }
+    } catch (const PortError&) {
+    }
+    w_.state.wgs84Set = true;
+}
+
+void ViewSync::cmdSetGEViewEx_Click() {
+    if (freshGlobe().IsInitialized() == 0) {
+        return;
+    }
+    ensureWgs84();
+    SetEarthViewFromMap(kFirstFlightSpeed);
+    w_.Desktop().Sleep(kBetweenFlightsMs);
+    SetEarthViewFromMap(kSecondFlightSpeed);
+}
+
+void ViewSync::SetEarthViewFromMap(double speed) {
+    const Envelope extent = host().Document()->ActiveView()->Extent();
+    const double cx = (extent.XMax + extent.XMin) / 2;
+    const double cy = (extent.YMax + extent.YMin) / 2;
+    lastCentre_ = EarthViewCentre{cx, cy};
+    const double mapWidth = extent.XMax - extent.XMin;
+
+    IApplicationGE& ge = freshGlobe();
+    if (!readRenderWindow(ge)) {
+        return;
+    }
+    ICameraInfoGE camera = ge.GetCamera(1);
+    camera_ = camera;
+    camera.FocusPointLatitude = cy;
+    camera.FocusPointLongitude = cx;
+    camera.Azimuth = 0.0;
+    camera.Tilt = 0.0;
+    const double earthWidth = EarthViewWidth(ge.ViewExtents());
+    camera.Range = RangeForMapWidth(camera.Range, earthWidth, mapWidth);
+    camera.FocusPointAltitudeMode = kRelativeToGround;
+    camera_ = camera;
+    ge.SetCamera(camera, speed);
+}
+
+void ViewSync::cmdSetArcViewEx_Click() {
+    ensureWgs84();
+    SetMapViewFromEarth();
+}
+
+void ViewSync::SetMapViewFromEarth() {
+    IApplicationGE& ge = freshGlobe();
+    if (ge.IsInitialized() == 0) {
+        return;
+    }
+    auto view = host().Document()->ActiveView();
+    IScreenDisplay& display = view->ScreenDisplay();
+    camera_ = ge.GetCamera(1);
+    if (!readRenderWindow(ge)) {
+        return;
+    }
+    const IViewExtentsGE extents = ge.ViewExtents();
+    IDisplayTransformation& transformation = display.DisplayTransformation();
+    Envelope bounds = transformation.VisibleBounds();
+    const Envelope shown = MapBoundsOfEarthView(extents);
+    bounds.XMax = shown.XMax;
+    bounds.XMin = shown.XMin;
+    bounds.YMax = shown.YMax;
+    bounds.YMin = shown.YMin;
+    transformation.SetVisibleBounds(bounds);
+    view->Refresh();
+}
+
+} // namespace scribeline::views
