@@ -12,9 +12,6 @@ namespace scribeline::terrain {
 
 namespace {
 
-constexpr double kFlySpeed = 5.0;
-constexpr int kRelativeToGround = 1;
-
 // Runs `release` when the scope ends, however it ends. A release is a best effort: it must not
 // replace the failure that may be on its way out, so its own failure is dropped.
 template <class F> class ScopeExit {
@@ -47,21 +44,6 @@ bool isNumber(const Fields& fields, int index) {
 }
 
 } // namespace
-
-GeoPoint TerrainTestPoint(double latitude, double longitude) {
-    if (latitude >= 0.0) {
-        if (longitude >= 0.0 && longitude <= 60.0) {
-            return {48.0, 11.0};
-        }
-        if (longitude > 60.0 && longitude <= 140.0) {
-            return {48.0, 105.0};
-        }
-        if (longitude >= -125.0 && longitude <= -70.0) {
-            return {20.52, -100.0};
-        }
-    }
-    return {48.0, 11.0};
-}
 
 // ---- DemGrid ---------------------------------------------------------------------------------
 
@@ -111,74 +93,12 @@ void TerrainCommands::message(const char* text) {
     w_.Desktop().MessageBox(w_.hWnd(), text, kMessageTitle, mb::Ok | mb::SystemModal);
 }
 
-void TerrainCommands::giveCameraBack(ICameraInfoGE camera) {
-    if (camera.Tilt < 0.0) {
-        camera.Tilt = 0.0;
-    }
-    camera.FocusPointAltitudeMode = kRelativeToGround;
-    ge().SetCamera(camera, kFlySpeed);
-}
-
 // ---- the preflight check ---------------------------------------------------------------------
 
-double TerrainCommands::GroundAltitudeAtCentre() {
-    IApplicationGE& globe = ge();
-    if (globe.IsInitialized() == 0) {
-        return 0.0;
-    }
-    globe.SetElevationExaggeration(1.0);
-    return globe.GetPointOnTerrainFromScreenCoords(0.0, 0.0).Altitude;
-}
-
-void TerrainCommands::ChooseTestPoint(double& latitude, double& longitude) {
-    const ICameraInfoGE camera = ge().GetCamera(1);
-    w_.Desktop().Sleep(20);
-    latitude = camera.FocusPointLatitude;
-    longitude = camera.FocusPointLongitude;
-    if (camera.FocusPointAltitude > 0.0) {
-        return;
-    }
-    const GeoPoint test = TerrainTestPoint(latitude, longitude);
-    latitude = test.latitude;
-    longitude = test.longitude;
-}
-
-void TerrainCommands::FlyFocusTo(double latitude, double longitude) {
-    ICameraInfoGE camera = ge().GetCamera(1);
-    camera.FocusPointLatitude = latitude;
-    camera.FocusPointLongitude = longitude;
-    if (camera.Tilt < 0.0) {
-        camera.Tilt = 0.0;
-    }
-    camera.FocusPointAltitudeMode = kRelativeToGround;
-    w_.Desktop().Sleep(10);
-    try {
-        ge().SetCamera(camera, kFlySpeed);
-    } catch (const PortError&) {
-        // The next look at the centre altitude tells whether the flight happened.
-    }
-}
-
 bool TerrainCommands::IsTerrainLayerOn() {
-    if (GroundAltitudeAtCentre() > 0.0) {
-        return true;
-    }
-    const ICameraInfoGE kept = ge().GetCamera(1);
-    double latitude = 0.0;
-    double longitude = 0.0;
-    ChooseTestPoint(latitude, longitude);
-    FlyFocusTo(latitude, longitude);
-    w_.Desktop().Sleep(settlePauseMs_);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (GroundAltitudeAtCentre() <= 0.0) {
-            w_.Desktop().Sleep(settlePauseMs_);
-            FlyFocusTo(latitude, longitude);
-        }
-    }
-    const bool on = GroundAltitudeAtCentre() > 0.0;
-    w_.Desktop().Sleep(settlePauseMs_);
-    giveCameraBack(kept);
-    return on;
+    TerrainProbe probe(ge(), w_.Desktop(),
+                       TerrainProbePauses{.chooseMs = 20, .flyMs = 10, .settleMs = settlePauseMs_});
+    return probe.IsTerrainLayerOn();
 }
 
 bool TerrainCommands::IsCameraLowEnough(double ceilingMetres) {
@@ -382,7 +302,7 @@ bool TerrainCommands::SampleContourGrid() {
         message(failure);
     }
     desktop.Sleep(settlePauseMs_);
-    giveCameraBack(kept);
+    GiveCameraBack(ge(), kept);
     return result;
 }
 

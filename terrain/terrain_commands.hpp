@@ -16,6 +16,7 @@
 #include "command/subsystems.hpp"
 #include "kml/basKML.hpp"
 #include "terrain/Contour.hpp"
+#include "terrain/terrain_probe.hpp"
 
 #include <optional>
 #include <string>
@@ -44,14 +45,6 @@ inline constexpr const char* kSlowQueryMessage =
 inline constexpr const char* kSkySampleMessage =
     "A sample of the grid sees the sky, not the ground.\r\n"
     "Look down at the terrain and try again.";
-
-// The test point (latitude, longitude) for a focus point without ground: by hemisphere band.
-struct GeoPoint {
-    double latitude = 0.0;
-    double longitude = 0.0;
-    friend bool operator==(const GeoPoint&, const GeoPoint&) = default;
-};
-[[nodiscard]] GeoPoint TerrainTestPoint(double latitude, double longitude);
 
 // How DEM samples are joined in the map: 0 single points, 1 grid lines, 2 mesh cells.
 enum class JoinMode : int { Points = 0, Grid = 1, Mesh = 2 };
@@ -103,14 +96,10 @@ public:
     // ---- the preflight check ----
     // True when sampling may start; otherwise the matching message was shown.
     bool CheckTerrainReady();
+    // The terrain-layer check with this command's pauses: 10 ms before each flight and the
+    // settle pause of SettlePauseMs().
     [[nodiscard]] bool IsTerrainLayerOn();
-    // Reads the camera and replaces the point by the focus point or a terrain test point.
-    void ChooseTestPoint(double& latitude, double& longitude);
     [[nodiscard]] bool IsCameraLowEnough(double ceilingMetres);
-    void FlyFocusTo(double latitude, double longitude);
-    // Ground altitude under the view centre (exaggeration set to 1.0 first); 0 when the globe
-    // is not initialized.
-    [[nodiscard]] double GroundAltitudeAtCentre();
 
     // ---- sampling ----
     [[nodiscard]] TerrainSample SampleTerrainPoint(double x, double y);
@@ -143,7 +132,6 @@ private:
     [[nodiscard]] IApplicationGE& ge();
     [[nodiscard]] bool checked(const std::string& item);
     void message(const char* text);
-    void giveCameraBack(ICameraInfoGE camera);
     // Steps 1 to 3 shared by both commands; false when the command stops there.
     bool startCommand();
     void selectGeometryQuietly(int index);

@@ -3,6 +3,7 @@
 
 #include "command/frmGE2Arc.hpp"
 #include "kml/kml_format.hpp"
+#include "terrain/terrain_probe.hpp"
 
 #include <algorithm>
 #include <array>
@@ -16,8 +17,6 @@ namespace scribeline::views {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-constexpr int kRelativeToGround = 1;
-constexpr double kFlightSpeed = 5.0;
 // A change of range that counts as the view having answered the probe click, metres.
 constexpr double kRangeAnswer = 0.01;
 
@@ -176,24 +175,6 @@ std::string FormatEarthStatusText(const EarthStatus& s, char sep) {
     return text;
 }
 
-TestPoint TestPointFor(double latitude, double longitude, double altitude) {
-    if (altitude > 0.0) {
-        return {latitude, longitude};
-    }
-    if (latitude >= 0.0) {
-        if (longitude >= 0.0 && longitude <= 60.0) {
-            return {48.0, 11.0};
-        }
-        if (longitude > 60.0 && longitude <= 140.0) {
-            return {48.0, 105.0};
-        }
-        if (longitude >= -125.0 && longitude <= -70.0) {
-            return {20.52, -100.0};
-        }
-    }
-    return {48.0, 11.0};
-}
-
 // ---- the globe report's probes -------------------------------------------------------------
 
 EarthStatusProbe::EarthStatusProbe(IDesktop& desktop, IGlobeConnector& connector,
@@ -284,7 +265,7 @@ bool EarthStatusProbe::ProbeNavigationControl() {
     }
     const Point cursor = desktop_.GetCursorPos();
 
-    ICameraInfoGE first = ge().GetCamera(1);
+    const ICameraInfoGE first = ge().GetCamera(1);
     desktop_.SetForegroundWindow(main);
     desktop_.SetCursorPos(*probe);
     desktop_.Sleep(50);
@@ -298,12 +279,8 @@ bool EarthStatusProbe::ProbeNavigationControl() {
     const ICameraInfoGE second = ge().GetCamera(1);
     desktop_.SetCursorPos(cursor);
 
-    if (first.Tilt < 0.0) {
-        first.Tilt = 0.0;
-    }
-    first.FocusPointAltitudeMode = kRelativeToGround;
     desktop_.Sleep(100);
-    ge().SetCamera(first, kFlightSpeed);
+    terrain::GiveCameraBack(ge(), first);
     if (digitizerWindow_) {
         const WindowHandle digitizer = digitizerWindow_();
         if (digitizer != kNoWindow) {
@@ -313,61 +290,13 @@ bool EarthStatusProbe::ProbeNavigationControl() {
     return std::fabs(first.Range - second.Range) >= kRangeAnswer;
 }
 
-double EarthStatusProbe::groundAltitudeAtCentre() {
-    if (ge().IsInitialized() == 0) {
-        return 0.0;
-    }
-    ge().SetElevationExaggeration(1.0);
-    return ge().GetPointOnTerrainFromScreenCoords(0.0, 0.0).Altitude;
-}
-
-TestPoint EarthStatusProbe::chooseTestPoint() {
-    stored_ = ge().GetCamera(1);
-    desktop_.Sleep(kSettleMs);
-    return TestPointFor(stored_.FocusPointLatitude, stored_.FocusPointLongitude,
-                        stored_.FocusPointAltitude);
-}
-
-void EarthStatusProbe::flyFocusTo(const TestPoint& point) {
-    ICameraInfoGE camera = ge().GetCamera(1);
-    camera.FocusPointLatitude = point.latitude;
-    camera.FocusPointLongitude = point.longitude;
-    if (camera.Tilt < 0.0) {
-        camera.Tilt = 0.0;
-    }
-    camera.FocusPointAltitudeMode = kRelativeToGround;
-    stored_ = camera;
-    desktop_.Sleep(kSettleMs);
-    // A refused flight leaves the view where it is; the next ground reading tells.
-    try {
-        ge().SetCamera(camera, kFlightSpeed);
-    } catch (const PortError&) {
-    }
-}
-
 bool EarthStatusProbe::IsTerrainLayerOn() {
-    if (groundAltitudeAtCentre() > 0.0) {
-        return true;
-    }
-    ICameraInfoGE kept = ge().GetCamera(1);
-    stored_ = kept;
-    const TestPoint point = chooseTestPoint();
-    flyFocusTo(point);
-    desktop_.Sleep(kSettleMs);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (groundAltitudeAtCentre() <= 0.0) {
-            desktop_.Sleep(kSettleMs);
-            flyFocusTo(point);
-        }
-    }
-    const bool on = groundAltitudeAtCentre() > 0.0;
-    desktop_.Sleep(kSettleMs);
-    if (kept.Tilt < 0.0) {
-        kept.Tilt = 0.0;
-    }
-    kept.FocusPointAltitudeMode = kRelativeToGround;
-    ge().SetCamera(kept, kFlightSpeed);
-    return on;
+    terrain::TerrainProbe probe(ge(), desktop_,
+                                terrain::TerrainProbePauses{.chooseMs = kSettleMs,
+                                                            .flyMs = kSettleMs,
+                                                            .settleMs = kSettleMs},
+                                &stored_);
+    return probe.IsTerrainLayerOn();
 }
 
 // ---- the subsystem ---------------------------------------------------------------------------

@@ -97,15 +97,6 @@ struct EarthStatus {
 
 // ---- the globe report's probes -------------------------------------------------------------
 
-// The terrain test points, latitude and longitude in degrees: the focus point itself when its
-// altitude is above 0, else (48.0, 11.0) for 0..60 E, (48.0, 105.0) for 60..140 E and
-// (20.52, -100.0) for 125..70 W on the northern half, and (48.0, 11.0) anywhere else.
-struct TestPoint {
-    double latitude = 0.0;
-    double longitude = 0.0;
-};
-[[nodiscard]] TestPoint TestPointFor(double latitude, double longitude, double altitude);
-
 // Gathers the globe report. The desktop and the connector are borrowed and must outlive it;
 // `digitizerWindow` gives the window that gets the foreground back after the probe (may give
 // kNoWindow).
@@ -132,7 +123,8 @@ public:
     // the probe point lies on the screen.
     void BringEarthProbeIntoView();
     // Whether the terrain layer is on: ground above 0 under the view centre, here or at a test
-    // point it flies to (up to three flights); the view is given back afterwards.
+    // point it flies to (up to three flights); the view is given back afterwards. Every wait
+    // of it is kSettleMs.
     bool IsTerrainLayerOn();
 
     // The report's stored camera: the camera read at the start of the report, or the camera of
@@ -141,9 +133,6 @@ public:
 
 private:
     IApplicationGE& ge();
-    double groundAltitudeAtCentre();
-    TestPoint chooseTestPoint();
-    void flyFocusTo(const TestPoint& point);
 
     IDesktop& desktop_;
     IGlobeConnector& connector_;

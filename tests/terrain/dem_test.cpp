@@ -8,24 +8,6 @@
 namespace scribeline::testing {
 namespace {
 
-using terrain::GeoPoint;
-using terrain::TerrainTestPoint;
-
-TEST(TerrainTestPointTest, HemisphereBandsPickTheirTestPoint) {
-    EXPECT_EQ(TerrainTestPoint(10.0, 0.0), (GeoPoint{48.0, 11.0}));
-    EXPECT_EQ(TerrainTestPoint(10.0, 60.0), (GeoPoint{48.0, 11.0}));
-    EXPECT_EQ(TerrainTestPoint(10.0, 60.5), (GeoPoint{48.0, 105.0}));
-    EXPECT_EQ(TerrainTestPoint(0.0, 140.0), (GeoPoint{48.0, 105.0}));
-    EXPECT_EQ(TerrainTestPoint(30.0, -125.0), (GeoPoint{20.52, -100.0}));
-    EXPECT_EQ(TerrainTestPoint(30.0, -70.0), (GeoPoint{20.52, -100.0}));
-    EXPECT_EQ(TerrainTestPoint(30.0, -30.0), (GeoPoint{48.0, 11.0})) << "the Atlantic";
-    EXPECT_EQ(TerrainTestPoint(30.0, 170.0), (GeoPoint{48.0, 11.0}));
-    // South of the equator every longitude goes to the first point.
-    for (double longitude : {-100.0, 0.0, 30.0, 100.0}) {
-        EXPECT_EQ(TerrainTestPoint(-0.1, longitude), (GeoPoint{48.0, 11.0})) << longitude;
-    }
-}
-
 // ---- the preflight check ---------------------------------------------------------------------
 
 TEST_F(TerrainTest, CameraRangeOfExactlyTheCeilingPassesAndJustAboveDoesNot) {
@@ -63,6 +45,14 @@ TEST_F(TerrainTest, FocusAtSeaFliesToTheTestPointFindsGroundAndFliesBack) {
     EXPECT_EQ(flights, 2) << "to (48, 11) once (ground found at once), then back";
     EXPECT_NEAR(earth->Camera().FocusPointLatitude, 40.0, 1e-6);
     EXPECT_NEAR(earth->Camera().FocusPointLongitude, -30.0, 1e-6);
+}
+
+TEST_F(TerrainTest, TerrainCheckWaitsTwentyToChooseAndTenBeforeEachFlight) {
+    LookAt(40.0, -30.0, 40000.0); // at sea: one flight to (48, 11) finds ground
+    const auto before = desk.TickCount();
+    EXPECT_TRUE(terrain().IsTerrainLayerOn());
+    // Choosing the test point 20, the flight 10; no settle pause before a contour run.
+    EXPECT_EQ(desk.TickCount() - before, 20 + 10);
 }
 
 TEST_F(TerrainTest, TooHighCameraMakesTheCommandWriteNothing) {

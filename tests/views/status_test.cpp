@@ -111,24 +111,6 @@ TEST(StatusTexts, EarthReportGolden) {
     EXPECT_THROW((void)views::FormatEarthStatusText(s), std::out_of_range);
 }
 
-TEST(StatusTexts, TestPointsByHemisphereBand) {
-    auto at = [](double lat, double lon) { return views::TestPointFor(lat, lon, 0.0); };
-    EXPECT_EQ(at(10, 0).latitude, 48.0);
-    EXPECT_EQ(at(10, 60).longitude, 11.0);
-    EXPECT_EQ(at(10, 60.5).longitude, 105.0);
-    EXPECT_EQ(at(0, 140).longitude, 105.0);
-    EXPECT_EQ(at(10, -125).longitude, -100.0);
-    EXPECT_EQ(at(10, -125).latitude, 20.52);
-    EXPECT_EQ(at(10, -70).longitude, -100.0);
-    EXPECT_EQ(at(10, -69).longitude, 11.0);
-    EXPECT_EQ(at(10, 150).longitude, 11.0);
-    EXPECT_EQ(at(-0.1, 100).longitude, 11.0) << "south of the equator always (48, 11)";
-    EXPECT_EQ(at(-45, -100).latitude, 48.0);
-    const views::TestPoint own = views::TestPointFor(-20, 30, 5.0);
-    EXPECT_EQ(own.latitude, -20.0) << "a focus point above ground is used itself";
-    EXPECT_EQ(own.longitude, 30.0);
-}
-
 // ---- the globe report on the linear globe ------------------------------------------------
 
 class LinearStatusTest : public LinearViewsTest {
