@@ -122,7 +122,6 @@ public:
 
 private:
     // target layer
-    void ensureWgs84();
     void CreateFeaturelayer_AddFeatureClass();
     std::shared_ptr<IFeatureClass> CreateShape(const std::string& folder, const std::string& name);
     void AlterSpatialReference();

@@ -2,6 +2,7 @@
 // writes into, the measure read-out and the checks made when the user chooses a layer.
 #include "command/frmGE2Arc.hpp"
 #include "digitizing/basDigitizing.hpp"
+#include "digitizing/map_reference.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -15,8 +16,6 @@ namespace scribeline::digitizing {
 namespace {
 
 constexpr const char* kEditorClsid = "esriCore.Editor";
-constexpr const char* kWgs84Name = "GCS_WGS_1984";
-constexpr int kWgs84Code = 4326;
 
 std::string lowered(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
@@ -129,7 +128,7 @@ void DigitizingRun::cmdBeginDigitalizing_Click() {
     document_ = host().Document();
     // 5
     if (!w_.state.wgs84Set) {
-        ensureWgs84();
+        EnsureMapInWgs84(host(), *document_);
         w_.state.wgs84Set = true;
     }
     // 6
@@ -187,7 +186,7 @@ void DigitizingRun::cmdBeginDigitalizing_Click() {
 int DigitizingRun::PrepareTerrainTarget(int geometryKind) {
     document_ = host().Document();
     if (!w_.state.wgs84Set) {
-        ensureWgs84();
+        EnsureMapInWgs84(host(), *document_);
         w_.state.wgs84Set = true;
     }
     cleanUpRunFiles();
@@ -203,22 +202,6 @@ int DigitizingRun::PrepareTerrainTarget(int geometryKind) {
     w_.state.vertexCount = 0;
     clickCount_ = 0;
     return geometryType_;
-}
-
-void DigitizingRun::ensureWgs84() {
-    // The host may refuse a reference; digitizing then goes on in the map's own.
-    try {
-        auto map = document_->FocusMap();
-        auto reference = map->SpatialReference();
-        if (reference && reference->Name() == kWgs84Name) {
-            return;
-        }
-        map->SetSpatialReference(
-            host().Factory().SpatialReferenceFactory().CreateGeographicCoordinateSystem(
-                kWgs84Code));
-        document_->ActiveView()->Refresh();
-    } catch (const PortError&) {
-    }
 }
 
 bool DigitizingRun::runFilesInMap(const std::string& liveName) {

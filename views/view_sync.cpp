@@ -3,6 +3,7 @@
 #include "views/view_sync.hpp"
 
 #include "command/frmGE2Arc.hpp"
+#include "digitizing/map_reference.hpp"
 
 #include <cmath>
 #include <stdexcept>
@@ -11,8 +12,6 @@ namespace scribeline::views {
 
 namespace {
 
-constexpr const char* kWgs84Name = "GCS_WGS_1984";
-constexpr int kWgs84Code = 4326;
 constexpr int kRelativeToGround = 1;
 
 } // namespace
@@ -75,17 +74,11 @@ void ViewSync::ensureWgs84() {
         return;
     }
     // The host may refuse a reference; the views are then matched in the map's own.
+    IMapApplication& app = host();
     try {
-        auto document = host().Document();
-        auto map = document->FocusMap();
-        auto reference = map->SpatialReference();
-        if (!reference || reference->Name() != kWgs84Name) {
-            map->SetSpatialReference(
-                host().Factory().SpatialReferenceFactory().CreateGeographicCoordinateSystem(
-                    kWgs84Code));
-            document->ActiveView()->Refresh();
-        }
+        digitizing::EnsureMapInWgs84(app, *app.Document());
     } catch (const PortError&) {
+        // No document to read the map from: nothing to put in WGS 1984.
     }
     w_.state.wgs84Set = true;
 }
