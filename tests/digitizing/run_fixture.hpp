@@ -10,6 +10,7 @@
 #include "hosts/gis/gis_host.hpp"
 #include "hosts/gis/headless.hpp"
 #include "hosts/globe/headless_attach.hpp"
+#include "tests/doubles/failure_boxes.hpp"
 
 #include <gtest/gtest.h>
 
@@ -141,15 +142,7 @@ protected:
         return TempFile("~tempDigitizeFromGE" + std::to_string(runNumber) + ".shp");
     }
     // Message boxes that report a failed action.
-    std::vector<std::string> Failures() {
-        std::vector<std::string> out;
-        for (const auto& box : desk.MessageBoxes()) {
-            if (box.text.find("failed") != std::string::npos) {
-                out.push_back(box.text);
-            }
-        }
-        return out;
-    }
+    std::vector<std::string> Failures() { return FailureTexts(desk); }
 };
 
 } // namespace scribeline::testing

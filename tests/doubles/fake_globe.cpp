@@ -1,27 +1,18 @@
 #include "tests/doubles/fake_globe.hpp"
 
+#include "tests/doubles/globe_windows.hpp"
+
 namespace scribeline::testing {
 
 FakeGlobeClient::FakeGlobeClient(IDesktop& d, Rect mainRect, Rect renderRect) : desktop(d) {
-    WindowSpec main;
-    main.className = "FakeGlobeMain";
-    main.title = "Google Earth";
-    main.rect = mainRect;
-    mainWindow = desktop.CreateWindow(main, &handler_);
-    WindowSpec render;
-    render.className = "FakeGlobeRender";
-    render.parent = mainWindow;
-    render.rect = renderRect;
-    renderWindow = desktop.CreateWindow(render, &handler_);
+    const GlobeWindows windows =
+        CreateGlobeWindows(desktop, "FakeGlobe", mainRect, renderRect, &handler_);
+    mainWindow = windows.main;
+    renderWindow = windows.render;
 }
 
 FakeGlobeClient::~FakeGlobeClient() {
-    if (desktop.IsWindow(renderWindow)) {
-        desktop.DestroyWindow(renderWindow);
-    }
-    if (desktop.IsWindow(mainWindow)) {
-        desktop.DestroyWindow(mainWindow);
-    }
+    DestroyGlobeWindows(desktop, mainWindow, renderWindow);
 }
 
 void FakeGlobeClient::Call(const std::string& operation) {

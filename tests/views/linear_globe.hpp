@@ -8,6 +8,7 @@
 
 #include "command/globe_port.hpp"
 #include "platform/desktop.hpp"
+#include "tests/doubles/globe_windows.hpp"
 
 #include <deque>
 #include <memory>
@@ -27,27 +28,15 @@ public:
     explicit LinearGlobe(IDesktop& desktop, Rect mainRect = {100, 50, 900, 650},
                          Rect renderRect = {0, 40, 800, 540})
         : desktop_(desktop) {
-        WindowSpec main;
-        main.className = "LinearGlobeMain";
-        main.title = "Google Earth";
-        main.rect = mainRect;
-        mainWindow = desktop.CreateWindow(main, &handler_);
-        WindowSpec render;
-        render.className = "LinearGlobeRender";
-        render.parent = mainWindow;
-        render.rect = renderRect;
-        renderWindow = desktop.CreateWindow(render, &handler_);
+        const GlobeWindows windows =
+            CreateGlobeWindows(desktop, "LinearGlobe", mainRect, renderRect, &handler_);
+        mainWindow = windows.main;
+        renderWindow = windows.render;
         camera.FocusPointLatitude = 47.5;
         camera.FocusPointLongitude = 11.0;
         camera.Range = 400000.0;
     }
-    ~LinearGlobe() override {
-        for (WindowHandle w : {renderWindow, mainWindow}) {
-            if (desktop_.IsWindow(w)) {
-                desktop_.DestroyWindow(w);
-            }
-        }
-    }
+    ~LinearGlobe() override { DestroyGlobeWindows(desktop_, mainWindow, renderWindow); }
     LinearGlobe(const LinearGlobe&) = delete;
     LinearGlobe& operator=(const LinearGlobe&) = delete;
 

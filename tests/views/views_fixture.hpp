@@ -7,6 +7,7 @@
 #include "hosts/gis/gis_host.hpp"
 #include "hosts/gis/headless.hpp"
 #include "hosts/globe/headless_attach.hpp"
+#include "tests/doubles/failure_boxes.hpp"
 #include "tests/views/linear_globe.hpp"
 #include "views/view_sync.hpp"
 
@@ -42,15 +43,7 @@ protected:
     void Press(const std::string& key) { w().ctl.toolbarScribeline.UserClick(key); }
     gis::ActiveView& mapView() { return host->DataView(); }
     // Message boxes that report a failed action.
-    std::vector<std::string> Failures() {
-        std::vector<std::string> out;
-        for (const auto& box : desk.MessageBoxes()) {
-            if (box.text.find("failed") != std::string::npos) {
-                out.push_back(box.text);
-            }
-        }
-        return out;
-    }
+    std::vector<std::string> Failures() { return FailureTexts(desk); }
 };
 
 class LinearViewsTest : public WindowFixture {
