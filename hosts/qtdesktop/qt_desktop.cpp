@@ -1041,14 +1041,22 @@ WindowHandle QtDesktop::SetParent(WindowHandle child, WindowHandle newParent) {
     (newParent == kNoWindow ? impl_->topLevel : impl_->windows.at(newParent).children)
         .push_back(child);
     // Same numbers, now relative to the new parent's client area.
+    // The window keeps its outer size: a frame is gained or lost with the top-level state.
     QWidget* w = &e->w();
-    const QPoint pos = w->isWindow() ? w->frameGeometry().topLeft() : w->pos();
+    const QRect before = Impl::frameOf(w);
+    const QPoint pos = w->isWindow() ? before.topLeft() : w->pos();
     const bool wasShown = !w->isHidden();
     w->setParent(parentWidget, parentWidget == nullptr ? Qt::Window : Qt::Widget);
-    w->move(pos);
     if (wasShown) {
         w->show();
     }
+    if (parentWidget == nullptr) {
+        Impl::place(*e, {pos.x(), pos.y(), pos.x() + before.width(), pos.y() + before.height()});
+    } else {
+        e->outer.reset();
+        w->setGeometry(QRect(pos, before.size()));
+    }
+    impl_->reportResize(child);
     return old;
 }
 

@@ -412,6 +412,36 @@ TEST_P(DesktopConformance, SetParentKeepsTheNumbersOfThePosition) {
     EXPECT_EQ(desk().SetParent(c, 999999), kNoWindow);
 }
 
+TEST_P(DesktopConformance, SetParentToTheDesktopMakesATopLevelWindow) {
+    const WindowHandle parent =
+        desk().CreateWindow(topLevel("ConformanceParent", "", {0, 0, 300, 300}), nullptr);
+    const WindowHandle c =
+        desk().CreateWindow({"Loose", "L", parent, {40, 50, 140, 130}, true}, nullptr);
+    EXPECT_EQ(desk().SetParent(c, desk().GetDesktopWindow()), parent);
+    EXPECT_EQ(desk().GetParent(c), kNoWindow);
+    EXPECT_EQ(desk().FindWindow("Loose", "L"), c);
+    EXPECT_EQ(desk().GetWindowRect(c), (Rect{40, 50, 140, 130})) << "now in screen pixels";
+    EXPECT_EQ(desk().SetParent(c, parent), desk().GetDesktopWindow());
+    EXPECT_EQ(desk().GetParent(c), parent);
+}
+
+TEST_P(DesktopConformance, AfterAPressTheReleaseGoesToTheWindowThatTookThePress) {
+    Recorder left, right;
+    desk().CreateWindow(topLevel("ConformanceLeft", "", {0, 0, 100, 100}), &left);
+    desk().CreateWindow(topLevel("ConformanceRight", "", {200, 0, 300, 100}), &right);
+    desk().SetCursorPos({50, 50});
+    desk().SendMouseInput(MouseMessage::LeftDown);
+    desk().SetCursorPos({250, 50});
+    desk().SendMouseInput(MouseMessage::LeftUp);
+    desk().SendMouseInput(MouseMessage::Move);
+    ASSERT_GE(left.mouse.size(), 4u);
+    EXPECT_EQ(left.mouse[1].first.message, MouseMessage::LeftDown);
+    EXPECT_EQ(left.mouse[2].first.message, MouseMessage::Move) << "dragged outside";
+    EXPECT_EQ(left.mouse[3].first.message, MouseMessage::LeftUp);
+    ASSERT_FALSE(right.mouse.empty()) << "after the release, input goes where the cursor is";
+    EXPECT_EQ(right.mouse.back().first.message, MouseMessage::Move);
+}
+
 TEST_P(DesktopConformance, WindowFromPointFindsTheDeepestVisibleWindowAndHonoursRegions) {
     const WindowHandle top =
         desk().CreateWindow(topLevel("ConformanceTop", "", {100, 100, 400, 400}), nullptr);
