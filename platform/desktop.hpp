@@ -265,8 +265,8 @@ public:
     // Drawing straight onto a window's client area (pixels), above the window's own content.
     // The drawing stays until the window's owner says its content changed (the globe: its
     // view or documents changed), not through a repaint of the same picture. An Invert drawing
-    // made twice leaves the picture as it was. Drawing on the desktop window (screen pixels)
-    // goes over the host's main window.
+    // made twice leaves the picture as it was. Drawing on the desktop window is in screen
+    // pixels.
     virtual void DrawLine(WindowHandle window, Point from, Point to, const Pen& pen) = 0;
     virtual void FillCircle(WindowHandle window, Point centre, int radius, Colour fill,
                             Colour outline) = 0;
