@@ -1,10 +1,22 @@
 // The desktop port: windows, input hooks, drawing, message boxes, time and the few system
 // services the digitizer needs. The core talks to the desktop only through IDesktop; the
-// headless desktop (hosts/desktop) implements it on a virtual clock.
+// headless desktop (hosts/desktop) implements it on a virtual clock, the Qt desktop
+// (hosts/qtdesktop) in real time. Both pass the desktop conformance suite
+// (tests/conformance), which checks the contracts below.
 //
-// Threading: everything is called on one thread. Callbacks (hooks, timers, window handlers)
-// run from inside pumping calls (DoEvents, Sleep never runs them, MessageBox's modal loop,
-// the host's own advance of time).
+// Threading: everything is called on one thread. Callbacks (hooks, timers, window handlers,
+// posted closes) run only from inside pumping calls: DoEvents, MessageBox's modal loop, the
+// host's own event loop or advance of time, and the synthetic input calls for the input they
+// deliver. Sleep is not a pumping call.
+//
+// Contracts the core relies on ("send, sleep, look"):
+// - Synthetic input (SendMouseInput, SendKeys, and the move of SetCursorPos) aimed at windows
+//   of this process is delivered before the call returns: through the hook chain first, then
+//   to the target window's handler (or the host's widget). Another process would have handled
+//   it by the time the caller's sleep ends; a desktop that queues it until the next pump breaks
+//   the core's probes and dialog-assisted capture.
+// - Sleep lets time pass and runs nothing: no timer, no hook, no window handler, no posted
+//   message. What fell due meanwhile runs at the next pump, a periodic timer once.
 #pragma once
 
 #include "platform/types.hpp"
@@ -250,8 +262,11 @@ public:
     // Returns false when the handle names no installed hook.
     virtual bool Unhook(HookHandle hook) = 0;
 
-    // Drawing straight onto a window's client area (pixels). The drawing stays until the
-    // window repaints itself.
+    // Drawing straight onto a window's client area (pixels), above the window's own content.
+    // The drawing stays until the window's owner says its content changed (the globe: its
+    // view or documents changed), not through a repaint of the same picture. An Invert drawing
+    // made twice leaves the picture as it was. Drawing on the desktop window is in screen
+    // pixels.
     virtual void DrawLine(WindowHandle window, Point from, Point to, const Pen& pen) = 0;
     virtual void FillCircle(WindowHandle window, Point centre, int radius, Colour fill,
                             Colour outline) = 0;
@@ -261,12 +276,19 @@ public:
     // Extent of the text in the font, pixels.
     [[nodiscard]] virtual Size MeasureText(const std::string& text, const Font& font) const = 0;
 
-    // Cursor and synthetic input. Synthetic input travels the hook chain like real input.
+    // Cursor and synthetic input. Synthetic input travels the hook chain like real input,
+    // marked injected, and has reached its window when the call returns (see the top).
     [[nodiscard]] virtual Point GetCursorPos() const = 0;
+    // Moves the cursor (clamped to the screen); a move to a new position is delivered as an
+    // injected Move before the call returns.
     virtual void SetCursorPos(Point screen) = 0;
-    virtual void SendMouseInput(MouseMessage message) = 0; // at the cursor position
+    // At the cursor position. After a button press, moves and the release go to the window
+    // that took the press.
+    virtual void SendMouseInput(MouseMessage message) = 0;
     // Keystrokes to the foreground window, in the platform's SendKeys notation
-    // ("^+P", "{ENTER}", "{HOME}+{END}", "{UP}", plain text).
+    // ("^+P", "{ENTER}", "{HOME}+{END}", "{UP}", plain text), each through the keyboard hooks
+    // and delivered before the call returns. Raises std::invalid_argument on a malformed
+    // sequence, before sending any key.
     virtual void SendKeys(const std::string& keys) = 0;
 
     // A modal message box owned by `owner` (may be kNoWindow). While it is open it is a
@@ -274,7 +296,8 @@ public:
     virtual int MessageBox(WindowHandle owner, const std::string& text, const std::string& title,
                            unsigned flags) = 0;
 
-    // Time. Sleep only lets time pass: nothing runs meanwhile. DoEvents runs what is due.
+    // Time. Sleep blocks the caller for the time given and runs nothing meanwhile (no timer,
+    // hook, window handler or posted message; see the top). DoEvents runs what is due now.
     virtual void Sleep(int milliseconds) = 0;
     virtual void DoEvents() = 0;
     // Seconds since midnight at single precision, as the platform's Timer function gives it.
