@@ -160,7 +160,6 @@ std::optional<RayHit> CastRay(const TerrainSurface& surface, Vec3 origin, Vec3 d
             first = s;
         }
     }
-    const double slope = surface.MaxSlope();
     constexpr double kTolerance = 1e-3; // metres above the ground that count as ground
     constexpr int kMaxSteps = 20000;
     Sample previous;
@@ -217,6 +216,11 @@ std::optional<RayHit> CastRay(const TerrainSurface& surface, Vec3 origin, Vec3 d
         }
         const double descent = std::max(0.0, -rise);
         const double across = std::sqrt(std::max(0.0, 1.0 - descent * descent));
+        // The slope bound of the ground the step can pass over: first the bound near the
+        // point for a generous reach, then, if that step is shorter, the bound for it is
+        // still valid (a smaller disc lies inside the larger one).
+        const double reachFirst = std::max(stride * s.clearance / (descent + 0.01), 1.0);
+        const double slope = surface.MaxSlopeNear(s.g.latitude, s.g.longitude, reachFirst);
         const double rate = descent + slope * across + 0.01;
         double advance = std::max(stride * s.clearance / rate, 1e-4);
         if (advance < 20000.0 && across > 0.3) {

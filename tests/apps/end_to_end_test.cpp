@@ -245,7 +245,7 @@ TEST_P(Examples, ShapefileAndLiveKmlCheckedByGdalAndXmllint) {
     const TestDem dem(folder.path() / "alps.asc");
     RunOptions options;
     options.outDir = folder.path() / "out";
-    options.dem = dem.File();
+    options.dems = {dem.File()};
     options.pictures = false; // rendering the world map costs more than the whole run
     const json report = RunSession(LoadSession(kExamples / c.file), options);
     ASSERT_TRUE(report["completed"].get<bool>());
@@ -339,7 +339,7 @@ TEST(EndToEnd, ContourExampleTracesLevelsThatTheDemConfirms) {
     const TestDem dem(folder.path() / "alps.asc");
     RunOptions options;
     options.outDir = folder.path() / "out";
-    options.dem = dem.File();
+    options.dems = {dem.File()};
     options.pictures = false;
     const json report = RunSession(LoadSession(kExamples / "contours.json"), options);
     ASSERT_TRUE(report["completed"].get<bool>());
