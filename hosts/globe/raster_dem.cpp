@@ -261,8 +261,55 @@ std::shared_ptr<const RasterDem> RasterDem::Load(const std::filesystem::path& pa
             }
         }
     }
+    // Per tile: the steepest cell edge from a post of it (counted in the neighbouring tiles
+    // too, like the heights), and whether band posts lie in it.
+    std::vector<double> tileSlope(tileMax.size(), 0.0);
+    std::vector<double> tileBand(tileMax.size(), 0.0);
+    for (int r = 0; r < rows; ++r) {
+        const double lat = std::clamp(dem->north_ - (r + 0.5) * dem->cellLat_, -90.0, 90.0);
+        const double dx = std::max(MetresPerDegreeLongitude(lat) * dem->cellLon_, 1.0);
+        const double dy = MetresPerDegreeLatitude(lat) * dem->cellLat_;
+        for (int c = 0; c < columns; ++c) {
+            const double v = cell(r, c);
+            const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
+                                  static_cast<std::size_t>(c);
+            double local = 0.0;
+            if (!std::isnan(v)) {
+                for (int dr = -1; dr <= 1; ++dr) {
+                    for (int dc = -1; dc <= 1; ++dc) {
+                        const int rr = r + dr;
+                        const int cc = dem->wraps_ ? (c + dc + columns) % columns : c + dc;
+                        if (rr < 0 || rr >= rows || cc < 0 || cc >= columns ||
+                            std::isnan(cell(rr, cc))) {
+                            continue;
+                        }
+                        local = std::max(local, std::abs(cell(rr, cc) - v) *
+                                                    (std::abs(dc) / dx + std::abs(dr) / dy));
+                    }
+                }
+            }
+            const bool inBand = dem->nearBlend_[i] != 0;
+            for (int dr = -1; dr <= 1; ++dr) {
+                for (int dc = -1; dc <= 1; ++dc) {
+                    const int tr = std::clamp(r + dr, 0, rows - 1) / kTile;
+                    int cc = c + dc;
+                    cc = dem->wraps_ ? (cc + columns) % columns : std::clamp(cc, 0, columns - 1);
+                    const std::size_t t = static_cast<std::size_t>(tr) *
+                                              static_cast<std::size_t>(tileColumns) +
+                                          static_cast<std::size_t>(cc / kTile);
+                    tileSlope[t] = std::max(tileSlope[t], 1.01 * local);
+                    tileBand[t] = inBand ? 1.0 : tileBand[t];
+                }
+            }
+        }
+    }
+    const bool tilesWrap = dem->wraps_ && columns % kTile == 0;
     dem->bounds_ = HeightBounds(dem->west_, dem->north_, kTile * dem->cellLon_, tileColumns,
-                                tileRows, dem->wraps_ && columns % kTile == 0, std::move(tileMax));
+                                tileRows, tilesWrap, std::move(tileMax));
+    dem->slopeBounds_ = HeightBounds(dem->west_, dem->north_, kTile * dem->cellLon_, tileColumns,
+                                     tileRows, tilesWrap, std::move(tileSlope));
+    dem->bandBounds_ = HeightBounds(dem->west_, dem->north_, kTile * dem->cellLon_, tileColumns,
+                                    tileRows, tilesWrap, std::move(tileBand));
     return dem;
 }
 
@@ -469,6 +516,26 @@ bool RasterDem::Near(double latitude, double longitude, double radius) const {
     rel -= 360.0 * std::floor(rel / 360.0); // 0..360 east of the west edge
     const double width = columns_ * cellLon_;
     return rel <= width + dLon || rel >= 360.0 - dLon;
+}
+
+double RasterDem::DataSlopeNear(double latitude, double longitude, double radius) const {
+    if (!Near(latitude, longitude, radius)) {
+        return 0.0;
+    }
+    if (std::abs(cellLon_ - cellLat_) > 1e-12 * cellLat_) {
+        return dataSlope_;
+    }
+    return slopeBounds_.Near(latitude, longitude, radius, dataSlope_);
+}
+
+bool RasterDem::BandNear(double latitude, double longitude, double radius) const {
+    if (!Near(latitude, longitude, radius)) {
+        return false;
+    }
+    if (std::abs(cellLon_ - cellLat_) > 1e-12 * cellLat_) {
+        return true;
+    }
+    return bandBounds_.Near(latitude, longitude, radius, 1.0) > 0.5;
 }
 
 double RasterDem::DataMaxNear(double latitude, double longitude, double radius) const {

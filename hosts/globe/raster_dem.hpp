@@ -83,6 +83,11 @@ public:
     [[nodiscard]] double DataMin() const { return dataMin_; }
     [[nodiscard]] double DataMax() const { return dataMax_; }
     [[nodiscard]] double DataSlope() const { return dataSlope_; }
+    // The DEM's own slope bound within `radius` metres (0 where the DEM is further away).
+    [[nodiscard]] double DataSlopeNear(double latitude, double longitude, double radius) const;
+    // Whether posts of the blending band (weight below 1, or next to one) lie within `radius`
+    // metres.
+    [[nodiscard]] bool BandNear(double latitude, double longitude, double radius) const;
     // The upper bound of the DEM's own heights within `radius` metres; -infinity where the
     // DEM is further away.
     [[nodiscard]] double DataMaxNear(double latitude, double longitude, double radius) const;
@@ -129,6 +134,8 @@ private:
     double max_ = 0.0;
     double slope_ = 0.0;
     HeightBounds bounds_; // tiles of 16 x 16 cells, each grown by one cell for interpolation
+    HeightBounds slopeBounds_; // the same tiles: the steepest cell touching each
+    HeightBounds bandBounds_;  // the same tiles: 1 where band posts lie, else 0
     std::shared_ptr<const ElevationModel> fallback_;
 };
 

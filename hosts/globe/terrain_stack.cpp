@@ -106,19 +106,20 @@ double TerrainStack::MaxElevationNear(double latitude, double longitude, double 
 
 double TerrainStack::MaxSlopeNear(double latitude, double longitude, double radius) const {
     const double base = base_->MaxSlopeNear(latitude, longitude, radius);
-    double s = base;
     const auto& band = BandSlopes();
-    for (std::size_t i = 0; i < dems_.size(); ++i) {
-        if (dems_[i]->Near(latitude, longitude, radius)) {
-            // In the band the ground mixes this DEM with whatever lies below it.
-            double below = base;
-            for (std::size_t j = i + 1; j < dems_.size(); ++j) {
-                below = std::max(below, dems_[j]->DataSlope() + band[j]);
-            }
-            s = std::max(s, std::max(dems_[i]->DataSlope(), below) + band[i]);
+    // What each DEM adds near the point, from the coarsest up: its own slope, and where its
+    // band is near, the steepening of the band over whatever lies below it.
+    double below = base;
+    for (std::size_t i = dems_.size(); i-- > 0;) {
+        const RasterDem& dem = *dems_[i];
+        if (!dem.Near(latitude, longitude, radius)) {
+            continue;
         }
+        const double own = dem.DataSlopeNear(latitude, longitude, radius);
+        const double extra = dem.BandNear(latitude, longitude, radius) ? band[i] : 0.0;
+        below = std::max(below, std::max(own, below) + extra);
     }
-    return s;
+    return below;
 }
 
 std::string TerrainStack::Description() const {
