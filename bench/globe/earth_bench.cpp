@@ -19,8 +19,8 @@
 #include <fstream>
 #include <random>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -36,9 +36,9 @@ std::string Number(double v) {
 // A Gaussian hill of `peak` metres and `sigma` metres on the equator at 20 E, in a DEM of
 // posts x posts cells of `cell` degrees; written once per process.
 fs::path HillDem(double peak, double sigma, double cell, int posts) {
-    const fs::path path = fs::temp_directory_path() /
-                          ("earth-bench-hill-" + std::to_string(::getpid()) + "-" +
-                           std::to_string(posts) + ".asc");
+    const fs::path path =
+        fs::temp_directory_path() /
+        ("earth-bench-hill-" + std::to_string(::getpid()) + "-" + std::to_string(posts) + ".asc");
     if (fs::exists(path)) {
         return path;
     }
@@ -57,15 +57,15 @@ fs::path HillDem(double peak, double sigma, double cell, int posts) {
     const double west = 20.0 - 0.5 * posts * cell;
     const double north = 0.5 * posts * cell;
     out << "ncols " << posts << "\nnrows " << posts << "\nxllcorner " << Number(west)
-        << "\nyllcorner " << Number(north - posts * cell) << "\ncellsize " << Number(cell)
-        << "\n";
+        << "\nyllcorner " << Number(north - posts * cell) << "\ncellsize " << Number(cell) << "\n";
     const double mx = MetresPerDegreeLongitude(0.0);
     const double my = MetresPerDegreeLatitude(0.0);
     for (int r = 0; r < posts; ++r) {
         for (int c = 0; c < posts; ++c) {
             const double x = (west + (c + 0.5) * cell - 20.0) * mx;
             const double y = (north - (r + 0.5) * cell) * my;
-            out << (c ? " " : "") << Number(peak * std::exp(-(x * x + y * y) / (2 * sigma * sigma)));
+            out << (c ? " " : "")
+                << Number(peak * std::exp(-(x * x + y * y) / (2 * sigma * sigma)));
         }
         out << '\n';
     }
@@ -101,9 +101,9 @@ void BM_TerrainQueryBaseEarthAndOneDem(benchmark::State& state) {
     options.terrain = stack;
     SimulatedGlobe globe(desktop, options);
     auto app = globe.CreateApplication();
-    app->SetCamera(ICameraInfoGE{0.001, 20.001, 0.0, 1, 2000.0,
-                                 static_cast<double>(state.range(0)), 30.0},
-                   5.0);
+    app->SetCamera(
+        ICameraInfoGE{0.001, 20.001, 0.0, 1, 2000.0, static_cast<double>(state.range(0)), 30.0},
+        5.0);
     std::mt19937 random(7);
     std::uniform_real_distribution<double> screen(-1.0, 1.0);
     std::vector<std::pair<double, double>> points(1024);
@@ -178,8 +178,8 @@ void BM_ContourAccuracy(benchmark::State& state) {
         terrain::ContourGrid grid(m, m);
         for (int i = 0; i <= m; ++i) {
             for (int j = 0; j <= m; ++j) {
-                const auto p = app->GetPointOnTerrainFromScreenCoords(2.0 * j / m - 1.0,
-                                                                      2.0 * i / m - 1.0);
+                const auto p =
+                    app->GetPointOnTerrainFromScreenCoords(2.0 * j / m - 1.0, 2.0 * i / m - 1.0);
                 grid.D(j, i) = p.Altitude;
                 grid.SetPosition(j, i, p.Longitude, p.Latitude);
                 if (i == 0) {
@@ -205,9 +205,11 @@ void BM_ContourAccuracy(benchmark::State& state) {
     }
     const auto worstAnd95 = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());
-        return v.empty() ? std::pair{0.0, 0.0}
-                         : std::pair{v.back(), v[static_cast<std::size_t>(
-                                                   0.95 * static_cast<double>(v.size() - 1))]};
+        return v.empty()
+                   ? std::pair{0.0, 0.0}
+                   : std::pair{
+                         v.back(),
+                         v[static_cast<std::size_t>(0.95 * static_cast<double>(v.size() - 1))]};
     };
     const auto [rw, r95] = worstAnd95(radial);
     const auto [hw, h95] = worstAnd95(height);

@@ -294,9 +294,9 @@ std::shared_ptr<const RasterDem> RasterDem::Load(const std::filesystem::path& pa
                     const int tr = std::clamp(r + dr, 0, rows - 1) / kTile;
                     int cc = c + dc;
                     cc = dem->wraps_ ? (cc + columns) % columns : std::clamp(cc, 0, columns - 1);
-                    const std::size_t t = static_cast<std::size_t>(tr) *
-                                              static_cast<std::size_t>(tileColumns) +
-                                          static_cast<std::size_t>(cc / kTile);
+                    const std::size_t t =
+                        static_cast<std::size_t>(tr) * static_cast<std::size_t>(tileColumns) +
+                        static_cast<std::size_t>(cc / kTile);
                     tileSlope[t] = std::max(tileSlope[t], 1.01 * local);
                     tileBand[t] = inBand ? 1.0 : tileBand[t];
                 }
@@ -441,6 +441,7 @@ void RasterDem::BuildBlendWeights() {
     for (std::size_t i = 0; i < n; ++i) {
         weight_[i] = static_cast<float>(std::clamp((dist[i] - 1.0) / band_, 0.0, 1.0));
     }
+    holes_ = std::any_of(cells_.begin(), cells_.end(), [](float v) { return std::isnan(v); });
     nearBlend_.assign(n, 0);
     for (int r = 0; r < rows_; ++r) {
         for (int c = 0; c < columns_; ++c) {
@@ -529,8 +530,36 @@ double RasterDem::DataSlopeNear(double latitude, double longitude, double radius
 }
 
 bool RasterDem::BandNear(double latitude, double longitude, double radius) const {
+    return Near(latitude, longitude, radius) && BandWithin(latitude, longitude, radius);
+}
+
+bool RasterDem::SlopeNear(double latitude, double longitude, double radius, double& slope,
+                          bool& band) const {
     if (!Near(latitude, longitude, radius)) {
         return false;
+    }
+    slope = std::abs(cellLon_ - cellLat_) > 1e-12 * cellLat_
+                ? dataSlope_
+                : slopeBounds_.Near(latitude, longitude, radius, dataSlope_);
+    band = BandWithin(latitude, longitude, radius);
+    return true;
+}
+
+// BandNear for a position the DEM is near.
+bool RasterDem::BandWithin(double latitude, double longitude, double radius) const {
+    if (!holes_ && !wraps_) {
+        // Without holes the band is a strip along the edge: a disc inside the strip's inner
+        // rim does not reach it.
+        const double margin = (band_ + 2) * std::max(cellLat_, cellLon_);
+        const double dLat = radius / MetresPerDegreeLatitude(latitude) + 1e-9;
+        const double widest = std::min(89.9, std::abs(latitude) + dLat);
+        const double dLon = radius / MetresPerDegreeLongitude(widest) + 1e-9;
+        double rel = longitude - west_;
+        rel -= 360.0 * std::floor(rel / 360.0);
+        if (latitude + dLat < north_ - margin && latitude - dLat > South() + margin &&
+            rel - dLon > margin && rel + dLon < columns_ * cellLon_ - margin) {
+            return false;
+        }
     }
     if (std::abs(cellLon_ - cellLat_) > 1e-12 * cellLat_) {
         return true;

@@ -88,6 +88,10 @@ public:
     // Whether posts of the blending band (weight below 1, or next to one) lie within `radius`
     // metres.
     [[nodiscard]] bool BandNear(double latitude, double longitude, double radius) const;
+    // Both of the above in one look (the ray caster asks at every step): false when the DEM is
+    // further away than `radius`.
+    bool SlopeNear(double latitude, double longitude, double radius, double& slope,
+                   bool& band) const;
     // The upper bound of the DEM's own heights within `radius` metres; -infinity where the
     // DEM is further away.
     [[nodiscard]] double DataMaxNear(double latitude, double longitude, double radius) const;
@@ -113,12 +117,14 @@ private:
     RasterDem() = default;
     [[nodiscard]] double Fallback(double latitude, double longitude) const;
     void BuildBlendWeights();
+    [[nodiscard]] bool BandWithin(double latitude, double longitude, double radius) const;
 
     std::string description_;
     std::vector<float> cells_;             // rows top to bottom; NaN = no data
     std::vector<float> weight_;            // per post, 0..1, see BlendWeight
     std::vector<unsigned char> nearBlend_; // per post: mixed with the ground below
     int band_ = 1;
+    bool holes_ = false; // nodata posts inside the raster (bands round them)
     double dataMin_ = 0.0;
     double dataMax_ = 0.0;
     double dataSlope_ = 0.0;
@@ -133,7 +139,7 @@ private:
     double min_ = 0.0;
     double max_ = 0.0;
     double slope_ = 0.0;
-    HeightBounds bounds_; // tiles of 16 x 16 cells, each grown by one cell for interpolation
+    HeightBounds bounds_;      // tiles of 16 x 16 cells, each grown by one cell for interpolation
     HeightBounds slopeBounds_; // the same tiles: the steepest cell touching each
     HeightBounds bandBounds_;  // the same tiles: 1 where band posts lie, else 0
     std::shared_ptr<const ElevationModel> fallback_;

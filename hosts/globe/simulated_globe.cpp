@@ -427,7 +427,8 @@ struct SimulatedGlobe::Client {
             desktop_.Sleep(latency);
         }
         const CameraPose pose = Pose(Now());
-        const auto hit = CastRay(Surface(), pose.eye, RayDirection(pose, x, y));
+        const TerrainSurface surface = Surface();
+        const auto hit = CastRay(surface, pose.eye, RayDirection(pose, x, y));
         IPointOnTerrainGE p;
         TerrainAnswerRecord record;
         if (hit) {
@@ -436,7 +437,7 @@ struct SimulatedGlobe::Client {
             p.Altitude = hit->ground.height;
             p.HitGround = true;
             record = {p.Latitude, p.Longitude, p.Altitude,
-                      Surface().Answer(hit->ground.latitude, hit->ground.longitude).source, true};
+                      surface.Answer(hit->ground.latitude, hit->ground.longitude).source, true};
         }
         if (answers_.size() < kMaxAnswerRecords) {
             answers_.push_back(record);

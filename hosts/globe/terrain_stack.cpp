@@ -111,13 +111,12 @@ double TerrainStack::MaxSlopeNear(double latitude, double longitude, double radi
     // band is near, the steepening of the band over whatever lies below it.
     double below = base;
     for (std::size_t i = dems_.size(); i-- > 0;) {
-        const RasterDem& dem = *dems_[i];
-        if (!dem.Near(latitude, longitude, radius)) {
+        double own = 0.0;
+        bool inBand = false;
+        if (!dems_[i]->SlopeNear(latitude, longitude, radius, own, inBand)) {
             continue;
         }
-        const double own = dem.DataSlopeNear(latitude, longitude, radius);
-        const double extra = dem.BandNear(latitude, longitude, radius) ? band[i] : 0.0;
-        below = std::max(below, std::max(own, below) + extra);
+        below = std::max(below, std::max(own, below) + (inBand ? band[i] : 0.0));
     }
     return below;
 }
