@@ -500,7 +500,7 @@ double RasterDem::BlendWeight(double latitude, double longitude) const {
 }
 
 bool RasterDem::Near(double latitude, double longitude, double radius) const {
-    const double dLat = radius / MetresPerDegreeLatitude(latitude) + cellLat_;
+    const double dLat = DegreesOfLatitudeSpanned(radius) + cellLat_;
     if (latitude - dLat > north_ || latitude + dLat < South()) {
         return false;
     }
@@ -509,7 +509,7 @@ bool RasterDem::Near(double latitude, double longitude, double radius) const {
     }
     const double widest =
         std::min(89.9, std::max(std::abs(latitude - dLat), std::abs(latitude + dLat)));
-    const double dLon = radius / MetresPerDegreeLongitude(widest) + cellLon_;
+    const double dLon = DegreesOfLongitudeSpanned(radius, widest) + cellLon_;
     if (dLon >= 180.0) {
         return true;
     }
@@ -551,9 +551,9 @@ bool RasterDem::BandWithin(double latitude, double longitude, double radius) con
         // Without holes the band is a strip along the edge: a disc inside the strip's inner
         // rim does not reach it.
         const double margin = (band_ + 2) * std::max(cellLat_, cellLon_);
-        const double dLat = radius / MetresPerDegreeLatitude(latitude) + 1e-9;
+        const double dLat = DegreesOfLatitudeSpanned(radius) + 1e-9;
         const double widest = std::min(89.9, std::abs(latitude) + dLat);
-        const double dLon = radius / MetresPerDegreeLongitude(widest) + 1e-9;
+        const double dLon = DegreesOfLongitudeSpanned(radius, widest) + 1e-9;
         double rel = longitude - west_;
         rel -= 360.0 * std::floor(rel / 360.0);
         if (latitude + dLat < north_ - margin && latitude - dLat > South() + margin &&

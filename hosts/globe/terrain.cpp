@@ -3,10 +3,33 @@
 #include "hosts/globe/geodesy.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
 namespace scribeline::globe {
+
+double DegreesOfLatitudeSpanned(double metres) {
+    // A degree of latitude is shortest at the equator.
+    return metres / 110574.0;
+}
+
+double DegreesOfLongitudeSpanned(double metres, double latitude) {
+    // Whole degrees, each holding the length at its poleward end: never longer than the truth.
+    static const std::array<double, 91> perDegree = [] {
+        std::array<double, 91> t{};
+        for (std::size_t k = 0; k < t.size(); ++k) {
+            t[k] = MetresPerDegreeLongitude(static_cast<double>(k)) * (1.0 - 1e-9);
+        }
+        return t;
+    }();
+    const double a = std::min(std::abs(latitude), 90.0);
+    const auto k = static_cast<std::size_t>(a) + 1;
+    if (k >= 90) {
+        return 360.0;
+    }
+    return std::min(360.0, metres / perDegree[k]);
+}
 
 HeightBounds::HeightBounds(double west, double north, double cell, int columns, int rows,
                            bool wraps, std::vector<double> cellMax)
@@ -17,14 +40,14 @@ double HeightBounds::Near(double latitude, double longitude, double radius, doub
     if (max_.empty()) {
         return outside;
     }
-    const double dLat = radius / MetresPerDegreeLatitude(latitude) + 1e-9;
+    const double dLat = DegreesOfLatitudeSpanned(radius) + 1e-9;
     const double lat0 = std::max(-90.0, latitude - dLat);
     const double lat1 = std::min(90.0, latitude + dLat);
     const double widest = std::max(std::abs(lat0), std::abs(lat1));
     if (widest > 89.0) {
         return outside; // near a pole every meridian is near
     }
-    const double dLon = radius / MetresPerDegreeLongitude(widest) + 1e-9;
+    const double dLon = DegreesOfLongitudeSpanned(radius, widest) + 1e-9;
     double rel = longitude - west_;
     rel -= 360.0 * std::floor(rel / 360.0);
     const double firstColumn = std::floor((rel - dLon) / cell_);

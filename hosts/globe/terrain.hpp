@@ -68,6 +68,12 @@ public:
     [[nodiscard]] virtual std::vector<DemOutline> Outlines() const { return {}; }
 };
 
+// The degrees `metres` span at most along a meridian, and along a parallel anywhere between
+// the equator and `latitude`: cheap and never too small, for the neighbourhood bounds the ray
+// caster asks for at every step. 360 where a parallel is shorter than `metres` can say.
+double DegreesOfLatitudeSpanned(double metres);
+double DegreesOfLongitudeSpanned(double metres, double latitude);
+
 // Maxima over the cells of a regular latitude/longitude grid, for MaxElevationNear.
 class HeightBounds {
 public:
