@@ -14,6 +14,8 @@
 #include <system_error>
 #include <vector>
 
+#include <unistd.h>
+
 namespace scribeline::globe {
 
 namespace {
@@ -136,7 +138,8 @@ void WriteCache(const std::filesystem::path& cache, const std::vector<float>& po
     }
     std::error_code ec;
     std::filesystem::create_directories(cache.parent_path(), ec);
-    const std::filesystem::path temp = cache.string() + ".part";
+    // A name of this process's own: two processes filling the cache at once do not mix.
+    const std::filesystem::path temp = cache.string() + ".part" + std::to_string(::getpid());
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out.write(reinterpret_cast<const char*>(posts.data()),
