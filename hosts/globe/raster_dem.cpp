@@ -377,6 +377,58 @@ std::optional<double> RasterDem::Value(double latitude, double longitude) const 
     return sum / weight;
 }
 
+double RasterDem::Blend(double latitude, double longitude, double& value) const {
+    if (!Covers(latitude, longitude)) {
+        return 0.0;
+    }
+    double rel = longitude - west_;
+    rel -= 360.0 * std::floor(rel / 360.0);
+    const double x = rel / cellLon_ - 0.5;
+    const double y = (north_ - latitude) / cellLat_ - 0.5;
+    const double fx = std::floor(x);
+    const double fy = std::floor(y);
+    const double tx = x - fx;
+    const double ty = y - fy;
+    const auto column = [this](double c) {
+        auto i = static_cast<long long>(c);
+        if (wraps_) {
+            i %= columns_;
+            return static_cast<int>(i < 0 ? i + columns_ : i);
+        }
+        return static_cast<int>(std::clamp(i, 0LL, static_cast<long long>(columns_ - 1)));
+    };
+    const auto row = [this](double r) {
+        return static_cast<int>(
+            std::clamp(static_cast<long long>(r), 0LL, static_cast<long long>(rows_ - 1)));
+    };
+    const auto stride = static_cast<std::size_t>(columns_);
+    const std::size_t c0 = static_cast<std::size_t>(column(fx));
+    const std::size_t c1 = static_cast<std::size_t>(column(fx + 1.0));
+    const std::size_t r0 = static_cast<std::size_t>(row(fy)) * stride;
+    const std::size_t r1 = static_cast<std::size_t>(row(fy + 1.0)) * stride;
+    const std::array<std::size_t, 4> at = {r0 + c0, r0 + c1, r1 + c0, r1 + c1};
+    const std::array<double, 4> w = {(1 - tx) * (1 - ty), tx * (1 - ty), (1 - tx) * ty, tx * ty};
+    double blend = 0.0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        blend += w[i] * static_cast<double>(weight_[at[i]]);
+    }
+    if (blend <= 0.0) {
+        return 0.0;
+    }
+    // Where the weight is above 0 all four posts hold data (a post next to a hole weighs 0).
+    double sum = 0.0;
+    double total = 0.0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto v = static_cast<double>(cells_[at[i]]);
+        if (!std::isnan(v)) {
+            sum += (w[i] + 1e-9) * v;
+            total += w[i] + 1e-9;
+        }
+    }
+    value = total > 0.0 ? sum / total : 0.0;
+    return std::min(blend, 1.0);
+}
+
 double RasterDem::Elevation(double latitude, double longitude) const {
     const double lat = std::clamp(latitude, -90.0, 90.0);
     if (const auto v = Value(lat, longitude)) {

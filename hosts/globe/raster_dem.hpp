@@ -62,6 +62,8 @@ public:
     // weights that rise from 0 on the edge posts and on posts next to nodata to 1 at
     // BlendBand() posts further in; 0 off the raster.
     [[nodiscard]] double BlendWeight(double latitude, double longitude) const;
+    // BlendWeight() and, where it is above 0, Value() into `value`, in one look.
+    double Blend(double latitude, double longitude, double& value) const;
     // Width of the blending band in posts (>= 1).
     [[nodiscard]] int BlendBand() const { return band_; }
     // Calls `f(latitude, longitude, value)` for every post with data whose weight is below 1

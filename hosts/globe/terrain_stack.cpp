@@ -21,12 +21,11 @@ TerrainStack::TerrainStack(std::vector<std::shared_ptr<const RasterDem>> dems,
 
 TerrainAnswer TerrainStack::AnswerFrom(std::size_t layer, double latitude, double longitude) const {
     for (std::size_t i = layer; i < dems_.size(); ++i) {
-        const RasterDem& dem = *dems_[i];
-        const double w = dem.BlendWeight(latitude, longitude);
+        double v = 0.0;
+        const double w = dems_[i]->Blend(latitude, longitude, v);
         if (w <= 0.0) {
             continue; // off this DEM, or in a hole: the next source answers
         }
-        const double v = dem.Value(latitude, longitude).value_or(0.0);
         if (w >= 1.0) {
             return {v, static_cast<int>(i)};
         }

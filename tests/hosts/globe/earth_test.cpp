@@ -235,6 +235,20 @@ TEST(TerrainStackTest, NoCliffAcrossTheEdgeOrRoundAHole) {
         previous = h;
     }
     EXPECT_DOUBLE_EQ(highest, 1500.0); // the DEM itself answers inside its band
+    // The one-look blend the stack uses agrees with the weight and the value asked apart.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> lat(-0.004, 0.004);
+    std::uniform_real_distribution<double> lon(kWest - 0.001, kWest + kPosts * kCell + 0.001);
+    for (int i = 0; i < 2000; ++i) {
+        const double la = lat(random);
+        const double lo = lon(random);
+        double v = -1.0;
+        const double w = dem->Blend(la, lo, v);
+        ASSERT_NEAR(w, dem->BlendWeight(la, lo), 1e-12) << la << " " << lo;
+        if (w > 0.0) {
+            ASSERT_NEAR(v, *dem->Value(la, lo), 1e-9) << la << " " << lo;
+        }
+    }
     EXPECT_NEAR(stack.Elevation(0.0, 20.0), base->Elevation(0.0, 20.0), 1e-6); // the hole
     // The band is inside the DEM: its edge posts already give the ground below.
     EXPECT_NEAR(stack.Elevation(0.0, kWest + 0.5 * kCell),
