@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The main job on the embedded default (built-in globe terrain, Natural Earth basemap): builds
+# The main job on the embedded default (the base Earth, Natural Earth basemap): builds
 # the session runner and plays one example session, which digitizes a polygon on the globe
 # into a new shapefile layer, then says where the shapefile, the live KML and the pictures are.
 # Usage: scripts/run.sh [SESSION.json]   (default: examples/polygon.json)

@@ -35,8 +35,10 @@ using Yield = std::function<void()>;
 [[nodiscard]] double LeadingNumber(std::string_view text);
 
 // The square grid of the contour sampler: x(column) the longitude of the sample in row 0,
-// y(row) the latitude of the sample in column 0, d(column, row) the altitude. The tracer treats
-// it as rectilinear.
+// y(row) the latitude of the sample in column 0, d(column, row) the altitude, and the ground
+// position of every sample. Under a tilted camera or over relief the samples do not lie on the
+// x and y axes, so the tracer places its vertices through the samples' own positions where
+// they are set; a grid without them (a flat, untilted view) is rectilinear on its axes.
 class ContourGrid {
 public:
     ContourGrid() = default;
@@ -53,6 +55,14 @@ public:
     [[nodiscard]] double Y(int row) const;
     [[nodiscard]] double& D(int column, int row);
     [[nodiscard]] double D(int column, int row) const;
+    // The ground position of sample (column, row), degrees. Raises std::out_of_range outside
+    // the grid.
+    void SetPosition(int column, int row, double longitude, double latitude);
+    // Whether every sample's position has been set (then the tracer uses them).
+    [[nodiscard]] bool HasPositions() const;
+    // The sample's position; X(column) and Y(row) where none was set.
+    [[nodiscard]] double Longitude(int column, int row) const;
+    [[nodiscard]] double Latitude(int column, int row) const;
 
 private:
     [[nodiscard]] std::size_t index(int column, int row) const;
@@ -61,6 +71,9 @@ private:
     std::vector<double> x_;
     std::vector<double> y_;
     std::vector<double> d_;
+    std::vector<double> lon_; // NaN where no position was set
+    std::vector<double> lat_;
+    std::size_t positionsSet_ = 0;
 };
 
 // A level mode needs more levels than the table holds, or cannot make a table at all.
@@ -122,9 +135,11 @@ struct ContourTrace {
 
 // CONREC over columns firstColumn..lastColumn and rows firstRow..lastRow of the grid: each
 // cell is split into four triangles around its centre and every level crossing a triangle
-// gives at most one segment. Rows are visited from the last cell row down, columns upward;
-// the caller's yield runs after each row. Raises std::out_of_range for bounds outside the
-// grid.
+// gives at most one segment. A vertex at a fractional grid position of a cell is placed on the
+// ground through the cell's sample positions: linearly between the two samples of a cell edge,
+// bilinearly over the four inside the cell (the centre included). Rows are visited from the last
+// cell row down, columns upward; the caller's yield runs after each row. Raises std::out_of_range
+// for bounds outside the grid.
 [[nodiscard]] ContourTrace TraceContours(const ContourGrid& grid, const std::vector<double>& levels,
                                          int firstColumn, int lastColumn, int firstRow, int lastRow,
                                          const Yield& yield = {});

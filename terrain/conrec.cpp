@@ -63,7 +63,35 @@ ContourTrace TraceContours(const ContourGrid& grid, const std::vector<double>& l
     std::array<double, 5> h{};
     std::array<double, 5> xh{};
     std::array<double, 5> yh{};
+    std::array<double, 5> uh{}; // fractional grid position within the cell, columns
+    std::array<double, 5> vh{}; // and rows
     std::array<int, 5> sh{};
+    // With the samples' own positions a vertex is placed through them; without, on the axes.
+    const bool placed = grid.HasPositions();
+    std::array<double, 4> cornerLon{}; // (i, j), (i+1, j), (i, j+1), (i+1, j+1)
+    std::array<double, 4> cornerLat{};
+    const auto place = [&](double u, double v) {
+        const double lon = (1 - u) * (1 - v) * cornerLon[0] + u * (1 - v) * cornerLon[1] +
+                           (1 - u) * v * cornerLon[2] + u * v * cornerLon[3];
+        const double lat = (1 - u) * (1 - v) * cornerLat[0] + u * (1 - v) * cornerLat[1] +
+                           (1 - u) * v * cornerLat[2] + u * v * cornerLat[3];
+        return std::array<double, 2>{
+            lon >= 180.0 ? lon - 360.0 : (lon < -180.0 ? lon + 360.0 : lon), lat};
+    };
+    const auto vertex = [&](std::size_t m) {
+        return placed ? place(uh[m], vh[m]) : std::array<double, 2>{xh[m], yh[m]};
+    };
+    const auto cut = [&](std::size_t p, std::size_t q) {
+        if (placed) {
+            const double a = h[q] / (h[q] - h[p]); // weight of p
+            return place(a * uh[p] + (1 - a) * uh[q], a * vh[p] + (1 - a) * vh[q]);
+        }
+        return std::array<double, 2>{(h[q] * xh[p] - h[p] * xh[q]) / (h[q] - h[p]),
+                                     (h[q] * yh[p] - h[p] * yh[q]) / (h[q] - h[p])};
+    };
+    const auto segment = [](std::array<double, 2> a, std::array<double, 2> b, double z) {
+        return ContourSegment{a[0], a[1], b[0], b[1], z};
+    };
     for (int j = lastRow - 1; j >= firstRow; --j) {
         for (int i = firstColumn; i <= lastColumn - 1; ++i) {
             const double d1 = grid.D(i, j);
@@ -75,6 +103,20 @@ ContourTrace TraceContours(const ContourGrid& grid, const std::vector<double>& l
             if (!(dmax >= lowest && dmin <= highest && dmax < kNoDataCeiling)) {
                 continue;
             }
+            if (placed) {
+                for (std::size_t k = 0; k < 4; ++k) {
+                    const int column = i + static_cast<int>(k % 2);
+                    const int row = j + static_cast<int>(k / 2);
+                    cornerLon[k] = grid.Longitude(column, row);
+                    cornerLat[k] = grid.Latitude(column, row);
+                    // A cell across the antimeridian: its longitudes on one side of it.
+                    if (cornerLon[k] - cornerLon[0] > 180.0) {
+                        cornerLon[k] -= 360.0;
+                    } else if (cornerLon[k] - cornerLon[0] < -180.0) {
+                        cornerLon[k] += 360.0;
+                    }
+                }
+            }
             for (int k = 0; k < nc; ++k) {
                 const double z = levels[static_cast<std::size_t>(k)];
                 if (z < dmin || z > dmax) {
@@ -82,15 +124,19 @@ ContourTrace TraceContours(const ContourGrid& grid, const std::vector<double>& l
                 }
                 for (int m = 4; m >= 0; --m) {
                     if (m > 0) {
-                        const int column = i + kCornerColumn[static_cast<std::size_t>(m - 1)];
-                        const int row = j + kCornerRow[static_cast<std::size_t>(m - 1)];
-                        h[static_cast<std::size_t>(m)] = grid.D(column, row) - z;
-                        xh[static_cast<std::size_t>(m)] = grid.X(column);
-                        yh[static_cast<std::size_t>(m)] = grid.Y(row);
+                        const int dc = kCornerColumn[static_cast<std::size_t>(m - 1)];
+                        const int dr = kCornerRow[static_cast<std::size_t>(m - 1)];
+                        h[static_cast<std::size_t>(m)] = grid.D(i + dc, j + dr) - z;
+                        xh[static_cast<std::size_t>(m)] = grid.X(i + dc);
+                        yh[static_cast<std::size_t>(m)] = grid.Y(j + dr);
+                        uh[static_cast<std::size_t>(m)] = dc;
+                        vh[static_cast<std::size_t>(m)] = dr;
                     } else {
                         h[0] = 0.25 * (h[1] + h[2] + h[3] + h[4]);
                         xh[0] = 0.5 * (grid.X(i) + grid.X(i + 1));
                         yh[0] = 0.5 * (grid.Y(j) + grid.Y(j + 1));
+                        uh[0] = 0.5;
+                        vh[0] = 0.5;
                     }
                     sh[static_cast<std::size_t>(m)] = signIndex(h[static_cast<std::size_t>(m)]);
                 }
@@ -102,41 +148,34 @@ ContourTrace TraceContours(const ContourGrid& grid, const std::vector<double>& l
                     if (c == 0) {
                         continue;
                     }
-                    auto cutX = [&](std::size_t p, std::size_t q) {
-                        return (h[q] * xh[p] - h[p] * xh[q]) / (h[q] - h[p]);
-                    };
-                    auto cutY = [&](std::size_t p, std::size_t q) {
-                        return (h[q] * yh[p] - h[p] * yh[q]) / (h[q] - h[p]);
-                    };
                     ContourSegment s;
-                    s.level = z;
                     switch (c) {
                     case 1:
-                        s = {xh[m1], yh[m1], xh[m2], yh[m2], z};
+                        s = segment(vertex(m1), vertex(m2), z);
                         break;
                     case 2:
-                        s = {xh[m2], yh[m2], xh[m3], yh[m3], z};
+                        s = segment(vertex(m2), vertex(m3), z);
                         break;
                     case 3:
-                        s = {xh[m3], yh[m3], xh[m1], yh[m1], z};
+                        s = segment(vertex(m3), vertex(m1), z);
                         break;
                     case 4:
-                        s = {xh[m1], yh[m1], cutX(m2, m3), cutY(m2, m3), z};
+                        s = segment(vertex(m1), cut(m2, m3), z);
                         break;
                     case 5:
-                        s = {xh[m2], yh[m2], cutX(m3, m1), cutY(m3, m1), z};
+                        s = segment(vertex(m2), cut(m3, m1), z);
                         break;
                     case 6:
-                        s = {xh[m3], yh[m3], cutX(m1, m2), cutY(m1, m2), z};
+                        s = segment(vertex(m3), cut(m1, m2), z);
                         break;
                     case 7:
-                        s = {cutX(m1, m2), cutY(m1, m2), cutX(m2, m3), cutY(m2, m3), z};
+                        s = segment(cut(m1, m2), cut(m2, m3), z);
                         break;
                     case 8:
-                        s = {cutX(m2, m3), cutY(m2, m3), cutX(m3, m1), cutY(m3, m1), z};
+                        s = segment(cut(m2, m3), cut(m3, m1), z);
                         break;
                     default: // 9
-                        s = {cutX(m3, m1), cutY(m3, m1), cutX(m1, m2), cutY(m1, m2), z};
+                        s = segment(cut(m3, m1), cut(m1, m2), z);
                         break;
                     }
                     appendSegmentText(trace.levelTexts[static_cast<std::size_t>(k)], s);

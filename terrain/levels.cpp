@@ -82,6 +82,8 @@ ContourGrid::ContourGrid(int lastColumn, int lastRow) {
     x_.assign(static_cast<std::size_t>(lastColumn) + 1, 0.0);
     y_.assign(static_cast<std::size_t>(lastRow) + 1, 0.0);
     d_.assign(x_.size() * y_.size(), 0.0);
+    lon_.assign(d_.size(), std::numeric_limits<double>::quiet_NaN());
+    lat_.assign(d_.size(), std::numeric_limits<double>::quiet_NaN());
 }
 
 std::size_t ContourGrid::index(int column, int row) const {
@@ -117,6 +119,25 @@ double& ContourGrid::D(int column, int row) {
 }
 double ContourGrid::D(int column, int row) const {
     return d_[index(column, row)];
+}
+void ContourGrid::SetPosition(int column, int row, double longitude, double latitude) {
+    const std::size_t i = index(column, row);
+    if (std::isnan(lon_[i])) {
+        ++positionsSet_;
+    }
+    lon_[i] = longitude;
+    lat_[i] = latitude;
+}
+bool ContourGrid::HasPositions() const {
+    return !d_.empty() && positionsSet_ == d_.size();
+}
+double ContourGrid::Longitude(int column, int row) const {
+    const double v = lon_[index(column, row)];
+    return std::isnan(v) ? X(column) : v;
+}
+double ContourGrid::Latitude(int column, int row) const {
+    const double v = lat_[index(column, row)];
+    return std::isnan(v) ? Y(row) : v;
 }
 
 // ---- level table -----------------------------------------------------------------------------

@@ -287,6 +287,9 @@ bool TerrainCommands::SampleContourGrid() {
                     break;
                 }
                 contour_.D(j, i) = s.altitude;
+                // Every sample's own position: under a tilt or over relief the samples do
+                // not lie on the row-0 and column-0 axes.
+                contour_.SetPosition(j, i, s.longitude, s.latitude);
                 if (i == 0) {
                     contour_.X(j) = s.longitude;
                 }

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <iostream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -41,6 +43,27 @@ void PrintSummary(const nlohmann::json& report) {
     for (const auto& [of, path] : report["pictures"].items()) {
         std::cout << "  picture:   " << path.get<std::string>() << " (" << of << ")\n";
     }
+    for (const auto& layer : report["layers"]) {
+        if (!layer.contains("zSources") || layer["zSources"].empty()) {
+            continue;
+        }
+        std::cout << "  heights of " << layer["name"].get<std::string>() << ":";
+        const char* separator = " ";
+        for (const auto& [source, count] : layer["zSources"].items()) {
+            std::cout << separator << count << " from " << source;
+            separator = ", ";
+        }
+        std::cout << "\n";
+    }
+    if (report.contains("terrain")) {
+        for (const auto& warning : report["terrain"]["warnings"]) {
+            std::cout << "  warning:   " << warning.get<std::string>() << "\n";
+        }
+        if (!report["terrain"]["warnings"].empty()) {
+            std::cout << "  note:      " << report["terrain"]["baseEarthNote"].get<std::string>()
+                      << "\n";
+        }
+    }
     for (const auto& box : report["messageBoxes"]) {
         std::cout << "  message (step " << box["step"] << ") \"" << box["title"].get<std::string>()
                   << "\": " << OneLine(box["text"].get<std::string>()) << "\n";
@@ -57,7 +80,7 @@ int main(int argc, char** argv) {
 
     std::string session;
     std::string out;
-    std::string dem;
+    std::vector<std::string> dems;
     std::string project;
     bool pictures = false;
     bool progress = false;
@@ -70,7 +93,9 @@ int main(int argc, char** argv) {
     run->add_option("--out", out,
                     "Output folder: run shapefiles, live KML, map copy, pictures, report "
                     "(default: scribeline-out/<session name>)");
-    run->add_option("--dem", dem, "A raster DEM (any GDAL format) for the globe's terrain")
+    run->add_option("--dem", dems,
+                    "A raster DEM (any GDAL format, a VRT too) set in the base Earth; give it "
+                    "more than once for several, the finest answers where they overlap")
         ->check(CLI::ExistingFile);
     run->add_option("--map", project, "A project file for the map instead of the default map")
         ->check(CLI::ExistingFile);
@@ -86,8 +111,8 @@ int main(int argc, char** argv) {
         options.outDir = out.empty() ? std::filesystem::path("scribeline-out") /
                                            std::filesystem::path(session).stem()
                                      : std::filesystem::path(out);
-        if (!dem.empty()) {
-            options.dem = dem;
+        for (const std::string& dem : dems) {
+            options.dems.emplace_back(dem);
         }
         if (!project.empty()) {
             options.project = project;

@@ -5,8 +5,13 @@
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
 #include "hosts/gis/headless.hpp"
+#include "hosts/globe/base_earth.hpp"
 #include "hosts/globe/headless_attach.hpp"
 #include "hosts/globe/raster_dem.hpp"
+#include "hosts/globe/terrain_stack.hpp"
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
 
 #include <algorithm>
 #include <cctype>
@@ -187,12 +192,18 @@ private:
     void endActiveRun();
     json report();
     json layers();
+    json terrainReport() const;
     void collectLayers(const std::shared_ptr<ILayer>& layer, json& out);
+    void loadTerrain();
+    json zSources(const fs::path& shapefile, json& warnings) const;
 
     const Session& session_;
     const RunOptions& options_;
     fs::path out_;
     FileStamps before_;
+    FileStamps started_; // after the hosts started: what changes from here was written
+    std::shared_ptr<const globe::ElevationModel> terrain_;
+    json terrainWarnings_ = json::array();
     std::unique_ptr<desktop::HeadlessDesktop> desk_;
     std::unique_ptr<globe::SimulatedGlobe> globe_;
     std::shared_ptr<gis::GisHost> host_;
@@ -226,13 +237,7 @@ void Player::startHosts() {
     });
 
     globe::GlobeOptions g;
-    if (options_.dem) {
-        try {
-            g.terrain = globe::RasterDem::Load(*options_.dem);
-        } catch (const std::exception& e) {
-            throw std::runtime_error("--dem " + options_.dem->string() + ": " + e.what());
-        }
-    }
+    g.terrain = terrain_;
     if (session_.camera) {
         const CameraSpec& c = *session_.camera;
         g.camera = globe::CameraState{c.latitude, c.longitude, 0.0, 1, c.range, c.tilt, c.azimuth};
@@ -636,7 +641,20 @@ void Player::collectLayers(const std::shared_ptr<ILayer>& layer, json& out) {
                   {"hasZ", featureClass->HasZ()},
                   {"features", featureClass->FeatureCount(nullptr)}};
     if (auto g = std::dynamic_pointer_cast<gis::FeatureLayer>(layer); g && g->Class()) {
-        entry["path"] = g->Class()->Path().string();
+        const fs::path path = g->Class()->Path();
+        entry["path"] = path.string();
+        std::error_code ec;
+        const std::string name = fs::relative(path, out_, ec).generic_string();
+        const auto was = started_.find(name);
+        bool written = false;
+        if (!ec && !name.empty() && name.rfind("..", 0) != 0) {
+            const std::pair<std::uintmax_t, fs::file_time_type> now{fs::file_size(path, ec),
+                                                                    fs::last_write_time(path, ec)};
+            written = !ec && (was == started_.end() || was->second != now);
+        }
+        if (written) {
+            entry["zSources"] = zSources(path, terrainWarnings_);
+        }
     }
     out.push_back(entry);
 }
@@ -691,14 +709,128 @@ json Player::report() {
                 {"files", files},
                 {"liveKml", liveKml},
                 {"liveKmlFiles", liveKmlFiles},
-                {"pictures", pictures_}};
+                {"pictures", pictures_},
+                {"terrain", terrainReport()}};
+}
+
+void Player::loadTerrain() {
+    const fs::path basePath =
+        options_.baseEarth.empty() ? fs::path(globe::kEtopo5Path) : options_.baseEarth;
+    auto base = options_.baseEarth.empty() ? globe::SharedBaseEarth()
+                                           : std::make_shared<const globe::BaseEarth>(basePath);
+    try {
+        base->Check();
+    } catch (const globe::BaseEarthError& e) {
+        throw std::runtime_error(e.what());
+    }
+    std::vector<std::shared_ptr<const globe::RasterDem>> dems;
+    for (const fs::path& dem : options_.dems) {
+        try {
+            dems.push_back(globe::RasterDem::Load(dem));
+        } catch (const std::exception& e) {
+            throw std::runtime_error("--dem " + dem.string() + ": " + e.what());
+        }
+    }
+    terrain_ = dems.empty() ? std::shared_ptr<const globe::ElevationModel>(base)
+                            : std::make_shared<globe::TerrainStack>(std::move(dems), base);
+}
+
+namespace {
+
+// Every vertex (x, y) of a geometry, in order.
+void VerticesOf(const OGRGeometry* g, std::vector<std::pair<double, double>>& out) {
+    if (g == nullptr) {
+        return;
+    }
+    const OGRwkbGeometryType type = wkbFlatten(g->getGeometryType());
+    if (type == wkbPoint) {
+        const auto* p = g->toPoint();
+        out.emplace_back(p->getX(), p->getY());
+    } else if (OGR_GT_IsCurve(type) && type != wkbCircularString && type != wkbCompoundCurve) {
+        const auto* c = dynamic_cast<const OGRSimpleCurve*>(g);
+        for (int i = 0; c != nullptr && i < c->getNumPoints(); ++i) {
+            out.emplace_back(c->getX(i), c->getY(i));
+        }
+    } else if (type == wkbPolygon) {
+        const auto* poly = g->toPolygon();
+        VerticesOf(poly->getExteriorRing(), out);
+        for (int i = 0; i < poly->getNumInteriorRings(); ++i) {
+            VerticesOf(poly->getInteriorRing(i), out);
+        }
+    } else if (OGR_GT_IsSubClassOf(type, wkbGeometryCollection)) {
+        const auto* c = g->toGeometryCollection();
+        for (int i = 0; i < c->getNumGeometries(); ++i) {
+            VerticesOf(c->getGeometryRef(i), out);
+        }
+    }
+}
+
+constexpr const char* kNotAnswered = "not a terrain answer";
+
+} // namespace
+
+// Counts a layer's vertices by the source of the terrain answer at their position (contour
+// vertices lie between samples and are no answer of their own).
+json Player::zSources(const fs::path& shapefile, json& warnings) const {
+    std::map<std::pair<double, double>, int> answered;
+    for (const auto& a : globe_->TerrainAnswers()) {
+        if (a.hitGround) {
+            answered[{a.longitude, a.latitude}] = a.source;
+        }
+    }
+    const std::vector<std::string> sources = globe_->TerrainSources();
+    std::map<std::string, long long> counts;
+    std::unique_ptr<GDALDataset> ds(
+        GDALDataset::Open(shapefile.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    if (!ds || ds->GetLayerCount() < 1) {
+        return json::object();
+    }
+    std::vector<std::pair<double, double>> vertices;
+    OGRLayer* layer = ds->GetLayer(0);
+    layer->ResetReading();
+    while (OGRFeature* f = layer->GetNextFeature()) {
+        VerticesOf(f->GetGeometryRef(), vertices);
+        OGRFeature::DestroyFeature(f);
+    }
+    long long fromBase = 0;
+    for (const auto& v : vertices) {
+        const auto it = answered.find(v);
+        if (it == answered.end()) {
+            ++counts[kNotAnswered];
+        } else if (it->second < 0 || static_cast<std::size_t>(it->second) >= sources.size()) {
+            ++counts["terrain off"];
+        } else {
+            ++counts[sources[static_cast<std::size_t>(it->second)]];
+            fromBase += static_cast<std::size_t>(it->second) + 1 == sources.size() ? 1 : 0;
+        }
+    }
+    if (!options_.dems.empty() && fromBase > 0) {
+        warnings.push_back(shapefile.filename().string() + ": " + std::to_string(fromBase) +
+                           " vertices took their height from the base Earth, outside every "
+                           "DEM loaded (a click outside the DEM?)");
+    }
+    json out = json::object();
+    for (const auto& [source, n] : counts) {
+        out[source] = n;
+    }
+    return out;
+}
+
+json Player::terrainReport() const {
+    json warnings = terrainWarnings_;
+    return {{"sources", globe_ ? json(globe_->TerrainSources()) : json::array()},
+            {"baseEarthNote", "base-Earth heights are coarse: ETOPO5 cells are 5 arc-minutes "
+                              "(about 9 km), so a peak can read kilometres low"},
+            {"warnings", warnings}};
 }
 
 json Player::Run() {
+    loadTerrain(); // before anything is written: a DEM that cannot be used writes nothing
     fs::create_directories(options_.outDir);
     out_ = fs::canonical(options_.outDir);
     before_ = StampFiles(out_);
     startHosts();
+    started_ = StampFiles(out_);
     validate();
     const std::size_t total = session_.steps.size();
     for (const Step& step : session_.steps) {

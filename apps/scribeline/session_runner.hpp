@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace scribeline::app {
 
@@ -19,8 +20,11 @@ struct RunOptions {
     // Everything the session writes goes here: the temporary folder of the digitizer (run
     // shapefiles, live KML files), the copy of the default map, pictures and report.json.
     std::filesystem::path outDir;
-    // A raster DEM for the globe's terrain; none: the built-in terrain.
-    std::optional<std::filesystem::path> dem;
+    // Raster DEMs (any GDAL format, a VRT too) set in the base Earth; the finest that covers a
+    // point answers there.
+    std::vector<std::filesystem::path> dems;
+    // The base Earth file (ETOPO5 netCDF); empty: where the ferret-datasets package puts it.
+    std::filesystem::path baseEarth;
     // A project file for the map; none: the embedded default map.
     std::optional<std::filesystem::path> project;
     // Whether to write PNG pictures of the globe and the map at the end; unset: as the session
@@ -36,8 +40,10 @@ struct RunOptions {
 // Raises SessionError before anything is played when the session names a control, toolbar key,
 // menu item, key or position the window does not have; a step that cannot be played ends the
 // session (an active run is closed as when the window closes), the report is written with the
-// error, and SessionError is raised. Set-up failures (DEM, project, map) raise
-// std::runtime_error.
+// error, and SessionError is raised. Set-up failures (DEM, base Earth, project, map) raise
+// std::runtime_error; a DEM or base Earth that cannot be used is found before anything is
+// written. The report gives per layer written in the session where its vertices' heights came
+// from ("zSources"), and warns of vertices from the base Earth while a DEM was loaded.
 nlohmann::json RunSession(const Session& session, const RunOptions& options);
 
 } // namespace scribeline::app

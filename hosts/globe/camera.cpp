@@ -160,7 +160,6 @@ std::optional<RayHit> CastRay(const TerrainSurface& surface, Vec3 origin, Vec3 d
             first = s;
         }
     }
-    const double slope = surface.MaxSlope();
     constexpr double kTolerance = 1e-3; // metres above the ground that count as ground
     constexpr int kMaxSteps = 20000;
     Sample previous;
@@ -217,16 +216,20 @@ std::optional<RayHit> CastRay(const TerrainSurface& surface, Vec3 origin, Vec3 d
         }
         const double descent = std::max(0.0, -rise);
         const double across = std::sqrt(std::max(0.0, 1.0 - descent * descent));
+        // The slope bound of the ground the step can pass over: the bound near the point for
+        // the longest step the clearance allows; a shorter step stays inside that disc.
+        const double reach = std::max(stride * s.clearance / (descent + 0.01), 1.0);
+        const double slope = surface.MaxSlopeNear(s.g.latitude, s.g.longitude, reach);
         const double rate = descent + slope * across + 0.01;
         double advance = std::max(stride * s.clearance / rate, 1e-4);
         if (advance < 20000.0 && across > 0.3) {
             // Skimming over the ground: where the ray stays above the highest ground around,
             // it may go on until it sinks to that height or leaves the neighbourhood.
-            const double reach = std::max(8.0 * advance, 5000.0);
-            const double roof = surface.MaxHeightNear(s.g.latitude, s.g.longitude, reach);
+            const double around = std::max(8.0 * advance, 5000.0);
+            const double roof = surface.MaxHeightNear(s.g.latitude, s.g.longitude, around);
             if (s.g.height > roof + 1.0) {
                 const double sink = (s.g.height - roof) / std::max(descent, 1e-9);
-                advance = std::max(advance, 0.99 * std::min(reach, sink));
+                advance = std::max(advance, 0.99 * std::min(around, sink));
             }
         }
         previous = s;

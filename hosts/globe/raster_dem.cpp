@@ -137,6 +137,9 @@ std::shared_ptr<const RasterDem> RasterDem::Load(const std::filesystem::path& pa
     GDALRasterBand* band = ds->GetRasterBand(options.band);
     const int columns = ds->GetRasterXSize();
     const int rows = ds->GetRasterYSize();
+    if (columns < 1 || rows < 1) {
+        throw DemError("the DEM " + name + " is empty");
+    }
     if (static_cast<long long>(columns) * rows > options.maxCells) {
         throw DemError("the DEM " + name + " has " + std::to_string(columns) + " x " +
                        std::to_string(rows) + " cells, more than the " +
@@ -154,12 +157,18 @@ std::shared_ptr<const RasterDem> RasterDem::Load(const std::filesystem::path& pa
     const double scale = band->GetScale();
     const double offset = band->GetOffset();
     constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    std::size_t withData = 0;
     for (float& v : dem->cells_) {
-        if (std::isnan(v) || (hasNoData != 0 && v == noDataF)) {
+        // The warp's own fill value marks cells the source does not reach.
+        if (std::isnan(v) || (hasNoData != 0 && v == noDataF) || v <= -3.0e38f) {
             v = kNaN;
         } else {
             v = static_cast<float>(static_cast<double>(v) * scale + offset);
+            ++withData;
         }
+    }
+    if (withData == 0) {
+        throw DemError("the DEM " + name + " holds no data: every cell is nodata");
     }
 
     dem->description_ = path.filename().string();
@@ -179,6 +188,12 @@ std::shared_ptr<const RasterDem> RasterDem::Load(const std::filesystem::path& pa
         return dem->cells_[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
                            static_cast<std::size_t>(c)];
     };
+    const double poleward = std::min(std::abs(dem->north_), 90.0) > std::abs(dem->South())
+                                ? std::min(std::abs(dem->north_), 90.0)
+                                : std::min(std::abs(dem->South()), 90.0);
+    dem->postMetres_ = std::max(std::min(MetresPerDegreeLongitude(poleward) * dem->cellLon_,
+                                         MetresPerDegreeLatitude(0.0) * dem->cellLat_),
+                                1e-3);
     for (int r = 0; r < rows; ++r) {
         const double lat = std::clamp(dem->north_ - (r + 0.5) * dem->cellLat_, -90.0, 90.0);
         const double dx = std::max(MetresPerDegreeLongitude(lat) * dem->cellLon_, 1.0);
@@ -201,13 +216,20 @@ std::shared_ptr<const RasterDem> RasterDem::Load(const std::filesystem::path& pa
             slope = std::max(slope, east + south);
         }
     }
+    dem->dataMin_ = lo;
+    dem->dataMax_ = hi;
+    // East plus south of one post bounds the steepest bilinear ground only within the
+    // rounding of the cell's latitude; the margin covers it.
+    dem->dataSlope_ = 1.01 * slope;
+    dem->BuildBlendWeights();
     if (dem->fallback_) {
         lo = std::min(lo, dem->fallback_->MinElevation());
         hi = std::max(hi, dem->fallback_->MaxElevation());
-        slope = std::max(slope, dem->fallback_->MaxSlope());
+        slope = std::max(dem->dataSlope_, dem->fallback_->MaxSlope());
     } else {
         lo = std::min(lo, 0.0);
         hi = std::max(hi, 0.0);
+        slope = dem->dataSlope_;
     }
     dem->min_ = lo;
     dem->max_ = hi;
@@ -239,8 +261,55 @@ std::shared_ptr<const RasterDem> RasterDem::Load(const std::filesystem::path& pa
             }
         }
     }
+    // Per tile: the steepest cell edge from a post of it (counted in the neighbouring tiles
+    // too, like the heights), and whether band posts lie in it.
+    std::vector<double> tileSlope(tileMax.size(), 0.0);
+    std::vector<double> tileBand(tileMax.size(), 0.0);
+    for (int r = 0; r < rows; ++r) {
+        const double lat = std::clamp(dem->north_ - (r + 0.5) * dem->cellLat_, -90.0, 90.0);
+        const double dx = std::max(MetresPerDegreeLongitude(lat) * dem->cellLon_, 1.0);
+        const double dy = MetresPerDegreeLatitude(lat) * dem->cellLat_;
+        for (int c = 0; c < columns; ++c) {
+            const double v = cell(r, c);
+            const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
+                                  static_cast<std::size_t>(c);
+            double local = 0.0;
+            if (!std::isnan(v)) {
+                for (int dr = -1; dr <= 1; ++dr) {
+                    for (int dc = -1; dc <= 1; ++dc) {
+                        const int rr = r + dr;
+                        const int cc = dem->wraps_ ? (c + dc + columns) % columns : c + dc;
+                        if (rr < 0 || rr >= rows || cc < 0 || cc >= columns ||
+                            std::isnan(cell(rr, cc))) {
+                            continue;
+                        }
+                        local = std::max(local, std::abs(cell(rr, cc) - v) *
+                                                    (std::abs(dc) / dx + std::abs(dr) / dy));
+                    }
+                }
+            }
+            const bool inBand = dem->nearBlend_[i] != 0;
+            for (int dr = -1; dr <= 1; ++dr) {
+                for (int dc = -1; dc <= 1; ++dc) {
+                    const int tr = std::clamp(r + dr, 0, rows - 1) / kTile;
+                    int cc = c + dc;
+                    cc = dem->wraps_ ? (cc + columns) % columns : std::clamp(cc, 0, columns - 1);
+                    const std::size_t t =
+                        static_cast<std::size_t>(tr) * static_cast<std::size_t>(tileColumns) +
+                        static_cast<std::size_t>(cc / kTile);
+                    tileSlope[t] = std::max(tileSlope[t], 1.01 * local);
+                    tileBand[t] = inBand ? 1.0 : tileBand[t];
+                }
+            }
+        }
+    }
+    const bool tilesWrap = dem->wraps_ && columns % kTile == 0;
     dem->bounds_ = HeightBounds(dem->west_, dem->north_, kTile * dem->cellLon_, tileColumns,
-                                tileRows, dem->wraps_ && columns % kTile == 0, std::move(tileMax));
+                                tileRows, tilesWrap, std::move(tileMax));
+    dem->slopeBounds_ = HeightBounds(dem->west_, dem->north_, kTile * dem->cellLon_, tileColumns,
+                                     tileRows, tilesWrap, std::move(tileSlope));
+    dem->bandBounds_ = HeightBounds(dem->west_, dem->north_, kTile * dem->cellLon_, tileColumns,
+                                    tileRows, tilesWrap, std::move(tileBand));
     return dem;
 }
 
@@ -254,7 +323,7 @@ bool RasterDem::Covers(double latitude, double longitude) const {
     return latitude <= north_ && latitude >= South() && (wraps_ || rel <= columns_ * cellLon_);
 }
 
-std::optional<double> RasterDem::Sample(double latitude, double longitude) const {
+std::optional<double> RasterDem::Value(double latitude, double longitude) const {
     if (!Covers(latitude, longitude)) {
         return std::nullopt;
     }
@@ -308,12 +377,256 @@ std::optional<double> RasterDem::Sample(double latitude, double longitude) const
     return sum / weight;
 }
 
+double RasterDem::Blend(double latitude, double longitude, double& value) const {
+    if (!Covers(latitude, longitude)) {
+        return 0.0;
+    }
+    double rel = longitude - west_;
+    rel -= 360.0 * std::floor(rel / 360.0);
+    const double x = rel / cellLon_ - 0.5;
+    const double y = (north_ - latitude) / cellLat_ - 0.5;
+    const double fx = std::floor(x);
+    const double fy = std::floor(y);
+    const double tx = x - fx;
+    const double ty = y - fy;
+    const auto column = [this](double c) {
+        auto i = static_cast<long long>(c);
+        if (wraps_) {
+            i %= columns_;
+            return static_cast<int>(i < 0 ? i + columns_ : i);
+        }
+        return static_cast<int>(std::clamp(i, 0LL, static_cast<long long>(columns_ - 1)));
+    };
+    const auto row = [this](double r) {
+        return static_cast<int>(
+            std::clamp(static_cast<long long>(r), 0LL, static_cast<long long>(rows_ - 1)));
+    };
+    const auto stride = static_cast<std::size_t>(columns_);
+    const std::size_t c0 = static_cast<std::size_t>(column(fx));
+    const std::size_t c1 = static_cast<std::size_t>(column(fx + 1.0));
+    const std::size_t r0 = static_cast<std::size_t>(row(fy)) * stride;
+    const std::size_t r1 = static_cast<std::size_t>(row(fy + 1.0)) * stride;
+    const std::array<std::size_t, 4> at = {r0 + c0, r0 + c1, r1 + c0, r1 + c1};
+    const std::array<double, 4> w = {(1 - tx) * (1 - ty), tx * (1 - ty), (1 - tx) * ty, tx * ty};
+    double blend = 0.0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        blend += w[i] * static_cast<double>(weight_[at[i]]);
+    }
+    if (blend <= 0.0) {
+        return 0.0;
+    }
+    // Where the weight is above 0 all four posts hold data (a post next to a hole weighs 0).
+    double sum = 0.0;
+    double total = 0.0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto v = static_cast<double>(cells_[at[i]]);
+        if (!std::isnan(v)) {
+            sum += (w[i] + 1e-9) * v;
+            total += w[i] + 1e-9;
+        }
+    }
+    value = total > 0.0 ? sum / total : 0.0;
+    return std::min(blend, 1.0);
+}
+
 double RasterDem::Elevation(double latitude, double longitude) const {
     const double lat = std::clamp(latitude, -90.0, 90.0);
-    if (const auto v = Sample(lat, longitude)) {
+    if (const auto v = Value(lat, longitude)) {
         return *v;
     }
     return Fallback(lat, longitude);
+}
+
+void RasterDem::BuildBlendWeights() {
+    band_ = std::clamp(std::min(columns_, rows_) / 16, 2, 8);
+    const std::size_t n = cells_.size();
+    const auto at = [this](int r, int c) {
+        return static_cast<std::size_t>(r) * static_cast<std::size_t>(columns_) +
+               static_cast<std::size_t>(c);
+    };
+    // Chessboard distance in posts to the nearest post without data or off the raster (a
+    // raster round the globe has no east or west edge).
+    std::vector<int> dist(n);
+    for (int r = 0; r < rows_; ++r) {
+        for (int c = 0; c < columns_; ++c) {
+            int d = std::min(r + 1, rows_ - r);
+            if (!wraps_) {
+                d = std::min({d, c + 1, columns_ - c});
+            }
+            dist[at(r, c)] = std::isnan(cells_[at(r, c)]) ? 0 : d;
+        }
+    }
+    const auto relax = [&](int r, int c, int dr, int dc) {
+        const int rr = r + dr;
+        int cc = c + dc;
+        if (rr < 0 || rr >= rows_) {
+            return;
+        }
+        if (cc < 0 || cc >= columns_) {
+            if (!wraps_) {
+                return;
+            }
+            cc = (cc + columns_) % columns_;
+        }
+        dist[at(r, c)] = std::min(dist[at(r, c)], dist[at(rr, cc)] + 1);
+    };
+    // Two chamfer passes, plus a third and fourth for the seam of a raster round the globe.
+    for (int pass = 0; pass < (wraps_ ? 2 : 1); ++pass) {
+        for (int r = 0; r < rows_; ++r) {
+            for (int c = 0; c < columns_; ++c) {
+                relax(r, c, -1, -1);
+                relax(r, c, -1, 0);
+                relax(r, c, -1, 1);
+                relax(r, c, 0, -1);
+            }
+        }
+        for (int r = rows_ - 1; r >= 0; --r) {
+            for (int c = columns_ - 1; c >= 0; --c) {
+                relax(r, c, 1, 1);
+                relax(r, c, 1, 0);
+                relax(r, c, 1, -1);
+                relax(r, c, 0, 1);
+            }
+        }
+    }
+    weight_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        weight_[i] = static_cast<float>(std::clamp((dist[i] - 1.0) / band_, 0.0, 1.0));
+    }
+    holes_ = std::any_of(cells_.begin(), cells_.end(), [](float v) { return std::isnan(v); });
+    nearBlend_.assign(n, 0);
+    for (int r = 0; r < rows_; ++r) {
+        for (int c = 0; c < columns_; ++c) {
+            if (weight_[at(r, c)] >= 1.0f) {
+                continue;
+            }
+            for (int dr = -1; dr <= 1; ++dr) {
+                for (int dc = -1; dc <= 1; ++dc) {
+                    const int rr = std::clamp(r + dr, 0, rows_ - 1);
+                    const int cc = wraps_ ? (c + dc + columns_) % columns_
+                                          : std::clamp(c + dc, 0, columns_ - 1);
+                    nearBlend_[at(rr, cc)] = 1;
+                }
+            }
+        }
+    }
+}
+
+double RasterDem::BlendWeight(double latitude, double longitude) const {
+    if (!Covers(latitude, longitude)) {
+        return 0.0;
+    }
+    double rel = longitude - west_;
+    rel -= 360.0 * std::floor(rel / 360.0);
+    const double x = rel / cellLon_ - 0.5;
+    const double y = (north_ - latitude) / cellLat_ - 0.5;
+    const double fx = std::floor(x);
+    const double fy = std::floor(y);
+    // Off the post centres (the outer half post) the edge posts, whose weight is 0, extend.
+    const double tx = std::clamp(x - fx, 0.0, 1.0);
+    const double ty = std::clamp(y - fy, 0.0, 1.0);
+    const auto column = [this](double c) {
+        auto i = static_cast<long long>(c);
+        if (wraps_) {
+            i %= columns_;
+            return static_cast<int>(i < 0 ? i + columns_ : i);
+        }
+        return static_cast<int>(std::clamp(i, 0LL, static_cast<long long>(columns_ - 1)));
+    };
+    const auto row = [this](double r) {
+        return static_cast<int>(
+            std::clamp(static_cast<long long>(r), 0LL, static_cast<long long>(rows_ - 1)));
+    };
+    const auto w = [this](int r, int c) {
+        return static_cast<double>(
+            weight_[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns_) +
+                    static_cast<std::size_t>(c)]);
+    };
+    const int c0 = column(fx);
+    const int c1 = column(fx + 1.0);
+    const int r0 = row(fy);
+    const int r1 = row(fy + 1.0);
+    const double north = w(r0, c0) + (w(r0, c1) - w(r0, c0)) * tx;
+    const double south = w(r1, c0) + (w(r1, c1) - w(r1, c0)) * tx;
+    return north + (south - north) * ty;
+}
+
+bool RasterDem::Near(double latitude, double longitude, double radius) const {
+    const double dLat = DegreesOfLatitudeSpanned(radius) + cellLat_;
+    if (latitude - dLat > north_ || latitude + dLat < South()) {
+        return false;
+    }
+    if (wraps_) {
+        return true;
+    }
+    const double widest =
+        std::min(89.9, std::max(std::abs(latitude - dLat), std::abs(latitude + dLat)));
+    const double dLon = DegreesOfLongitudeSpanned(radius, widest) + cellLon_;
+    if (dLon >= 180.0) {
+        return true;
+    }
+    double rel = longitude - west_;
+    rel -= 360.0 * std::floor(rel / 360.0); // 0..360 east of the west edge
+    const double width = columns_ * cellLon_;
+    return rel <= width + dLon || rel >= 360.0 - dLon;
+}
+
+double RasterDem::DataSlopeNear(double latitude, double longitude, double radius) const {
+    if (!Near(latitude, longitude, radius)) {
+        return 0.0;
+    }
+    if (std::abs(cellLon_ - cellLat_) > 1e-12 * cellLat_) {
+        return dataSlope_;
+    }
+    return slopeBounds_.Near(latitude, longitude, radius, dataSlope_);
+}
+
+bool RasterDem::BandNear(double latitude, double longitude, double radius) const {
+    return Near(latitude, longitude, radius) && BandWithin(latitude, longitude, radius);
+}
+
+bool RasterDem::SlopeNear(double latitude, double longitude, double radius, double& slope,
+                          bool& band) const {
+    if (!Near(latitude, longitude, radius)) {
+        return false;
+    }
+    slope = std::abs(cellLon_ - cellLat_) > 1e-12 * cellLat_
+                ? dataSlope_
+                : slopeBounds_.Near(latitude, longitude, radius, dataSlope_);
+    band = BandWithin(latitude, longitude, radius);
+    return true;
+}
+
+// BandNear for a position the DEM is near.
+bool RasterDem::BandWithin(double latitude, double longitude, double radius) const {
+    if (!holes_ && !wraps_) {
+        // Without holes the band is a strip along the edge: a disc inside the strip's inner
+        // rim does not reach it.
+        const double margin = (band_ + 2) * std::max(cellLat_, cellLon_);
+        const double dLat = DegreesOfLatitudeSpanned(radius) + 1e-9;
+        const double widest = std::min(89.9, std::abs(latitude) + dLat);
+        const double dLon = DegreesOfLongitudeSpanned(radius, widest) + 1e-9;
+        double rel = longitude - west_;
+        rel -= 360.0 * std::floor(rel / 360.0);
+        if (latitude + dLat < north_ - margin && latitude - dLat > South() + margin &&
+            rel - dLon > margin && rel + dLon < columns_ * cellLon_ - margin) {
+            return false;
+        }
+    }
+    if (std::abs(cellLon_ - cellLat_) > 1e-12 * cellLat_) {
+        return true;
+    }
+    return bandBounds_.Near(latitude, longitude, radius, 1.0) > 0.5;
+}
+
+double RasterDem::DataMaxNear(double latitude, double longitude, double radius) const {
+    if (!Near(latitude, longitude, radius)) {
+        return -std::numeric_limits<double>::infinity();
+    }
+    if (std::abs(cellLon_ - cellLat_) > 1e-12 * cellLat_) {
+        return dataMax_;
+    }
+    return bounds_.Near(latitude, longitude, radius, dataMax_);
 }
 
 double RasterDem::MaxElevationNear(double latitude, double longitude, double radius) const {
@@ -324,7 +637,7 @@ double RasterDem::MaxElevationNear(double latitude, double longitude, double rad
     }
     const double fallback =
         fallback_ ? fallback_->MaxElevationNear(latitude, longitude, radius) : 0.0;
-    return std::max(bounds_.Near(latitude, longitude, radius, max_), fallback);
+    return std::max(DataMaxNear(latitude, longitude, radius), fallback);
 }
 
 double RasterDem::MinElevation() const {

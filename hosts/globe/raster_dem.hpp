@@ -1,10 +1,13 @@
 // An elevation model read from a raster DEM through GDAL: any format GDAL reads (GeoTIFF,
-// SRTM .hgt, ASCII grid ...), reprojected to geographic WGS 84 on load when it is in another
-// reference system, sampled bilinearly between post centres.
+// SRTM .hgt, ASCII grid, a VRT ...), reprojected to geographic WGS 84 on load when it is in
+// another reference system, sampled bilinearly between post centres. On its own it falls back
+// to another model off its edge and in its holes, with a cliff there; it also gives the blend
+// weights with which a TerrainStack makes the ground continuous where the DEM ends.
 #pragma once
 
 #include "hosts/globe/terrain.hpp"
 
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -14,7 +17,8 @@
 
 namespace scribeline::globe {
 
-// A DEM that cannot be used: unreadable, too large, or without a usable reference system.
+// A DEM that cannot be used: unreadable, too large, empty, all nodata, or without a usable
+// reference system. The text names the file and the reason.
 class DemError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -23,9 +27,9 @@ public:
 struct DemOptions {
     int band = 1;
     // Heights where the DEM has no data or does not reach: another model (shared, may be
-    // null for the ellipsoid, height 0). The built-in terrain by default, so that a local DEM
-    // sits in a whole globe.
-    std::shared_ptr<const ElevationModel> fallback = BuiltInTerrain();
+    // null for the ellipsoid, height 0). A TerrainStack does its own layering and loads its
+    // DEMs without one.
+    std::shared_ptr<const ElevationModel> fallback;
     // Refuses rasters of more cells than this (after reprojection) rather than exhausting
     // memory; 4 bytes per cell.
     long long maxCells = 100'000'000;
@@ -40,9 +44,8 @@ public:
     static std::shared_ptr<const RasterDem> Load(const std::filesystem::path& path,
                                                  const DemOptions& options = {});
 
-    // Bilinear between the four posts around the point, over the posts that hold data (their
-    // weights renormalised); within half a post of the edge the edge posts extend outwards;
-    // elsewhere, or where none of the four holds data, the fallback.
+    // Value() where there is one, else the fallback (a cliff at the edge and round holes:
+    // MaxSlope() does not cover it; a TerrainStack blends instead).
     [[nodiscard]] double Elevation(double latitude, double longitude) const override;
     [[nodiscard]] double MinElevation() const override;
     [[nodiscard]] double MaxElevation() const override;
@@ -50,6 +53,56 @@ public:
     [[nodiscard]] double MaxElevationNear(double latitude, double longitude,
                                           double radius) const override;
     [[nodiscard]] std::string Description() const override;
+
+    // Bilinear between the four posts around the point, over the posts that hold data (their
+    // weights renormalised); within half a post of the edge the edge posts extend outwards;
+    // nothing off the raster or where none of the four holds data.
+    [[nodiscard]] std::optional<double> Value(double latitude, double longitude) const;
+    // How much the DEM itself counts at a position, 0 to 1, continuous: bilinear between post
+    // weights that rise from 0 on the edge posts and on posts next to nodata to 1 at
+    // BlendBand() posts further in; 0 off the raster.
+    [[nodiscard]] double BlendWeight(double latitude, double longitude) const;
+    // BlendWeight() and, where it is above 0, Value() into `value`, in one look.
+    double Blend(double latitude, double longitude, double& value) const;
+    // Width of the blending band in posts (>= 1).
+    [[nodiscard]] int BlendBand() const { return band_; }
+    // Calls `f(latitude, longitude, value)` for every post with data whose weight is below 1
+    // or that neighbours one: where the DEM and the ground below it are mixed.
+    template <class F> void ForEachBlendPost(F&& f) const {
+        for (int r = 0; r < rows_; ++r) {
+            for (int c = 0; c < columns_; ++c) {
+                const std::size_t i =
+                    static_cast<std::size_t>(r) * static_cast<std::size_t>(columns_) +
+                    static_cast<std::size_t>(c);
+                if (!std::isnan(cells_[i]) && nearBlend_[i] != 0) {
+                    f(north_ - (r + 0.5) * cellLat_, west_ + (c + 0.5) * cellLon_,
+                      static_cast<double>(cells_[i]));
+                }
+            }
+        }
+    }
+    // Bounds and slope of the DEM's own data, without the fallback.
+    [[nodiscard]] double DataMin() const { return dataMin_; }
+    [[nodiscard]] double DataMax() const { return dataMax_; }
+    [[nodiscard]] double DataSlope() const { return dataSlope_; }
+    // The DEM's own slope bound within `radius` metres (0 where the DEM is further away).
+    [[nodiscard]] double DataSlopeNear(double latitude, double longitude, double radius) const;
+    // Whether posts of the blending band (weight below 1, or next to one) lie within `radius`
+    // metres.
+    [[nodiscard]] bool BandNear(double latitude, double longitude, double radius) const;
+    // Both of the above in one look (the ray caster asks at every step): false when the DEM is
+    // further away than `radius`.
+    bool SlopeNear(double latitude, double longitude, double radius, double& slope,
+                   bool& band) const;
+    // The upper bound of the DEM's own heights within `radius` metres; -infinity where the
+    // DEM is further away.
+    [[nodiscard]] double DataMaxNear(double latitude, double longitude, double radius) const;
+    // The shortest side of a post, metres.
+    [[nodiscard]] double PostMetres() const { return postMetres_; }
+    // Post spacing, degrees (the finer of the two axes); a finer DEM answers first.
+    [[nodiscard]] double PostDegrees() const { return std::min(cellLon_, cellLat_); }
+    // Whether a horizontal disc of `radius` metres round a position reaches the raster.
+    [[nodiscard]] bool Near(double latitude, double longitude, double radius) const;
 
     // Whether a position lies on the raster (the fallback is not used there unless the posts
     // around it hold no data).
@@ -65,10 +118,19 @@ public:
 private:
     RasterDem() = default;
     [[nodiscard]] double Fallback(double latitude, double longitude) const;
-    [[nodiscard]] std::optional<double> Sample(double latitude, double longitude) const;
+    void BuildBlendWeights();
+    [[nodiscard]] bool BandWithin(double latitude, double longitude, double radius) const;
 
     std::string description_;
-    std::vector<float> cells_; // rows top to bottom; NaN = no data
+    std::vector<float> cells_;             // rows top to bottom; NaN = no data
+    std::vector<float> weight_;            // per post, 0..1, see BlendWeight
+    std::vector<unsigned char> nearBlend_; // per post: mixed with the ground below
+    int band_ = 1;
+    bool holes_ = false; // nodata posts inside the raster (bands round them)
+    double dataMin_ = 0.0;
+    double dataMax_ = 0.0;
+    double dataSlope_ = 0.0;
+    double postMetres_ = 1.0;
     int columns_ = 0;
     int rows_ = 0;
     double west_ = 0.0;
@@ -79,7 +141,9 @@ private:
     double min_ = 0.0;
     double max_ = 0.0;
     double slope_ = 0.0;
-    HeightBounds bounds_; // tiles of 16 x 16 cells, each grown by one cell for interpolation
+    HeightBounds bounds_;      // tiles of 16 x 16 cells, each grown by one cell for interpolation
+    HeightBounds slopeBounds_; // the same tiles: the steepest cell touching each
+    HeightBounds bandBounds_;  // the same tiles: 1 where band posts lie, else 0
     std::shared_ptr<const ElevationModel> fallback_;
 };
 

@@ -1,5 +1,8 @@
 #include "hosts/globe/simulated_globe.hpp"
 
+#include "hosts/globe/base_earth.hpp"
+#include "hosts/globe/dem_outline.hpp"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -142,6 +145,9 @@ struct SimulatedGlobe::Client {
     IDesktop& desktop_;
     GlobeOptions options_;
     std::shared_ptr<const ElevationModel> model_;
+    // Every terrain query's answer with its source, for reports.
+    static constexpr std::size_t kMaxAnswerRecords = 2'000'000;
+    std::vector<TerrainAnswerRecord> answers_;
     bool terrainOn_ = true;
     double exaggeration_ = 1.0;
     double autoPilotSpeed_ = 1.0;
@@ -174,7 +180,7 @@ struct SimulatedGlobe::Client {
 
     Client(IDesktop& desktop, GlobeOptions options)
         : desktop_(desktop), options_(std::move(options)) {
-        model_ = options_.terrain ? options_.terrain : BuiltInTerrain();
+        model_ = options_.terrain ? options_.terrain : SharedBaseEarth();
         terrainOn_ = options_.terrainLayerOn;
         if (!(options_.elevationExaggeration > 0.0)) {
             throw std::invalid_argument("SimulatedGlobe: the exaggeration must be above 0");
@@ -421,13 +427,20 @@ struct SimulatedGlobe::Client {
             desktop_.Sleep(latency);
         }
         const CameraPose pose = Pose(Now());
-        const auto hit = CastRay(Surface(), pose.eye, RayDirection(pose, x, y));
+        const TerrainSurface surface = Surface();
+        const auto hit = CastRay(surface, pose.eye, RayDirection(pose, x, y));
         IPointOnTerrainGE p;
+        TerrainAnswerRecord record;
         if (hit) {
             p.Latitude = hit->ground.latitude;
             p.Longitude = WrapDegrees(hit->ground.longitude);
             p.Altitude = hit->ground.height;
             p.HitGround = true;
+            record = {p.Latitude, p.Longitude, p.Altitude,
+                      surface.Answer(hit->ground.latitude, hit->ground.longitude).source, true};
+        }
+        if (answers_.size() < kMaxAnswerRecords) {
+            answers_.push_back(record);
         }
         return p;
     }
@@ -799,7 +812,12 @@ struct SimulatedGlobe::Client {
         const std::vector<Overlay> overlays =
             options_.overlays ? options_.overlays() : std::vector<Overlay>{};
         const Scene scene{&c, &surface, &docs, &overlays};
-        return RenderScene(scene, std::max(size.width, 1), std::max(size.height, 1));
+        const int width = std::max(size.width, 1);
+        const int height = std::max(size.height, 1);
+        Image image = RenderScene(scene, width, height);
+        DrawDemOutlines(image, PoseFor(c, FocusHeight(c, surface), surface, width, height),
+                        surface);
+        return image;
     }
 };
 
@@ -953,9 +971,17 @@ int SimulatedGlobe::RepaintCount() const {
 
 void SimulatedGlobe::SetTerrain(std::shared_ptr<const ElevationModel> model) {
     client_->Advance();
-    client_->model_ = model ? std::move(model) : BuiltInTerrain();
+    client_->model_ = model ? std::move(model) : SharedBaseEarth();
     client_->Repaint();
 }
+const std::vector<TerrainAnswerRecord>& SimulatedGlobe::TerrainAnswers() const {
+    return client_->answers_;
+}
+
+std::vector<std::string> SimulatedGlobe::TerrainSources() const {
+    return client_->model_->Sources();
+}
+
 std::shared_ptr<const ElevationModel> SimulatedGlobe::Terrain() const {
     return client_->model_;
 }

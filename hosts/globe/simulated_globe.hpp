@@ -59,6 +59,16 @@ enum class GlobeOperation {
 // The port's name of an operation ("GetCamera", ...).
 const char* OperationName(GlobeOperation operation);
 
+// One terrain query's answer: position and altitude as the port returned them, the source of
+// the height, and whether the ray met the ground (the rest is 0 when it did not).
+struct TerrainAnswerRecord {
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double altitude = 0.0;
+    int source = -1;
+    bool hitGround = false;
+};
+
 struct ClientVersion {
     int major = 7;
     int minor = 3;
@@ -76,7 +86,7 @@ struct GlobeOptions {
     ClientVersion version;
     bool initialized = true;
     bool online = true;
-    // The elevation model; null: the built-in terrain.
+    // The elevation model; null: the base Earth (SharedBaseEarth), read on first use.
     std::shared_ptr<const ElevationModel> terrain;
     bool terrainLayerOn = true;
     double elevationExaggeration = 1.0;
@@ -120,8 +130,13 @@ public:
     [[nodiscard]] int RepaintCount() const;
 
     // ---- terrain ----
-    void SetTerrain(std::shared_ptr<const ElevationModel> model); // null: the built-in one
+    void SetTerrain(std::shared_ptr<const ElevationModel> model); // null: the base Earth
     [[nodiscard]] std::shared_ptr<const ElevationModel> Terrain() const;
+    // Every answered terrain query in order (at most two million are kept): where it hit and
+    // which source of TerrainSources() gave the height (-1 with the terrain layer off).
+    [[nodiscard]] const std::vector<TerrainAnswerRecord>& TerrainAnswers() const;
+    // The terrain's sources by index (ElevationModel::Sources).
+    [[nodiscard]] std::vector<std::string> TerrainSources() const;
     void SetTerrainLayerOn(bool on);
     [[nodiscard]] bool TerrainLayerOn() const;
     // Ground height the client shows at a position (exaggeration applied, 0 with the terrain

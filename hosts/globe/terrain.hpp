@@ -1,15 +1,32 @@
-// Elevation models of the simulated globe: the built-in default terrain that covers the whole
-// globe, and the surface the camera sees (a model with the terrain layer switch and the
-// elevation exaggeration applied).
+// Elevation models of the simulated globe: the interface every terrain source implements, the
+// height bounds that let the ray caster take long steps, and the surface the camera sees (a
+// model with the terrain layer switch and the elevation exaggeration applied). The sources
+// themselves: base_earth.hpp (the whole globe), raster_dem.hpp (a user DEM) and
+// terrain_stack.hpp (user DEMs inside the base Earth).
 #pragma once
 
 #include <algorithm>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace scribeline::globe {
+
+// A terrain answer: the height and which source gave it (an index into Sources()).
+struct TerrainAnswer {
+    double height = 0.0;
+    int source = 0;
+};
+
+// A user DEM's extent on the ground, degrees; east may exceed 180 for a DEM across the
+// antimeridian.
+struct DemOutline {
+    std::string name;
+    double west = 0.0;
+    double south = 0.0;
+    double east = 0.0;
+    double north = 0.0;
+};
 
 // Ground heights in metres above the WGS 84 ellipsoid. Implementations are immutable once
 // built, so one model may be shared by several globes.
@@ -32,9 +49,30 @@ public:
                                                   double /*radius*/) const {
         return MaxElevation();
     }
-    // What the model is, for people ("built-in terrain", a DEM's file name).
+    // An upper bound of the slope of the ground within `radius` metres (horizontally) of a
+    // position, deliberate discontinuities included; the ray caster steps by it. MaxSlope()
+    // by default.
+    [[nodiscard]] virtual double MaxSlopeNear(double /*latitude*/, double /*longitude*/,
+                                              double /*radius*/) const {
+        return MaxSlope();
+    }
+    // What the model is, for people ("base Earth (ETOPO5)", a DEM's file name).
     [[nodiscard]] virtual std::string Description() const = 0;
+    // The sources that answer (a single model answers alone), for reports; never empty.
+    [[nodiscard]] virtual std::vector<std::string> Sources() const { return {Description()}; }
+    // Elevation() with the source that gave it.
+    [[nodiscard]] virtual TerrainAnswer Answer(double latitude, double longitude) const {
+        return {Elevation(latitude, longitude), 0};
+    }
+    // The extents of the user DEMs in the model, for the globe picture; none by default.
+    [[nodiscard]] virtual std::vector<DemOutline> Outlines() const { return {}; }
 };
+
+// The degrees `metres` span at most along a meridian, and along a parallel anywhere between
+// the equator and `latitude`: cheap and never too small, for the neighbourhood bounds the ray
+// caster asks for at every step. 360 where a parallel is shorter than `metres` can say.
+double DegreesOfLatitudeSpanned(double metres);
+double DegreesOfLongitudeSpanned(double metres, double latitude);
 
 // Maxima over the cells of a regular latitude/longitude grid, for MaxElevationNear.
 class HeightBounds {
@@ -59,34 +97,6 @@ private:
     std::vector<double> max_;
 };
 
-// The built-in terrain: continents of blobs on the sphere with mountain ranges, and four
-// octaves of seamless value noise for detail. Deterministic across runs and platforms with
-// IEEE doubles. Land at (48, 11), (48, 105) and (20.52, -100); deep oceans below -2000 m;
-// relief above 4000 m in the Himalaya of this world; continuous across 180 degrees and at the
-// poles. The coarse part is baked once per process into a half-degree grid.
-class DefaultTerrain final : public ElevationModel {
-public:
-    DefaultTerrain();
-    [[nodiscard]] double Elevation(double latitude, double longitude) const override;
-    [[nodiscard]] double MinElevation() const override;
-    [[nodiscard]] double MaxElevation() const override;
-    [[nodiscard]] double MaxSlope() const override;
-    [[nodiscard]] double MaxElevationNear(double latitude, double longitude,
-                                          double radius) const override;
-    [[nodiscard]] std::string Description() const override;
-
-    // Sum of round(10 x Elevation) over the whole-degree grid, latitudes -89..89 and
-    // longitudes -180..179: pins the terrain so that a change to it is a deliberate one.
-    [[nodiscard]] static std::int64_t Checksum(const ElevationModel& model);
-
-private:
-    struct Baked;
-    const Baked* baked_; // process-wide, never freed
-};
-
-// The shared built-in terrain.
-std::shared_ptr<const ElevationModel> BuiltInTerrain();
-
 // What the camera sees: a model scaled by the elevation exaggeration, or the bare ellipsoid
 // when the terrain layer is off. A cheap value; the model is shared.
 class TerrainSurface {
@@ -105,6 +115,19 @@ public:
         return on_ ? std::max(0.0,
                               exaggeration_ * model_->MaxElevationNear(latitude, longitude, radius))
                    : 0.0;
+    }
+    // Height and source; with the terrain layer off the ellipsoid answers (source -1).
+    [[nodiscard]] TerrainAnswer Answer(double latitude, double longitude) const {
+        if (!on_) {
+            return {0.0, -1};
+        }
+        TerrainAnswer a = model_->Answer(latitude, longitude);
+        a.height *= exaggeration_;
+        return a;
+    }
+    // Slope bound within `radius` metres of a position (exaggeration applied).
+    [[nodiscard]] double MaxSlopeNear(double latitude, double longitude, double radius) const {
+        return on_ ? exaggeration_ * model_->MaxSlopeNear(latitude, longitude, radius) : 0.0;
     }
     [[nodiscard]] bool TerrainOn() const { return on_; }
     [[nodiscard]] double Exaggeration() const { return exaggeration_; }

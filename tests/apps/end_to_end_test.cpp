@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -245,7 +246,7 @@ TEST_P(Examples, ShapefileAndLiveKmlCheckedByGdalAndXmllint) {
     const TestDem dem(folder.path() / "alps.asc");
     RunOptions options;
     options.outDir = folder.path() / "out";
-    options.dem = dem.File();
+    options.dems = {dem.File()};
     options.pictures = false; // rendering the world map costs more than the whole run
     const json report = RunSession(LoadSession(kExamples / c.file), options);
     ASSERT_TRUE(report["completed"].get<bool>());
@@ -339,7 +340,7 @@ TEST(EndToEnd, ContourExampleTracesLevelsThatTheDemConfirms) {
     const TestDem dem(folder.path() / "alps.asc");
     RunOptions options;
     options.outDir = folder.path() / "out";
-    options.dem = dem.File();
+    options.dems = {dem.File()};
     options.pictures = false;
     const json report = RunSession(LoadSession(kExamples / "contours.json"), options);
     ASSERT_TRUE(report["completed"].get<bool>());
@@ -376,6 +377,102 @@ TEST(EndToEnd, ContourExampleTracesLevelsThatTheDemConfirms) {
     }
 }
 
+// The user-DEM example: its script builds the DEM with GDAL; three clicks land on it and one
+// beside it, and the report says so, warns of the one, and the heights on the DEM are the DEM's.
+TEST(EndToEnd, UserDemExampleReportsWhereEveryHeightCameFrom) {
+    TempFolder folder("user-dem");
+    const fs::path dem = folder.path() / "mound.tif";
+    const Output made = Shell(Quote(kExamples / "user_dem" / "make_dem.sh") + " " + Quote(dem));
+    ASSERT_EQ(made.status, 0) << made.text;
+    RunOptions options;
+    options.outDir = folder.path() / "out";
+    options.dems = {dem};
+    options.pictures = false;
+    const json report = RunSession(LoadSession(kExamples / "user_dem.json"), options);
+    ASSERT_TRUE(report["completed"].get<bool>());
+    ASSERT_EQ(report["layers"][0]["name"], "~tempDigitizeFromGE1");
+    EXPECT_EQ(report["layers"][0]["zSources"],
+              json({{"mound.tif", 3}, {"base Earth (ETOPO5)", 1}}));
+    EXPECT_EQ(report["terrain"]["sources"], json({"mound.tif", "base Earth (ETOPO5)"}));
+    ASSERT_EQ(report["terrain"]["warnings"].size(), 1u);
+    EXPECT_NE(report["terrain"]["warnings"][0].get<std::string>().find("1 vertices"),
+              std::string::npos);
+    EXPECT_NE(report["terrain"]["baseEarthNote"].get<std::string>().find("5 arc-minutes"),
+              std::string::npos);
+    // The default map layer the runner copied is not a layer the session wrote.
+    for (const json& layer : report["layers"]) {
+        if (layer["name"] != "~tempDigitizeFromGE1") {
+            EXPECT_FALSE(layer.contains("zSources")) << layer;
+        }
+    }
+
+    const fs::path shp = fs::canonical(options.outDir) / "~tempDigitizeFromGE1.shp";
+    const Output features = Shell(std::string(OGRINFO) + " -ro -al -q " + Quote(shp));
+    ASSERT_EQ(features.status, 0);
+    const std::vector<Vertex> vertices = VerticesOf(features.text);
+    ASSERT_EQ(vertices.size(), 4u);
+    // gdallocationinfo reads the nearest post; the mound's posts 10 m apart differ by at most
+    // a few metres there.
+    for (std::size_t i = 0; i < 3; ++i) {
+        const Output z =
+            Shell(std::string(GDALLOCATIONINFO) + " -valonly -wgs84 " + Quote(dem) + " " +
+                  std::to_string(vertices[i].x) + " " + std::to_string(vertices[i].y));
+        ASSERT_EQ(z.status, 0);
+        EXPECT_NEAR(vertices[i].z, std::strtod(z.text.c_str(), nullptr), 5.0) << i;
+    }
+    const Output outside =
+        Shell(std::string(GDALLOCATIONINFO) + " -valonly -wgs84 " + Quote(dem) + " " +
+              std::to_string(vertices[3].x) + " " + std::to_string(vertices[3].y));
+    EXPECT_EQ(outside.text.find_first_of("0123456789"), std::string::npos)
+        << "the last click lies outside the DEM: " << outside.text;
+}
+
+// Bad input: a DEM GDAL cannot read, one without georeferencing, one of nodata only, and a
+// missing base Earth are set-up errors naming the file and the reason: exit status 1, and
+// nothing written, not even the output folder.
+TEST(EndToEnd, UnusableDemsAndAMissingBaseEarthWriteNothing) {
+    TempFolder folder("bad-dem");
+    const fs::path garbage = folder.path() / "garbage.tif";
+    std::ofstream(garbage) << "no raster here";
+    const fs::path blank = folder.path() / "blank.asc";
+    std::ofstream(blank) << "ncols 2\nnrows 2\nxllcorner 10\nyllcorner 46\ncellsize 0.1\n"
+                            "NODATA_value -9999\n-9999 -9999\n-9999 -9999\n";
+    const fs::path metres = folder.path() / "metres.asc";
+    std::ofstream(metres) << "ncols 2\nnrows 2\nxllcorner 600000\nyllcorner 5000000\n"
+                             "cellsize 1000\n1 2\n3 4\n";
+    const fs::path session = kExamples / "polygon.json";
+    struct Case {
+        std::string args;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {"--dem " + Quote(garbage), "cannot open"},
+        {"--dem " + Quote(blank), "holds no data"},
+        {"--dem " + Quote(metres), "its extent is not in degrees"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const fs::path out = folder.path() / ("out" + std::to_string(n++));
+        const Output run = Shell(std::string(SCRIBELINE_BIN) + " run " + Quote(session) +
+                                 " --out " + Quote(out) + " " + c.args + " 2>&1");
+        EXPECT_EQ(run.status, 1) << run.text;
+        EXPECT_NE(run.text.find(c.says), std::string::npos) << run.text;
+        EXPECT_NE(run.text.find("--dem "), std::string::npos) << run.text;
+        EXPECT_FALSE(fs::exists(out)) << c.args;
+    }
+    RunOptions options;
+    options.outDir = folder.path() / "no-earth";
+    options.baseEarth = folder.path() / "etopo5.cdf";
+    try {
+        RunSession(LoadSession(session), options);
+        ADD_FAILURE() << "ran without a base Earth";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("ferret-datasets"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("etopo5.cdf"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(options.outDir));
+}
+
 // A session that ends during a run: the runner closes the window as a person does, which
 // saves the finished feature and drops the unfinished one.
 TEST(EndToEnd, SessionEndingMidRunSavesFinishedFeatures) {
@@ -410,6 +507,14 @@ TEST(EndToEnd, SigkillDuringARunLeavesEarlierLayersIntact) {
     TempFolder folder("sigkill");
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
+    // A nearly full pipe of one page: the runner blocks on its progress line until this side
+    // has read up to it, so it is never more than a line or two ahead when it is killed (on a
+    // busy machine it could otherwise finish the whole session before this side runs).
+    ASSERT_GE(::fcntl(pipeFds[1], F_SETPIPE_SZ, 4096), 4096);
+    const std::string filler(static_cast<std::size_t>(::fcntl(pipeFds[1], F_GETPIPE_SZ)) - 40,
+                             '\n');
+    ASSERT_EQ(::write(pipeFds[1], filler.data(), filler.size()),
+              static_cast<ssize_t>(filler.size()));
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

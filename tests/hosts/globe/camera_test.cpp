@@ -1,5 +1,7 @@
 #include "hosts/globe/camera.hpp"
 
+#include "tests/hosts/globe/synthetic_terrain.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,7 +21,7 @@ CameraState Cam(double lat, double lon, double range, double tilt = 0.0, double 
 }
 
 struct View {
-    TerrainSurface surface{BuiltInTerrain(), true, 1.0};
+    TerrainSurface surface{testing::BuiltInTerrain(), true, 1.0};
     CameraState camera;
     CameraPose pose;
     View(const CameraState& c, int w = 800, int h = 500) : camera(c) {
@@ -71,7 +73,7 @@ TEST(CameraModel, RefusesWhatNoCameraCanBe) {
 }
 
 TEST(CameraModel, FocusHeightByAltitudeMode) {
-    const TerrainSurface s(BuiltInTerrain(), true, 1.0);
+    const TerrainSurface s(testing::BuiltInTerrain(), true, 1.0);
     const double ground = s.Height(47.0, 11.0);
     CameraState c = Cam(47, 11, 1000);
     c.FocusPointAltitude = 100.0;
@@ -129,9 +131,10 @@ TEST(CameraModel, HitsLieOnTheTerrainWithinAMetre) {
                     continue;
                 }
                 const Geodetic onRay = ToGeodetic(hit->ecef);
-                EXPECT_NEAR(
-                    hit->ground.height,
-                    BuiltInTerrain()->Elevation(hit->ground.latitude, hit->ground.longitude), 1e-9);
+                EXPECT_NEAR(hit->ground.height,
+                            testing::BuiltInTerrain()->Elevation(hit->ground.latitude,
+                                                                 hit->ground.longitude),
+                            1e-9);
                 EXPECT_NEAR(onRay.height, hit->ground.height, 0.01) << range << " " << tilt;
             }
         }
@@ -184,7 +187,7 @@ TEST(CameraModel, RaysIntoTheSkyMiss) {
 }
 
 TEST(CameraModel, TheEyeNeverGoesUnderground) {
-    const TerrainSurface s(BuiltInTerrain(), true, 1.0);
+    const TerrainSurface s(testing::BuiltInTerrain(), true, 1.0);
     // Looking at the Himalaya flat from 200 m: the eye would sit inside the mountain.
     CameraState c = Cam(31.0, 86.0, 20000.0, 90.0, 0.0);
     const CameraPose p = PoseFor(c, FocusHeight(c, s), s, 800, 500);
@@ -193,7 +196,7 @@ TEST(CameraModel, TheEyeNeverGoesUnderground) {
 }
 
 TEST(CameraModel, AnglesReadBackFromThePose) {
-    const TerrainSurface s(BuiltInTerrain(), true, 1.0);
+    const TerrainSurface s(testing::BuiltInTerrain(), true, 1.0);
     for (double tilt : {0.0, 20.0, 70.0}) {
         for (double az : {-170.0, -45.0, 0.0, 100.0}) {
             CameraState c = Cam(-33.0, 151.0, 5000.0, tilt, az);

@@ -4,6 +4,8 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include "tests/hosts/globe/synthetic_terrain.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -88,7 +90,9 @@ double CentreLat(int r) {
 
 TEST_F(DemTest, GeographicTiffGivesItsHeightsLikeThePeerTool) {
     const fs::path file = Tiff("geo.tif", 4326, kGeo, 20, 10, Ramp);
-    const auto dem = RasterDem::Load(file);
+    DemOptions options;
+    options.fallback = testing::BuiltInTerrain();
+    const auto dem = RasterDem::Load(file, options);
     EXPECT_EQ(dem->Columns(), 20);
     EXPECT_EQ(dem->Rows(), 10);
     EXPECT_NEAR(dem->West(), 10.0, 1e-12);
@@ -102,14 +106,16 @@ TEST_F(DemTest, GeographicTiffGivesItsHeightsLikeThePeerTool) {
     EXPECT_NEAR(dem->Elevation(47.1 - 0.0325, 10.0 + 0.0575), 100.0 + 10.0 * 5.25 + 2.75, 1e-4);
     // The outer half cell repeats the edge posts.
     EXPECT_NEAR(dem->Elevation(47.0999, 10.0001), Ramp(0, 0), 1e-6);
-    EXPECT_DOUBLE_EQ(dem->MaxElevation(), BuiltInTerrain()->MaxElevation());
+    EXPECT_DOUBLE_EQ(dem->MaxElevation(), testing::BuiltInTerrain()->MaxElevation());
 }
 
 TEST_F(DemTest, NoDataAndOutsideFallBack) {
     const fs::path file = Tiff(
         "holes.tif", 4326, kGeo, 20, 10,
         [](int c, int r) { return (c == 4 && r == 4) || c >= 15 ? -9999.0 : Ramp(c, r); }, -9999.0);
-    const auto dem = RasterDem::Load(file);
+    DemOptions options;
+    options.fallback = testing::BuiltInTerrain();
+    const auto dem = RasterDem::Load(file, options);
     // Half way between the hole and its east neighbour: the neighbour's weight alone.
     EXPECT_NEAR(dem->Elevation(CentreLat(4), 10.0 + 0.05), Ramp(5, 4), 1e-4);
     // On the hole's own centre: its neighbours with data, not the fallback.
@@ -118,8 +124,8 @@ TEST_F(DemTest, NoDataAndOutsideFallBack) {
     EXPECT_LE(onHole, Ramp(5, 5));
     // Where none of the four posts around holds data: the fallback.
     EXPECT_DOUBLE_EQ(dem->Elevation(CentreLat(2), CentreLon(17)),
-                     BuiltInTerrain()->Elevation(CentreLat(2), CentreLon(17)));
-    EXPECT_DOUBLE_EQ(dem->Elevation(46.0, 10.1), BuiltInTerrain()->Elevation(46.0, 10.1));
+                     testing::BuiltInTerrain()->Elevation(CentreLat(2), CentreLon(17)));
+    EXPECT_DOUBLE_EQ(dem->Elevation(46.0, 10.1), testing::BuiltInTerrain()->Elevation(46.0, 10.1));
     EXPECT_FALSE(dem->Covers(46.0, 10.1));
     EXPECT_TRUE(dem->Covers(47.05, 10.1));
 
@@ -140,7 +146,9 @@ TEST_F(DemTest, ProjectedTiffIsReprojectedOnLoad) {
     const fs::path file = Tiff("utm.tif", 32632, gt, 30, 30, [](int c, int r) {
         return 500.0 + 10.0 * (c + 0.5) + 20.0 * (30 - r - 0.5);
     });
-    const auto dem = RasterDem::Load(file);
+    DemOptions options;
+    options.fallback = testing::BuiltInTerrain();
+    const auto dem = RasterDem::Load(file, options);
     OGRSpatialReference utm;
     utm.importFromEPSG(32632);
     OGRSpatialReference wgs;
@@ -160,7 +168,7 @@ TEST_F(DemTest, ProjectedTiffIsReprojectedOnLoad) {
     // so the fallback shows, not a made-up 0.
     const double lat = dem->North() - 0.0005;
     const double lon = dem->West() + 0.0005;
-    EXPECT_DOUBLE_EQ(dem->Elevation(lat, lon), BuiltInTerrain()->Elevation(lat, lon));
+    EXPECT_DOUBLE_EQ(dem->Elevation(lat, lon), testing::BuiltInTerrain()->Elevation(lat, lon));
 }
 
 TEST_F(DemTest, AsciiGridWithoutReferenceSystemReadsAsDegrees) {

@@ -1,6 +1,8 @@
 #include "hosts/globe/geodesy.hpp"
 #include "hosts/globe/terrain.hpp"
 
+#include "tests/hosts/globe/synthetic_terrain.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -48,11 +50,11 @@ TEST(Geodesy, WrapDegreesIntoHalfOpenRange) {
 
 TEST(DefaultTerrain, ChecksumPinsTheWorld) {
     // A deliberate change of the built-in terrain changes this number.
-    EXPECT_EQ(DefaultTerrain::Checksum(*BuiltInTerrain()), -1668523895);
+    EXPECT_EQ(testing::DefaultTerrain::Checksum(*testing::BuiltInTerrain()), -1668523895);
 }
 
 TEST(DefaultTerrain, LandWhereTheTerrainTestLooksAndSeaElsewhere) {
-    const auto t = BuiltInTerrain();
+    const auto t = testing::BuiltInTerrain();
     EXPECT_GT(t->Elevation(48.0, 11.0), 0.0);
     EXPECT_GT(t->Elevation(48.0, 105.0), 0.0);
     EXPECT_GT(t->Elevation(20.52, -100.0), 0.0);
@@ -67,7 +69,7 @@ TEST(DefaultTerrain, LandWhereTheTerrainTestLooksAndSeaElsewhere) {
 }
 
 TEST(DefaultTerrain, ReliefBoundsAndSlope) {
-    const auto t = BuiltInTerrain();
+    const auto t = testing::BuiltInTerrain();
     double highest = -1e9;
     double lowest = 1e9;
     for (double lat = -90.0; lat <= 90.0; lat += 0.25) {
@@ -97,7 +99,7 @@ TEST(DefaultTerrain, ReliefBoundsAndSlope) {
 }
 
 TEST(DefaultTerrain, NoSeamAtTheDateLineOrThePoles) {
-    const auto t = BuiltInTerrain();
+    const auto t = testing::BuiltInTerrain();
     for (double lat = -89.0; lat <= 89.0; lat += 0.37) {
         EXPECT_EQ(t->Elevation(lat, 180.0), t->Elevation(lat, -180.0));
         EXPECT_NEAR(t->Elevation(lat, 179.99999), t->Elevation(lat, -179.99999), 0.05) << lat;
@@ -113,7 +115,7 @@ TEST(DefaultTerrain, NoSeamAtTheDateLineOrThePoles) {
 }
 
 TEST(DefaultTerrain, HeightBoundsNearAPointHold) {
-    const auto t = BuiltInTerrain();
+    const auto t = testing::BuiltInTerrain();
     std::mt19937 random(7);
     std::uniform_real_distribution<double> lat(-88.0, 88.0);
     std::uniform_real_distribution<double> lon(-180.0, 180.0);
@@ -139,7 +141,7 @@ TEST(DefaultTerrain, HeightBoundsNearAPointHold) {
 }
 
 TEST(TerrainSurface, SwitchAndExaggeration) {
-    const auto t = BuiltInTerrain();
+    const auto t = testing::BuiltInTerrain();
     const double e = t->Elevation(48.0, 11.0);
     EXPECT_DOUBLE_EQ(TerrainSurface(t, true, 1.0).Height(48.0, 11.0), e);
     EXPECT_DOUBLE_EQ(TerrainSurface(t, true, 2.5).Height(48.0, 11.0), 2.5 * e);

@@ -2,6 +2,8 @@
 #include "hosts/globe/headless_attach.hpp"
 #include "hosts/globe/simulated_globe.hpp"
 
+#include "tests/hosts/globe/synthetic_terrain.hpp"
+
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -197,7 +199,7 @@ TEST_F(GlobeClient, CentreQueryIsTheFocusPointsGround) {
     EXPECT_TRUE(p.HitGround);
     EXPECT_NEAR(p.Latitude, 48.0, 1e-7);
     EXPECT_NEAR(p.Longitude, 11.0, 1e-7);
-    EXPECT_DOUBLE_EQ(p.Altitude, BuiltInTerrain()->Elevation(p.Latitude, p.Longitude));
+    EXPECT_DOUBLE_EQ(p.Altitude, globe_->Terrain()->Elevation(p.Latitude, p.Longitude));
     EXPECT_GT(p.Altitude, 0.0);
 }
 
@@ -232,7 +234,7 @@ TEST_F(GlobeClient, ExaggerationScalesAndTerrainOffFlattens) {
     app_->SetElevationExaggeration(2.0);
     EXPECT_EQ(app_->ElevationExaggeration(), 2.0);
     const IPointOnTerrainGE p = app_->GetPointOnTerrainFromScreenCoords(0, 0);
-    EXPECT_NEAR(p.Altitude, 2.0 * BuiltInTerrain()->Elevation(p.Latitude, p.Longitude), 1e-9);
+    EXPECT_NEAR(p.Altitude, 2.0 * globe_->Terrain()->Elevation(p.Latitude, p.Longitude), 1e-9);
     EXPECT_NEAR(p.Altitude, 2.0 * trueHeight, 0.1 * trueHeight);
     EXPECT_THROW(app_->SetElevationExaggeration(0.0), PortError);
     EXPECT_THROW(app_->SetElevationExaggeration(3.5), PortError);

@@ -1,5 +1,7 @@
 #include "hosts/globe/render.hpp"
 
+#include "tests/hosts/globe/synthetic_terrain.hpp"
+
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -17,7 +19,7 @@ std::ostream& operator<<(std::ostream& o, const Rgb& c) {
 class Render : public ::testing::Test {
 protected:
     CameraState camera{47.5, 11.0, 0.0, 1, 60000.0, 0.0, 0.0};
-    TerrainSurface surface{BuiltInTerrain(), true, 1.0};
+    TerrainSurface surface{testing::BuiltInTerrain(), true, 1.0};
     std::vector<KmlDocument> kept;
     std::vector<Overlay> overlays;
 
