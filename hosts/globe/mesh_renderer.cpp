@@ -38,9 +38,9 @@ std::uint8_t Byte(double v) {
 constexpr int kAttributes = 7;
 
 struct ScreenVertex {
-    double x = 0.0;                     // pixels, x right
-    double y = 0.0;                     // pixels, y down
-    double w = 0.0;                     // 1 / depth
+    double x = 0.0;                      // pixels, x right
+    double y = 0.0;                      // pixels, y down
+    double w = 0.0;                      // 1 / depth
     std::array<double, kAttributes> a{}; // attributes times w
 };
 
@@ -451,8 +451,8 @@ Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality, co
             if (drape == nullptr) {
                 colour = Mix(colour, horizon, haze);
             }
-            c.a = {colour.r, colour.g, colour.b, tile->shade[v], haze, tile->longitude[v],
-                   tile->latitude[v]};
+            c.a = {colour.r, colour.g,           colour.b,         tile->shade[v],
+                   haze,     tile->longitude[v], tile->latitude[v]};
             if (c.z >= nearZ) {
                 screenIndex[v] = static_cast<std::uint32_t>(raster.vertices.size());
                 raster.vertices.push_back(project(c));

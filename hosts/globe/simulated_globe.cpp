@@ -1,5 +1,7 @@
 #include "hosts/globe/simulated_globe.hpp"
 
+#include "hosts/globe/raster_dem.hpp"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -798,8 +800,18 @@ struct SimulatedGlobe::Client {
         const std::vector<const KmlDocument*> docs = DocumentList();
         const std::vector<Overlay> overlays =
             options_.overlays ? options_.overlays() : std::vector<Overlay>{};
-        const Scene scene{&c, &surface, &docs, &overlays};
-        return RenderScene(scene, std::max(size.width, 1), std::max(size.height, 1));
+        std::vector<DemOutline> outlines;
+        if (const auto* dem = dynamic_cast<const RasterDem*>(surface.Model())) {
+            outlines.push_back({dem->West(), dem->South(), dem->East(), dem->North()});
+        }
+        FrameRequest request;
+        request.camera = c;
+        request.surface = surface;
+        request.documents = BorrowDocuments(docs, std::move(outlines));
+        request.overlays = overlays;
+        request.width = std::max(size.width, 1);
+        request.height = std::max(size.height, 1);
+        return RenderMeshFrame(request, options_.drape);
     }
 };
 

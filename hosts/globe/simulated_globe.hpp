@@ -21,6 +21,7 @@
 #include "command/globe_port.hpp"
 #include "hosts/globe/camera.hpp"
 #include "hosts/globe/kml_document.hpp"
+#include "hosts/globe/mesh_renderer.hpp"
 #include "hosts/globe/render.hpp"
 #include "hosts/globe/terrain.hpp"
 #include "platform/desktop.hpp"
@@ -88,6 +89,9 @@ struct GlobeOptions {
     // What others drew on the render window since its last repaint, for the rendered
     // picture (may be empty: nothing). The desktop leaves that to a window with a renderer.
     std::function<std::vector<Overlay>()> overlays;
+    // The map draped on the terrain in the rendered pictures (may be empty: none). Asked
+    // once per picture, on the calling thread, for the area around the view.
+    DrapeProvider drape;
     // Kept documents hold at most this many coordinates together; past it the oldest
     // loaded texts are dropped first, then the oldest files (a digitizing run loads one
     // document per vertex).
