@@ -22,6 +22,7 @@
 #include "hosts/globe/camera.hpp"
 #include "hosts/globe/kml_document.hpp"
 #include "hosts/globe/mesh_renderer.hpp"
+#include "hosts/globe/navigation.hpp"
 #include "hosts/globe/render.hpp"
 #include "hosts/globe/terrain.hpp"
 #include "platform/desktop.hpp"
@@ -89,6 +90,10 @@ struct GlobeOptions {
     // What others drew on the render window since its last repaint, for the rendered
     // picture (may be empty: nothing). The desktop leaves that to a window with a renderer.
     std::function<std::vector<Overlay>()> overlays;
+    // Mouse drags and the arrow and page keys navigate the view (the interactive front
+    // ends). Off, the client answers only the wheel and its navigation controls, so a
+    // scripted session never moves the view by a drag.
+    bool dragNavigation = false;
     // The map draped on the terrain in the rendered pictures (may be empty: none). Asked
     // once per picture, on the calling thread, for the area around the view.
     DrapeProvider drape;
@@ -141,6 +146,11 @@ public:
     // current view; nothing when it is behind the eye.
     [[nodiscard]] std::optional<ScreenPosition> ProjectToScreen(double latitude, double longitude,
                                                                 double height) const;
+
+    // The navigation switch the front end sets while a digitizing run is active: left and
+    // right drags then belong to the run, not to navigation.
+    void SetRunActive(bool active);
+    [[nodiscard]] bool RunActive() const;
 
     // ---- documents ----
     // Kept documents, oldest first. The pointers stay valid until the next document change.
