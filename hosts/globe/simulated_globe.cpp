@@ -104,7 +104,7 @@ struct SimulatedGlobe::Client {
     class MainHandler final : public IWindowHandler {
     public:
         explicit MainHandler(Client& c) : client_(c) {}
-        void onKey(const KeyEvent& e) override { client_.Shortcut(e); }
+        void onKey(const KeyEvent& e) override { client_.RenderKey(e); }
         void onResize(Size s) override { client_.LayOut(s); }
         // Closing the main window quits the client.
         void onDestroy() override { client_.Quit(); }
