@@ -7,7 +7,8 @@ namespace scribeline::globe {
 
 namespace {
 
-// Whether a drape serves an area: it covers it and its pixels are not much coarser.
+// Whether a drape serves a view: it covers the ground in view (margin aside) and its pixels
+// are not much coarser than the view's.
 bool Serves(const Drape& drape, const DrapeArea& wanted) {
     const DrapeArea& have = drape.area;
     double west = wanted.west;
@@ -117,8 +118,9 @@ void AsyncRenderer::Run() {
 
         if (quality == FrameQuality::Full && options_.drape) {
             // The view has settled: bring the drape up to it unless it already serves.
-            if (const auto area = DrapeAreaFor(request);
-                area && (!drape || !Serves(*drape, *area))) {
+            const auto inView = DrapeAreaFor(request, 0.0);
+            if (inView && (!drape || !Serves(*drape, *inView))) {
+                const auto area = DrapeAreaFor(request);
                 if (auto image = options_.drape(*area)) {
                     drape = std::make_shared<const Drape>(Drape{*area, std::move(*image)});
                     const std::lock_guard drapeLock(mutex_);

@@ -522,7 +522,7 @@ Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality, co
     return image;
 }
 
-std::optional<DrapeArea> DrapeAreaFor(const FrameRequest& request) {
+std::optional<DrapeArea> DrapeAreaFor(const FrameRequest& request, double margin) {
     const TerrainSurface& surface = request.surface;
     const CameraPose pose = PoseFor(request.camera, FocusHeight(request.camera, surface), surface,
                                     request.width, request.height);
@@ -568,8 +568,8 @@ std::optional<DrapeArea> DrapeAreaFor(const FrameRequest& request) {
             (pole > 0 ? north : south) = pole;
         }
     }
-    const double marginLon = 0.25 * (east - west);
-    const double marginLat = 0.25 * (north - south);
+    const double marginLon = margin * (east - west);
+    const double marginLat = margin * (north - south);
     DrapeArea area;
     area.south = std::max(-90.0, south - marginLat);
     area.north = std::min(90.0, north + marginLat);

@@ -99,10 +99,10 @@ private:
     FrameStats stats_;
 };
 
-// The drape area for a view: the ground it shows plus a margin of a quarter of its size on
+// The drape area for a view: the ground it shows plus a margin of `margin` times its size on
 // every side, at the finest ground size of a pixel in it (the whole longitude range when a
 // pole is in view; capped at 4096 pixels a side). Nothing when no ground is in view.
-std::optional<DrapeArea> DrapeAreaFor(const FrameRequest& request);
+std::optional<DrapeArea> DrapeAreaFor(const FrameRequest& request, double margin = 0.25);
 
 // The headless pictures' path: synchronous and deterministic. One full-quality frame on a
 // fresh renderer; the drape provider (may be empty) is asked once for the view's area.

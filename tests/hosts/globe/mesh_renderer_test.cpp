@@ -1,6 +1,8 @@
 // The mesh renderer against the ray-cast reference picture: the same view, the documents on
 // the same pixels, no holes in the ground, the drape at the right place.
+#include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/globe/mesh_renderer.hpp"
+#include "hosts/globe/simulated_globe.hpp"
 
 #include <gtest/gtest.h>
 
@@ -343,6 +345,36 @@ TEST(DrapeArea, CoversTheViewWithAMarginAndTheWholeRoundOverAPole) {
     EXPECT_EQ(pole->east, 180.0);
     EXPECT_EQ(pole->north, 90.0);
     EXPECT_LE(pole->Rows(), 4096);
+}
+
+} // namespace
+} // namespace scribeline::globe
+
+namespace scribeline::globe {
+namespace {
+
+TEST(GlobePictures, TheClientsPicturesComeWithTheDrapeAskedOncePerPicture) {
+    desktop::HeadlessDesktop desktop;
+    GlobeOptions options;
+    int asked = 0;
+    options.drape = [&asked](const DrapeArea& area) -> std::optional<Image> {
+        ++asked;
+        Image image(area.Columns(), area.Rows());
+        for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
+            image.rgba[i] = 255;
+            image.rgba[i + 3] = 255;
+        }
+        return image;
+    };
+    SimulatedGlobe globe(desktop, std::move(options));
+    globe.CreateApplication()->SetCamera(Cam(47.3, 10.9, 100000.0, 0.0, 0.0), 5.0);
+    const Image image = globe.Render(Size{80, 50});
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(At(image, 40, 25).g, 0);
+    EXPECT_GT(At(image, 40, 25).r, 60);
+    const Bitmap bitmap = globe.RenderBitmap(Size{80, 50});
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(bitmap.pixels[25 * 80 + 40] & 0xFF00u, 0u);
 }
 
 } // namespace
