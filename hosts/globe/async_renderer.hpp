@@ -29,8 +29,9 @@ struct Frame {
 
 class AsyncRenderer {
 public:
-    // Called on the render thread with every finished frame; must not call back into the
-    // renderer's destructor. May be empty (frames are then only counted).
+    // Called on the render thread with every finished frame; must not throw, and must not
+    // wait for the thread that destroys the renderer (the destructor waits for it). May be
+    // empty (frames are then only counted).
     using FrameSink = std::function<void(Frame)>;
 
     struct Options {

@@ -97,6 +97,12 @@ public:
         return angle - spread <= eyeHorizon_ + own;
     }
 
+    // Tiles around the eye: a coarse stand-in there could rise above the eye or hide the
+    // ground right in front of it, so these are always refined.
+    [[nodiscard]] bool AroundEye(const Tile& t) const {
+        return norm(t.centre - pose_.eye) < 2.0 * t.radius;
+    }
+
     [[nodiscard]] bool WantsSplit(const Tile& t) const {
         if (t.key.level >= kMaxLevel) {
             return false;
@@ -382,11 +388,11 @@ Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality, co
                     ++cost;
                 }
             }
-            if (cost > budget) {
+            if (cost > budget && !selection.AroundEye(*tile)) {
                 leaves.push_back(tile);
                 continue;
             }
-            budget -= cost;
+            budget -= std::min(cost, budget);
             next.insert(next.end(), children.begin(), children.end());
         }
         frontier = std::move(next);

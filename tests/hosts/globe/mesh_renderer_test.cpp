@@ -29,6 +29,8 @@ const View kViews[] = {
     {"Across180Degrees", Cam(-17.0, 179.9, 2000000.0, 30.0, 80.0)},
     {"OverTheNorthPole", Cam(88.5, 30.0, 3000000.0, 10.0, 0.0)},
     {"LookingAtTheHorizon", Cam(47.3, 10.9, 20000.0, 88.0, 120.0)},
+    // Ground right in front of the eye: triangles cut by the near plane.
+    {"CloseToTheGround", Cam(28.0, 86.0, 400.0, 80.0, 300.0)},
 };
 
 struct Rgb {
