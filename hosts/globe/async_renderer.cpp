@@ -43,9 +43,7 @@ AsyncRenderer::~AsyncRenderer() {
 }
 
 std::uint64_t AsyncRenderer::Request(FrameRequest request, bool moving) {
-    if (request.width < 1 || request.height < 1) {
-        throw std::invalid_argument("AsyncRenderer: the view needs at least one pixel");
-    }
+    CheckFrameRequest(request); // here, not on the render thread
     std::uint64_t number = 0;
     {
         const std::lock_guard lock(mutex_);

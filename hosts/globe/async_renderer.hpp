@@ -52,7 +52,7 @@ public:
 
     // Asks for a frame of a view; returns its number (1, 2, ...) at once. A request still
     // waiting is replaced. `moving`: the camera is being dragged or flown. Raises
-    // std::invalid_argument for a view without pixels.
+    // std::invalid_argument as CheckFrameRequest does.
     std::uint64_t Request(FrameRequest request, bool moving);
     // Replaces the drape in use (any thread).
     void SetDrape(Drape drape);

@@ -161,12 +161,19 @@ private:
             std::swap(b, c);
             area = -area;
         }
-        const int x0 = std::max(0, static_cast<int>(std::floor(std::min({a.x, b.x, c.x}) - 0.5)));
-        const int x1 =
-            std::min(width_ - 1, static_cast<int>(std::ceil(std::max({a.x, b.x, c.x}) - 0.5)));
-        const int y0 = std::max(top, static_cast<int>(std::floor(std::min({a.y, b.y, c.y}) - 0.5)));
-        const int y1 =
-            std::min(bottom - 1, static_cast<int>(std::ceil(std::max({a.y, b.y, c.y}) - 0.5)));
+        // Clamped before the conversion: a vertex just past the near plane projects far
+        // outside any int.
+        const auto pixel = [](double v, int lo, int hi) {
+            return static_cast<int>(
+                std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
+        };
+        if (!(std::isfinite(a.x + a.y + b.x + b.y + c.x + c.y))) {
+            return;
+        }
+        const int x0 = pixel(std::floor(std::min({a.x, b.x, c.x}) - 0.5), 0, width_);
+        const int x1 = pixel(std::ceil(std::max({a.x, b.x, c.x}) - 0.5), -1, width_ - 1);
+        const int y0 = pixel(std::floor(std::min({a.y, b.y, c.y}) - 0.5), top, bottom);
+        const int y1 = pixel(std::ceil(std::max({a.y, b.y, c.y}) - 0.5), top - 1, bottom - 1);
         if (x0 > x1 || y0 > y1) {
             return;
         }
@@ -313,12 +320,23 @@ int DrapeArea::Rows() const {
 
 MeshRenderer::MeshRenderer(std::size_t maxCachedTiles) : cache_(maxCachedTiles) {}
 
+void CheckFrameRequest(const FrameRequest& request) {
+    const CameraState& c = request.camera;
+    if (request.width < 1 || request.height < 1) {
+        throw std::invalid_argument("frame request: the view needs at least one pixel");
+    }
+    if (!std::isfinite(c.FocusPointLatitude) || !std::isfinite(c.FocusPointLongitude) ||
+        !std::isfinite(c.FocusPointAltitude) || !std::isfinite(c.Range) || !std::isfinite(c.Tilt) ||
+        !std::isfinite(c.Azimuth) || !(c.Range > 0.0) || std::abs(c.FocusPointLatitude) > 90.0 ||
+        std::abs(c.Tilt) > 90.0) {
+        throw std::invalid_argument("frame request: the camera has no place in space");
+    }
+}
+
 Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality, const Drape* drape) {
+    CheckFrameRequest(request);
     const int width = request.width;
     const int height = request.height;
-    if (width < 1 || height < 1) {
-        throw std::invalid_argument("MeshRenderer: the view needs at least one pixel");
-    }
     if (drape != nullptr &&
         (drape->image.width < 1 || drape->image.height < 1 ||
          !(drape->area.east > drape->area.west) || !(drape->area.north > drape->area.south))) {

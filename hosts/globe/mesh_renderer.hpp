@@ -71,6 +71,10 @@ struct FrameRequest {
     int height = 500;
 };
 
+// Raises std::invalid_argument for a request no frame can show: a view without pixels, a
+// camera with non-finite values, a range not above 0, a latitude or tilt beyond 90 degrees.
+void CheckFrameRequest(const FrameRequest& request);
+
 // Interactive frames take coarser tiles and build at most a few new ones (the cached parent
 // stands in meanwhile); full frames refine everywhere.
 enum class FrameQuality { Interactive, Full };
@@ -88,7 +92,7 @@ public:
     explicit MeshRenderer(std::size_t maxCachedTiles = 4000);
 
     // `drape` may be null; when given it is borrowed for the call. Raises
-    // std::invalid_argument for a view without pixels.
+    // std::invalid_argument as CheckFrameRequest does.
     Image Render(const FrameRequest& request, FrameQuality quality, const Drape* drape = nullptr);
     [[nodiscard]] const FrameStats& LastStats() const { return stats_; }
     [[nodiscard]] std::size_t CachedTiles() const { return cache_.Size(); }

@@ -144,11 +144,14 @@ TEST(AsyncRenderer, ADrapeHandedInFromAnotherThreadIsUsed) {
     EXPECT_GT(p[2], 0);
 }
 
-TEST(AsyncRenderer, RefusesAViewWithoutPixelsAtOnce) {
+TEST(AsyncRenderer, RefusesAnImpossibleViewAtOnceOnTheCallersThread) {
     AsyncRenderer renderer(nullptr);
     FrameRequest r = Small(0.0);
     r.height = 0;
     EXPECT_THROW(renderer.Request(r, false), std::invalid_argument);
+    r = Small(0.0);
+    r.camera.Range = -5.0;
+    EXPECT_THROW(renderer.Request(r, true), std::invalid_argument);
     EXPECT_TRUE(renderer.WaitIdle(kWait));
     EXPECT_EQ(renderer.FramesDelivered(), 0u);
 }

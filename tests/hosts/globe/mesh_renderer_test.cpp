@@ -324,12 +324,18 @@ TEST(MeshRenderer, KeepsItsTilesUntilTheSurfaceChanges) {
               kMaxMeanDifference);
 }
 
-TEST(MeshRenderer, RefusesAViewWithoutPixels) {
+TEST(MeshRenderer, RefusesAViewWithoutPixelsOrAPlaceInSpace) {
     MeshRenderer renderer;
     EXPECT_THROW(renderer.Render(RequestFor(Cam(0, 0, 1e6, 0, 0), 0, 10), FrameQuality::Full),
                  std::invalid_argument);
     EXPECT_THROW(renderer.Render(RequestFor(Cam(0, 0, 1e6, 0, 0), 10, -1), FrameQuality::Full),
                  std::invalid_argument);
+    for (const CameraState& bad :
+         {Cam(std::nan(""), 0, 1e6, 0, 0), Cam(0, 0, 0.0, 0, 0), Cam(0, 0, 1e6, 91.0, 0),
+          Cam(95.0, 0, 1e6, 0, 0), Cam(0, 0, 1e6, 0, INFINITY)}) {
+        EXPECT_THROW(renderer.Render(RequestFor(bad, 10, 10), FrameQuality::Full),
+                     std::invalid_argument);
+    }
 }
 
 TEST(DrapeArea, CoversTheViewWithAMarginAndTheWholeRoundOverAPole) {
