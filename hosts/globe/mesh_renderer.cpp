@@ -131,7 +131,7 @@ template <typename F> void OnTwoThreads(F&& f) {
 class Raster {
 public:
     Raster(int width, int height, const Drape* drape, Colour3 horizon)
-        : width_(width), height_(height), drape_(drape), horizon_(horizon),
+        : width_(width), drape_(drape), horizon_(horizon),
           depth_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0.0) {}
 
     std::vector<ScreenVertex> vertices;
@@ -248,7 +248,6 @@ private:
     }
 
     int width_;
-    int height_;
     const Drape* drape_;
     Colour3 horizon_;
     std::vector<double> depth_; // 1 / depth; 0 where nothing was drawn
