@@ -863,24 +863,34 @@ struct SimulatedGlobe::Client {
         return out;
     }
 
-    [[nodiscard]] Image Render(Size size) const {
-        const CameraState c = Current();
-        const TerrainSurface surface = Surface();
-        const std::vector<const KmlDocument*> docs = DocumentList();
-        const std::vector<Overlay> overlays =
-            options_.overlays ? options_.overlays() : std::vector<Overlay>{};
+    // The view now. `own`: the snapshot keeps copies of the documents (for a frame rendered
+    // later, on another thread); else it borrows them for a synchronous picture.
+    [[nodiscard]] FrameRequest Request(Size size, bool own) const {
+        FrameRequest request;
+        request.camera = Current();
+        request.surface = Surface();
         std::vector<DemOutline> outlines;
-        if (const auto* dem = dynamic_cast<const RasterDem*>(surface.Model())) {
+        if (const auto* dem = dynamic_cast<const RasterDem*>(request.surface.Model())) {
             outlines.push_back({dem->West(), dem->South(), dem->East(), dem->North()});
         }
-        FrameRequest request;
-        request.camera = c;
-        request.surface = surface;
-        request.documents = BorrowDocuments(docs, std::move(outlines));
-        request.overlays = overlays;
+        if (own) {
+            auto snapshot = std::make_shared<DocumentSnapshot>();
+            for (const KeptDocument& d : documents_) {
+                snapshot->documents.push_back(std::make_shared<const KmlDocument>(d.document));
+            }
+            snapshot->demOutlines = std::move(outlines);
+            request.documents = std::move(snapshot);
+        } else {
+            request.documents = BorrowDocuments(DocumentList(), std::move(outlines));
+        }
+        request.overlays = options_.overlays ? options_.overlays() : std::vector<Overlay>{};
         request.width = std::max(size.width, 1);
         request.height = std::max(size.height, 1);
-        return RenderMeshFrame(request, options_.drape);
+        return request;
+    }
+
+    [[nodiscard]] Image Render(Size size) const {
+        return RenderMeshFrame(Request(size, false), options_.drape);
     }
 };
 
@@ -1106,6 +1116,10 @@ void SimulatedGlobe::SetRunActive(bool active) {
 }
 bool SimulatedGlobe::RunActive() const {
     return client_->navigator_.RunActive();
+}
+
+FrameRequest SimulatedGlobe::ViewRequest(Size size) const {
+    return client_->Request(size, true);
 }
 
 Image SimulatedGlobe::Render() const {

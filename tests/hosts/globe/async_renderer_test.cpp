@@ -1,6 +1,8 @@
 // Frames rendered on their own thread: coalescing, the full frame after movement, the drape
 // asked for only once the view settles. Waits are bounded by WaitIdle, never by sleeping.
+#include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/globe/async_renderer.hpp"
+#include "hosts/globe/simulated_globe.hpp"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +144,31 @@ TEST(AsyncRenderer, ADrapeHandedInFromAnotherThreadIsUsed) {
     EXPECT_EQ(p[0], 0);
     EXPECT_EQ(p[1], 0);
     EXPECT_GT(p[2], 0);
+}
+
+TEST(AsyncRenderer, TheClientsViewRequestOutlivesItsDocumentsAndMatchesItsPicture) {
+    desktop::HeadlessDesktop desktop;
+    auto globe = std::make_unique<SimulatedGlobe>(desktop);
+    auto app = globe->CreateApplication();
+    app->SetCamera(ICameraInfoGE{47.5, 11.0, 0.0, 1, 100000.0, 0.0, 0.0}, 5.0);
+    app->LoadKmlData(R"(<kml><Placemark><Style><LineStyle><color>ff00ffff</color>
+      <width>3</width></LineStyle></Style><LineString><coordinates>10.8,47.5 11.2,47.5
+      </coordinates></LineString></Placemark></kml>)");
+    const FrameRequest request = globe->ViewRequest(Size{80, 50});
+    const Image picture = globe->Render(Size{80, 50});
+    app.reset();
+    globe.reset(); // the client and its documents are gone; the snapshot keeps its copies
+    Frames frames;
+    AsyncRenderer renderer(frames.Sink());
+    renderer.Request(request, false);
+    ASSERT_TRUE(renderer.WaitIdle(kWait));
+    const auto got = frames.Take();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].image.rgba, picture.rgba);
+    const std::uint8_t* line = got[0].image.At(40, 25);
+    EXPECT_EQ(line[0], 255); // the yellow line
+    EXPECT_EQ(line[1], 255);
+    EXPECT_EQ(line[2], 0);
 }
 
 TEST(AsyncRenderer, RefusesAnImpossibleViewAtOnceOnTheCallersThread) {
