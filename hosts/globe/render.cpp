@@ -279,6 +279,17 @@ constexpr double kSpreadMargin = 0.1;
 
 } // namespace
 
+std::array<double, 3> TerrainTint(double elevation) {
+    const Rgb c = elevation <= 0.0 ? Ramp(kWater, elevation) : Ramp(kLand, elevation);
+    return {c.r, c.g, c.b};
+}
+
+double HillShade(double eastSlope, double northSlope) {
+    const Vec3 light = normalized(Vec3{-1.0, 1.0, 1.4}); // east, north, up: from the north-west
+    const Vec3 normal = normalized(Vec3{-eastSlope, -northSlope, 1.0});
+    return 0.45 + 0.55 * std::max(0.0, dot(normal, light)) / light.z;
+}
+
 Image::Image(int w, int h)
     : width(w), height(h), rgba(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4, 0) {}
 
@@ -313,7 +324,6 @@ Image RenderScene(const Scene& scene, int width, int height) {
     const Rgb zenith = eye.height > 150000.0 ? Rgb{4, 6, 18} : Rgb{55, 95, 170};
     const Rgb horizon = eye.height > 150000.0 ? Rgb{40, 70, 130} : Rgb{175, 205, 235};
     const double pixelAngle = 2.0 * pose.tanHalfX / width;
-    const Vec3 light = normalized(Vec3{-1.0, 1.0, 1.4}); // east, north, up: from the north-west
     const ElevationModel* model = surface.Model();
 
     for (int y = 0; y < height; ++y) {
@@ -354,15 +364,15 @@ Image RenderScene(const Scene& scene, int width, int height) {
                                          ? hit->ground.height / surface.Exaggeration()
                                      : model != nullptr ? model->Elevation(lat, lon)
                                                         : 0.0;
-            Rgb colour = elevation <= 0.0 ? Ramp(kWater, elevation) : Ramp(kLand, elevation);
+            const auto tint = TerrainTint(elevation);
+            Rgb colour{tint[0], tint[1], tint[2]};
             const double foot = std::max(hit->distance * pixelAngle, 2.0);
             const double mLon = std::max(MetresPerDegreeLongitude(lat), 1.0);
             const double mLat = MetresPerDegreeLatitude(lat);
             const double h = hit->ground.height;
             const double gx = (surface.Height(lat, lon + foot / mLon) - h) / foot;
             const double gy = (surface.Height(lat + foot / mLat, lon) - h) / foot;
-            const Vec3 normal = normalized(Vec3{-gx, -gy, 1.0});
-            const double shade = 0.45 + 0.55 * std::max(0.0, dot(normal, light)) / light.z;
+            const double shade = HillShade(gx, gy);
             colour = {colour.r * shade, colour.g * shade, colour.b * shade};
             // Haze over long distances.
             colour = Mix(colour, horizon, std::clamp((hit->distance - 2.0e5) / 1.0e7, 0.0, 0.4));
@@ -370,8 +380,15 @@ Image RenderScene(const Scene& scene, int width, int height) {
         }
     }
 
+    DrawOverTerrain(image, pose, surface, *scene.documents, *scene.overlays);
+    return image;
+}
+
+void DrawOverTerrain(Image& image, const CameraPose& pose, const TerrainSurface& surface,
+                     const std::vector<const KmlDocument*>& documents,
+                     const std::vector<Overlay>& overlays) {
     Painter painter(image, pose, surface);
-    for (const KmlDocument* doc : *scene.documents) {
+    for (const KmlDocument* doc : documents) {
         DrawDocument(painter, *doc);
     }
     const auto plotter = [&image](const Pen& pen) {
@@ -386,7 +403,7 @@ Image RenderScene(const Scene& scene, int width, int height) {
             }
         };
     };
-    for (const Overlay& o : *scene.overlays) {
+    for (const Overlay& o : overlays) {
         const int penWidth = std::max(1, o.pen.width);
         switch (o.kind) {
         case Overlay::Kind::Line:
@@ -419,7 +436,6 @@ Image RenderScene(const Scene& scene, int width, int height) {
             break;
         }
     }
-    return image;
 }
 
 Bitmap ToBitmap(const Image& image) {

@@ -6,6 +6,7 @@
 #include "hosts/globe/kml_document.hpp"
 #include "platform/desktop.hpp"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,8 +54,21 @@ struct Scene {
     const std::vector<Overlay>* overlays = nullptr;
 };
 
+// The colour of the ground at an elevation (metres): water below sea level, a hypsometric
+// tint above; channels 0..255.
+std::array<double, 3> TerrainTint(double elevation);
+// The hill shade factor (0.45 .. about 1.4) of ground rising by the given slopes (metres per
+// metre eastwards and northwards), lit from the north-west.
+double HillShade(double eastSlope, double northSlope);
+
 // Renders the view of `width` x `height` pixels (both at least 1).
 Image RenderScene(const Scene& scene, int width, int height);
+
+// Draws the documents and overlays of a scene over a picture of the terrain seen through
+// `pose`; every renderer of the globe uses it, so vector data lands on the same pixels.
+void DrawOverTerrain(Image& image, const CameraPose& pose, const TerrainSurface& surface,
+                     const std::vector<const KmlDocument*>& documents,
+                     const std::vector<Overlay>& overlays);
 
 // The picture as the desktop's capture bitmap (0x00RRGGBB).
 Bitmap ToBitmap(const Image& image);

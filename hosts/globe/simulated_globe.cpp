@@ -1,7 +1,6 @@
 #include "hosts/globe/simulated_globe.hpp"
 
 #include "hosts/globe/base_earth.hpp"
-#include "hosts/globe/dem_outline.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -105,7 +104,7 @@ struct SimulatedGlobe::Client {
     class MainHandler final : public IWindowHandler {
     public:
         explicit MainHandler(Client& c) : client_(c) {}
-        void onKey(const KeyEvent& e) override { client_.Shortcut(e); }
+        void onKey(const KeyEvent& e) override { client_.RenderKey(e); }
         void onResize(Size s) override { client_.LayOut(s); }
         // Closing the main window quits the client.
         void onDestroy() override { client_.Quit(); }
@@ -118,9 +117,30 @@ struct SimulatedGlobe::Client {
     public:
         explicit RenderHandler(Client& c) : client_(c) {}
         void onMouse(const MouseEvent& e, Point p) override { client_.RenderMouse(e, p); }
-        void onKey(const KeyEvent& e) override { client_.Shortcut(e); }
+        void onKey(const KeyEvent& e) override { client_.RenderKey(e); }
         void onResize(Size /*size*/) override { client_.Repaint(); }
         void onDestroy() override { client_.render_ = kNoWindow; }
+
+    private:
+        Client& client_;
+    };
+
+    // Navigation goes through the operations the port's handles call.
+    class ClientCamera final : public CameraOperations {
+    public:
+        explicit ClientCamera(Client& c) : client_(c) {}
+        CameraState GetCamera() override { return client_.GetCamera(1); }
+        void SetCamera(const CameraState& camera) override {
+            client_.Place(NormaliseCamera(camera, "SetCamera"), 5.0);
+        }
+        std::optional<Geodetic> PointOnTerrain(double x, double y) override {
+            const CameraPose pose = client_.Pose(client_.Now());
+            if (const auto hit = CastRay(client_.Surface(), pose.eye, RayDirection(pose, x, y))) {
+                return Geodetic{hit->ground.latitude, WrapDegrees(hit->ground.longitude),
+                                hit->ground.height};
+            }
+            return std::nullopt;
+        }
 
     private:
         Client& client_;
@@ -169,6 +189,9 @@ struct SimulatedGlobe::Client {
 
     MainHandler mainHandler_{*this};
     RenderHandler renderHandler_{*this};
+    ClientCamera clientCamera_{*this};
+    Navigator navigator_{clientCamera_, Size{800, 500}};
+    bool control_ = false;
     DialogHandler dialogHandler_{*this};
     WindowHandle main_ = kNoWindow;
     WindowHandle render_ = kNoWindow;
@@ -737,17 +760,60 @@ struct SimulatedGlobe::Client {
         Keep(std::move(doc));
     }
 
+    void RenderKey(const KeyEvent& e) {
+        control_ = e.control || (e.virtualKey == vk::Control && e.message == KeyMessage::KeyDown);
+        if (e.virtualKey == vk::Control && e.message == KeyMessage::KeyUp) {
+            control_ = false;
+        }
+        if (options_.dragNavigation && !closed_ && e.message == KeyMessage::KeyDown) {
+            navigator_.Resize(RenderSize());
+            if (navigator_.Key(e.virtualKey)) {
+                return;
+            }
+        }
+        Shortcut(e);
+    }
+
+    // Drags and the other buttons, for navigation; false when it did not take the event.
+    bool NavigateByMouse(const MouseEvent& e, Point p) {
+        if (!options_.dragNavigation) {
+            return false;
+        }
+        navigator_.Resize(RenderSize());
+        switch (e.message) {
+        case MouseMessage::Move:
+            return navigator_.Move(p);
+        case MouseMessage::LeftDown:
+            return navigator_.Press(NavigationButton::Left, p, control_);
+        case MouseMessage::MiddleDown:
+            return navigator_.Press(NavigationButton::Middle, p, control_);
+        case MouseMessage::RightDown:
+            return navigator_.Press(NavigationButton::Right, p, control_);
+        case MouseMessage::LeftUp:
+            return navigator_.Release(NavigationButton::Left);
+        case MouseMessage::MiddleUp:
+            return navigator_.Release(NavigationButton::Middle);
+        case MouseMessage::RightUp:
+            return navigator_.Release(NavigationButton::Right);
+        default:
+            return false;
+        }
+    }
+
     void RenderMouse(const MouseEvent& e, Point p) {
         if (closed_) {
             return;
         }
         if (e.message == MouseMessage::Wheel && e.wheelDelta != 0) {
-            Navigate([&](CameraState& c) { c.Range *= std::pow(0.8, e.wheelDelta / 120.0); });
+            navigator_.Resize(RenderSize());
+            navigator_.Wheel(p, e.wheelDelta);
             return;
         }
         if (e.message != MouseMessage::LeftDown) {
+            NavigateByMouse(e, p);
             return;
         }
+        // A left press: the navigation controls and an open dialog come first.
         const int w = RenderSize().width;
         if (InDisc(p, w - 43, 49, 1600)) {
             // Look control: the centre puts north up, the ring turns and tilts the view.
@@ -793,6 +859,8 @@ struct SimulatedGlobe::Client {
                 dialogPoints_.push_back(
                     {WrapDegrees(hit->ground.longitude), hit->ground.latitude, 0.0});
             }
+        } else {
+            NavigateByMouse(e, p);
         }
     }
 
@@ -805,19 +873,34 @@ struct SimulatedGlobe::Client {
         return out;
     }
 
+    // The view now. `own`: the snapshot keeps copies of the documents (for a frame rendered
+    // later, on another thread); else it borrows them for a synchronous picture.
+    [[nodiscard]] FrameRequest Request(Size size, bool own) const {
+        FrameRequest request;
+        request.camera = Current();
+        request.surface = Surface();
+        std::vector<DemOutline> outlines;
+        if (const ElevationModel* model = request.surface.Model()) {
+            outlines = model->Outlines();
+        }
+        if (own) {
+            auto snapshot = std::make_shared<DocumentSnapshot>();
+            for (const KeptDocument& d : documents_) {
+                snapshot->documents.push_back(std::make_shared<const KmlDocument>(d.document));
+            }
+            snapshot->demOutlines = std::move(outlines);
+            request.documents = std::move(snapshot);
+        } else {
+            request.documents = BorrowDocuments(DocumentList(), std::move(outlines));
+        }
+        request.overlays = options_.overlays ? options_.overlays() : std::vector<Overlay>{};
+        request.width = std::max(size.width, 1);
+        request.height = std::max(size.height, 1);
+        return request;
+    }
+
     [[nodiscard]] Image Render(Size size) const {
-        const CameraState c = Current();
-        const TerrainSurface surface = Surface();
-        const std::vector<const KmlDocument*> docs = DocumentList();
-        const std::vector<Overlay> overlays =
-            options_.overlays ? options_.overlays() : std::vector<Overlay>{};
-        const Scene scene{&c, &surface, &docs, &overlays};
-        const int width = std::max(size.width, 1);
-        const int height = std::max(size.height, 1);
-        Image image = RenderScene(scene, width, height);
-        DrawDemOutlines(image, PoseFor(c, FocusHeight(c, surface), surface, width, height),
-                        surface);
-        return image;
+        return RenderMeshFrame(Request(size, false), options_.drape);
     }
 };
 
@@ -1044,6 +1127,17 @@ const std::vector<GlobeOperation>& SimulatedGlobe::CallLog() const {
 }
 void SimulatedGlobe::ClearCallLog() {
     client_->log_.clear();
+}
+
+void SimulatedGlobe::SetRunActive(bool active) {
+    client_->navigator_.SetRunActive(active);
+}
+bool SimulatedGlobe::RunActive() const {
+    return client_->navigator_.RunActive();
+}
+
+FrameRequest SimulatedGlobe::ViewRequest(Size size) const {
+    return client_->Request(size, true);
 }
 
 Image SimulatedGlobe::Render() const {

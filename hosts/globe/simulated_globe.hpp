@@ -21,6 +21,8 @@
 #include "command/globe_port.hpp"
 #include "hosts/globe/camera.hpp"
 #include "hosts/globe/kml_document.hpp"
+#include "hosts/globe/mesh_renderer.hpp"
+#include "hosts/globe/navigation.hpp"
 #include "hosts/globe/render.hpp"
 #include "hosts/globe/terrain.hpp"
 #include "platform/desktop.hpp"
@@ -98,6 +100,13 @@ struct GlobeOptions {
     // What others drew on the render window since its last repaint, for the rendered
     // picture (may be empty: nothing). The desktop leaves that to a window with a renderer.
     std::function<std::vector<Overlay>()> overlays;
+    // Mouse drags and the arrow and page keys navigate the view (the interactive front
+    // ends). Off, the client answers only the wheel and its navigation controls, so a
+    // scripted session never moves the view by a drag.
+    bool dragNavigation = false;
+    // The map draped on the terrain in the rendered pictures (may be empty: none). Asked
+    // once per picture, on the calling thread, for the area around the view.
+    DrapeProvider drape;
     // Kept documents hold at most this many coordinates together; past it the oldest
     // loaded texts are dropped first, then the oldest files (a digitizing run loads one
     // document per vertex).
@@ -153,6 +162,11 @@ public:
     [[nodiscard]] std::optional<ScreenPosition> ProjectToScreen(double latitude, double longitude,
                                                                 double height) const;
 
+    // The navigation switch the front end sets while a digitizing run is active: left and
+    // right drags then belong to the run, not to navigation.
+    void SetRunActive(bool active);
+    [[nodiscard]] bool RunActive() const;
+
     // ---- documents ----
     // Kept documents, oldest first. The pointers stay valid until the next document change.
     [[nodiscard]] std::vector<const KmlDocument*> Documents() const;
@@ -180,6 +194,9 @@ public:
     [[nodiscard]] Image Render() const;
     [[nodiscard]] Image Render(Size size) const;
     [[nodiscard]] Bitmap RenderBitmap(Size size) const;
+    // The view now as a request for the asynchronous renderer: a snapshot that owns copies
+    // of the documents, the overlays as drawn now; sizes below 1 count as 1.
+    [[nodiscard]] FrameRequest ViewRequest(Size size) const;
     // Raises std::runtime_error when the file cannot be written.
     void SavePng(const std::filesystem::path& path) const;
 
