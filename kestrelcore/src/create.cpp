@@ -1,6 +1,6 @@
 // Shapefile creation and feature append.
 #include "coords.h"
-#include "io.h"
+#include "shapeio.h"
 #include "records.h"
 #include "state.h"
 

@@ -1,7 +1,7 @@
 #include "kml.h"
 
 #include "format.h"
-#include "io.h"
+#include "shapeio.h"
 #include "records.h"
 #include "state.h"
 
