@@ -493,6 +493,15 @@ SAHooks* mappedHooks() {
     return &h;
 }
 
+std::FILE* openFile(const char* name, const char* mode) {
+#if defined(_WIN32)
+    const std::wstring wide = wideName(name), wideMode = wideName(mode);
+    if (!wide.empty() && !wideMode.empty())
+        return _wfopen(wide.c_str(), wideMode.c_str());
+#endif
+    return std::fopen(name, mode);
+}
+
 double strtodC(const char* text, char** end) {
 #if defined(_WIN32)
     static _locale_t c = _create_locale(LC_ALL, "C");
