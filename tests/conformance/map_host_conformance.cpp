@@ -3,6 +3,7 @@
 #include "tests/conformance/map_host_conformance.hpp"
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -93,7 +94,13 @@ void MapHostConformance::SetUp() {
               ("scribeline-map-conformance-" + name + "-" + std::to_string(seed()));
     fs::create_directories(folder_);
     env_ = GetParam().make(folder_);
-    ASSERT_NE(env_, nullptr);
+    if (env_ == nullptr) {
+        const char* ci = std::getenv("CI");
+        if (ci != nullptr && std::string(ci) == "true") {
+            FAIL() << GetParam().name << " is required under CI but cannot run here";
+        }
+        GTEST_SKIP() << GetParam().name << " cannot run on this machine";
+    }
     application_ = env_->Application();
     ASSERT_NE(application_, nullptr);
 }

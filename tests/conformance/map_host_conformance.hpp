@@ -38,6 +38,8 @@ public:
                         const std::vector<std::int64_t>& ids) = 0;
 };
 
+// Makes the host for one case; `folder` is the case's own empty folder. Null when the host
+// cannot run on this machine: the case is skipped then, or fails when CI=true.
 using MapHostFactory =
     std::function<std::unique_ptr<MapHostEnvironment>(const std::filesystem::path& folder)>;
 
