@@ -358,8 +358,14 @@ std::shared_ptr<IFeatureClass> Workspace::CreateFeatureClass(const std::string& 
         }
         // The GDAL host's widths, so that both hosts write the same table.
         const auto definition = gis::OgrFieldFor(f, true);
+        int width = definition->GetWidth();
+        // The writer widens a real column with decimals by one (room for the point), which
+        // the width here already holds.
+        if (definition->GetType() == OFTReal && definition->GetPrecision() > 0 && width > 1) {
+            --width;
+        }
         qgsFields.append(QgsField(Qt(definition->GetNameRef()), qtType(definition->GetType()),
-                                  QString(), definition->GetWidth(), definition->GetPrecision()));
+                                  QString(), width, definition->GetPrecision()));
     }
     if (shape == nullptr || !shape->geometryDef) {
         throw PortError("CreateFeatureClass",

@@ -10,6 +10,9 @@
 #include <qgslayertreelayer.h>
 #include <qgsmaptopixel.h>
 #include <qgsvectordataprovider.h>
+#include <qgsvectorlayereditbuffer.h>
+
+#include <cpl_error.h>
 
 #include <algorithm>
 #include <cctype>
@@ -35,6 +38,32 @@ bool finite(const Envelope& e) {
     return std::isfinite(e.XMin) && std::isfinite(e.YMin) && std::isfinite(e.XMax) &&
            std::isfinite(e.YMax);
 }
+
+// Collects what GDAL reports as failures while it lives; QGIS does not always pass a failed
+// write on (a shapefile that could not grow is committed "successfully").
+class GdalFailures {
+public:
+    GdalFailures() { CPLPushErrorHandlerEx(&GdalFailures::collect, &messages_); }
+    ~GdalFailures() { CPLPopErrorHandler(); }
+    GdalFailures(const GdalFailures&) = delete;
+    GdalFailures& operator=(const GdalFailures&) = delete;
+    [[nodiscard]] std::string Text() const {
+        std::string out;
+        for (const auto& m : messages_) {
+            out += (out.empty() ? "" : "; ") + m;
+        }
+        return out;
+    }
+
+private:
+    static void CPL_STDCALL collect(CPLErr level, CPLErrorNum /*number*/, const char* message) {
+        if (level >= CE_Failure) {
+            static_cast<std::vector<std::string>*>(CPLGetErrorHandlerUserData())
+                ->emplace_back(message != nullptr ? message : "");
+        }
+    }
+    std::vector<std::string> messages_;
+};
 
 void checkBounds(const Envelope& e, const std::string& operation) {
     if (!finite(e) || e.XMax < e.XMin || e.YMax < e.YMin ||
@@ -506,20 +535,21 @@ public:
             throw;
         }
     }
-    // Saving commits every layer of the session; when QGIS refuses a commit the session stays
-    // open with the layer's edits kept (QGIS keeps its edit buffer), and the error carries
-    // QGIS's messages.
+    // Saving commits every layer of the session; when a commit fails the session stays open
+    // with the layer's features kept, and the error carries QGIS's (and GDAL's) messages.
     void StopEditing(bool save) override {
         if (state_->editFolder.empty()) {
             throw PortError("StopEditing", "no edit session is open");
         }
         std::string errors;
+        auto report = [&errors](const std::string& text) {
+            errors += (errors.empty() ? "" : "; ") + text;
+        };
         std::vector<std::shared_ptr<FeatureClass>> kept;
         for (auto& fc : state_->editing) {
             QgsVectorLayer* layer = fc->LayerOrNull();
             if (layer == nullptr) {
-                errors += (errors.empty() ? "" : "; ") + std::string("the layer \"") +
-                          fc->AliasName() + "\" was removed from the project";
+                report("the layer \"" + fc->AliasName() + "\" was removed from the project");
                 continue;
             }
             if (!layer->isEditable()) {
@@ -527,9 +557,32 @@ public:
             }
             if (!save) {
                 layer->rollBack();
-            } else if (!layer->commitChanges()) {
-                errors += (errors.empty() ? "" : "; ") + std::string("\"") + fc->AliasName() +
-                          "\": " + Text(layer->commitErrors().join(QStringLiteral("; ")));
+                continue;
+            }
+            const QgsFeatureList pending = layer->editBuffer() != nullptr
+                                               ? layer->editBuffer()->addedFeatures().values()
+                                               : QgsFeatureList{};
+            GdalFailures gdal;
+            const bool committed = layer->commitChanges();
+            const std::string gdalErrors = gdal.Text();
+            if (!committed) {
+                // QGIS keeps its edit buffer when it refuses a commit.
+                report("\"" + fc->AliasName() +
+                       "\": " + Text(layer->commitErrors().join(QStringLiteral("; "))) +
+                       (gdalErrors.empty() ? std::string{} : "; " + gdalErrors));
+                kept.push_back(fc);
+            } else if (!gdalErrors.empty()) {
+                // QGIS took the commit for done while the data source failed to write: what
+                // it holds in memory is not what is on disk. The files are read again and the
+                // features go back into a new edit buffer, so a later save writes them.
+                if (layer->dataProvider() != nullptr) {
+                    layer->dataProvider()->reloadData();
+                }
+                layer->startEditing();
+                for (QgsFeature feature : pending) {
+                    layer->addFeature(feature);
+                }
+                report("\"" + fc->AliasName() + "\": " + gdalErrors);
                 kept.push_back(fc);
             } else {
                 layer->updateExtents();

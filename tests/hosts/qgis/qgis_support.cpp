@@ -8,6 +8,7 @@
 #include <qgsmapcanvas.h>
 #include <qgsproject.h>
 #include <qgsproviderregistry.h>
+#include <qgsvectorlayer.h>
 
 #include <filesystem>
 
@@ -85,6 +86,12 @@ QgsMapCanvas& QgisWindows::Canvas() const {
 
 QMainWindow& QgisWindows::Main() const {
     return impl_->main;
+}
+
+void RemoveFromProject(QgisWindows& windows, IFeatureLayer& layer) {
+    QgsVectorLayer* vector = QgisHost::VectorLayerOf(layer);
+    ASSERT_NE(vector, nullptr);
+    windows.Project().removeMapLayer(vector->id());
 }
 
 WindowRegistrar HeadlessRegistrar(IDesktop& desktop) {

@@ -58,6 +58,10 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Removes the QGIS layer behind `layer` from the project (which deletes it), as a person
+// removing it from the layer panel would.
+void RemoveFromProject(QgisWindows& windows, IFeatureLayer& layer);
+
 // Registers each widget as a window of `desktop` with the widget's geometry (top level: its
 // frame on the screen; children: their place in the top-level window). `desktop` is borrowed.
 WindowRegistrar HeadlessRegistrar(IDesktop& desktop);
