@@ -703,6 +703,7 @@ void FeatureClass::StoreFeature(Feature& feature) {
         } else if (!layer.addFeature(out)) {
             throw PortError("Store", "QGIS refused a new feature of \"" + name_ + "\"");
         }
+        layer.triggerRepaint();
     } else {
         // Outside one (the terrain commands): straight through the provider.
         QgsVectorDataProvider* provider = layer.dataProvider();

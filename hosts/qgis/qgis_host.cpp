@@ -194,6 +194,7 @@ class GroupLayer final : public IGroupLayer {
 public:
     GroupLayer(std::shared_ptr<State> state, QgsLayerTreeGroup* group)
         : state_(std::move(state)), group_(group) {}
+    [[nodiscard]] const void* Node() const { return group_.data(); }
     [[nodiscard]] LayerKind Kind() const override { return LayerKind::Group; }
     [[nodiscard]] std::string Name() const override {
         return group_ ? Text(group_->name()) : std::string{};
@@ -238,6 +239,7 @@ private:
 class OtherLayer final : public ILayer {
 public:
     explicit OtherLayer(QgsMapLayer* layer) : layer_(layer) {}
+    [[nodiscard]] const void* Layer() const { return layer_.data(); }
     [[nodiscard]] LayerKind Kind() const override { return LayerKind::Other; }
     [[nodiscard]] std::string Name() const override {
         return layer_ ? Text(layer_->name()) : std::string{};
@@ -693,12 +695,27 @@ QgsProject& State::Project(const std::string& operation) {
     return *project;
 }
 
+// The QGIS object behind a port layer; a deleted object's address may come back for a new
+// one, so a cached handle is only reused while it still stands on the same object.
+const void* State::Identity(ILayer& layer) {
+    if (auto* feature = dynamic_cast<FeatureLayer*>(&layer)) {
+        return feature->Class() ? feature->Class()->LayerOrNull() : nullptr;
+    }
+    if (auto* group = dynamic_cast<GroupLayer*>(&layer)) {
+        return group->Node();
+    }
+    if (auto* other = dynamic_cast<OtherLayer*>(&layer)) {
+        return other->Layer();
+    }
+    return nullptr;
+}
+
 std::shared_ptr<ILayer> State::WrapLayer(QgsMapLayer* layer, const std::shared_ptr<State>& self) {
     if (layer == nullptr) {
         return nullptr;
     }
     if (auto it = layers.find(layer); it != layers.end()) {
-        if (auto existing = it->second.lock()) {
+        if (auto existing = it->second.lock(); existing && Identity(*existing) == layer) {
             return existing;
         }
     }
@@ -719,7 +736,7 @@ std::shared_ptr<ILayer> State::WrapLayer(QgsMapLayer* layer, const std::shared_p
 std::shared_ptr<ILayer> State::Wrap(QgsLayerTreeNode* node, const std::shared_ptr<State>& self) {
     if (QgsLayerTree::isGroup(node)) {
         if (auto it = layers.find(node); it != layers.end()) {
-            if (auto existing = it->second.lock()) {
+            if (auto existing = it->second.lock(); existing && Identity(*existing) == node) {
                 return existing;
             }
         }

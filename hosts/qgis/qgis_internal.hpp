@@ -77,6 +77,7 @@ struct QgisHost::State {
     // The port handle of a layer-tree node (a group or a layer); null for unknown kinds.
     std::shared_ptr<ILayer> Wrap(QgsLayerTreeNode* node, const std::shared_ptr<State>& self);
     std::shared_ptr<ILayer> WrapLayer(QgsMapLayer* layer, const std::shared_ptr<State>& self);
+    static const void* Identity(ILayer& layer);
 };
 
 using State = QgisHost::State;

@@ -4,6 +4,7 @@
 #include "tests/conformance/map_host_conformance.hpp"
 #include "tests/hosts/qgis/qgis_support.hpp"
 
+#include <QCoreApplication>
 #include <QMainWindow>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -234,6 +235,55 @@ TEST_F(QgisHostTest, RefreshClearsDrawingsButKeepsElementsAndRenders) {
     EXPECT_FALSE(env->Windows().Canvas().isDrawing());
     view.DeleteAllElements();
     EXPECT_EQ(host().ElementCount(), 0U);
+}
+
+// What the core draws shows on the canvas in its colour (host colours are 0x00BBGGRR), where
+// the display transformation says, until the next refresh.
+TEST_F(QgisHostTest, DrawingsAppearOnTheCanvasWhereTheTransformationSays) {
+    auto& view = *host().Document()->ActiveView();
+    view.SetExtent(Envelope{-10, -10, 10, 10});
+    auto& display = view.ScreenDisplay();
+    Symbol red;
+    red.kind = SymbolKind::SimpleLine;
+    red.colour = 0x0000FF;
+    red.size = 6.0;
+    Geometry line = Geometry::empty(GeometryType::Polyline);
+    line.AddPoint({-5.0, 0.0, 0.0});
+    line.AddPoint({5.0, 0.0, 0.0});
+    Symbol blue;
+    blue.kind = SymbolKind::SimpleFill;
+    blue.colour = 0xFF0000;
+    blue.outlineColour = 0xFF0000;
+    Geometry square = Geometry::empty(GeometryType::Polygon);
+    for (const auto& p :
+         std::vector<MapPoint>{{2, 4, 0}, {2, 8, 0}, {8, 8, 0}, {8, 4, 0}, {2, 4, 0}}) {
+        square.AddPoint(p);
+    }
+    display.StartDrawing(-2);
+    display.SetSymbol(red);
+    display.DrawPolyline(line);
+    display.SetSymbol(blue);
+    display.DrawPolygon(square);
+    display.FinishDrawing();
+    host().WaitForRendering();
+    auto& transformation = display.DisplayTransformation();
+    auto colourAt = [this](scribeline::Point p) {
+        QCoreApplication::processEvents();
+        return env->Windows().Canvas().viewport()->grab().toImage().pixelColor(p.x, p.y);
+    };
+    const scribeline::Point onLine = transformation.FromMapPoint({0.0, 0.0, 0.0});
+    const scribeline::Point inSquare = transformation.FromMapPoint({5.0, 6.0, 0.0});
+    const scribeline::Point elsewhere = transformation.FromMapPoint({-5.0, -6.0, 0.0});
+    const QColor line0 = colourAt(onLine);
+    EXPECT_GT(line0.red(), 200);
+    EXPECT_LT(line0.blue(), 60);
+    const QColor square0 = colourAt(inSquare);
+    EXPECT_GT(square0.blue(), 200);
+    EXPECT_LT(square0.red(), 60);
+    EXPECT_NE(colourAt(elsewhere), line0);
+    view.Refresh();
+    host().WaitForRendering();
+    EXPECT_NE(colourAt(onLine), line0) << "a refresh wipes what the screen display drew";
 }
 
 TEST_F(QgisHostTest, ProgressorDrivesAStatusBarProgressBar) {
