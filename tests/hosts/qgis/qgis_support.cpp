@@ -114,6 +114,20 @@ WindowRegistrar HeadlessRegistrar(IDesktop& desktop) {
 
 } // namespace scribeline::qgis::testing
 
+// Under LeakSanitizer: QGIS, Qt, GDAL and PROJ keep process-lifetime allocations (registries,
+// caches, plugin state) that they never free; what our code leaks is still reported.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libqgis_core\n"
+           "leak:libqgis_gui\n"
+           "leak:libQt5\n"
+           "leak:libgdal\n"
+           "leak:libproj\n"
+           "leak:libspatialite\n"
+           "leak:libfontconfig\n"
+           "leak:libqca\n";
+}
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
