@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPainter>
 #include <QStatusBar>
+#include <QThread>
 
 #include <qgslayertree.h>
 #include <qgslayertreelayer.h>
@@ -894,6 +895,9 @@ IMapObjectFactory& QgisHost::Factory() {
 
 void QgisHost::WaitForRendering() {
     if (auto* canvas = state_->canvas.data()) {
+        // A refresh starts rendering from a 1 ms timer; let it fire, then wait for the job.
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
         QCoreApplication::processEvents();
         canvas->waitWhileRendering();
     }

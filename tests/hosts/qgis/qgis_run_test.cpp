@@ -114,8 +114,9 @@ protected:
     void SetUp() override { SCRIBELINE_REQUIRE_QGIS(); }
 };
 
-void Digitize(Session& s) {
-    s.window->ctl.optGeometryType.UserSelect(1); // polylines
+// One run: two features of `kind` (1 polylines, 2 polygons), stored in the run's edit session.
+void Digitize(Session& s, int kind) {
+    s.window->ctl.optGeometryType.UserSelect(kind);
     s.Press("start");
     ASSERT_TRUE(s.window->state.digitizingActive);
     s.Click(-80, -40);
@@ -124,14 +125,17 @@ void Digitize(Session& s) {
     s.Press("finishfeature");
     s.Click(-30, 40);
     s.Click(40, 60);
+    s.Click(-50, 70);
     s.Press("finishlayer");
 }
 
-TEST_F(QgisRunTest, DigitizingRunWritesTheSameShapefileAsTheGdalHost) {
+class SameBytesTest : public QgisRunTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SameBytesTest, DigitizingRunWritesTheSameShapefileAsTheGdalHost) {
     Session gdal(false);
     Session qgis(true);
-    Digitize(gdal);
-    Digitize(qgis);
+    Digitize(gdal, GetParam());
+    Digitize(qgis, GetParam());
     EXPECT_TRUE(scribeline::testing::FailureTexts(gdal.desk).empty());
     ASSERT_TRUE(scribeline::testing::FailureTexts(qgis.desk).empty())
         << scribeline::testing::FailureTexts(qgis.desk).front();
@@ -140,8 +144,12 @@ TEST_F(QgisRunTest, DigitizingRunWritesTheSameShapefileAsTheGdalHost) {
     // The run's layer is in the QGIS project, in WGS 1984 like the map.
     ASSERT_GE(qgis.Map().LayerCount(), 1);
     EXPECT_EQ(qgis.TopLayer()->FeatureClass()->FeatureCount(nullptr), 2);
+    EXPECT_EQ(qgis.TopLayer()->FeatureClass()->ShapeType(),
+              GetParam() == 1 ? GeometryType::Polyline : GeometryType::Polygon);
     EXPECT_EQ(qgis.Map().SpatialReference()->FactoryCode(), 4326);
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, SameBytesTest, ::testing::Values(1, 2));
 
 // The terrain commands store straight through the provider, without an edit session.
 TEST_F(QgisRunTest, DemSamplingWritesTheSameShapefileAsTheGdalHost) {
