@@ -125,7 +125,9 @@ extern "C" const char* __lsan_default_suppressions() {
            "leak:libproj\n"
            "leak:libspatialite\n"
            "leak:libfontconfig\n"
-           "leak:libqca\n";
+           "leak:libqca\n"
+           "leak:libcrypto\n"
+           "leak:libssl\n";
 }
 
 int main(int argc, char** argv) {
