@@ -789,6 +789,13 @@ void DrawingItem::paint(QPainter* painter) {
                     if (s.style == 1) {
                         painter->drawRect(
                             QRectF(p.x() - pixels / 2, p.y() - pixels / 2, pixels, pixels));
+                    } else if (s.style == 2) {
+                        painter->setPen(QPen(colour(s.colour), 1.0));
+                        painter->drawLine(QPointF(p.x() - pixels / 2, p.y()),
+                                          QPointF(p.x() + pixels / 2, p.y()));
+                        painter->drawLine(QPointF(p.x(), p.y() - pixels / 2),
+                                          QPointF(p.x(), p.y() + pixels / 2));
+                        painter->setPen(Qt::NoPen);
                     } else {
                         painter->drawEllipse(p, pixels / 2, pixels / 2);
                     }
