@@ -7,6 +7,12 @@
 // that the project may delete its layers at any time: an operation on a layer that was removed
 // from the project raises PortError naming the layer.
 //
+// Where QGIS differs from the GDAL host: a feature class's searches and counts see only what
+// its layer's definition expression shows (QGIS filters at the data provider; the core applies
+// the expression as a where clause anyway); features stored inside an edit session carry
+// QGIS's temporary negative ids until the session is saved; vector layers of providers other
+// than OGR are listed as layers of another kind.
+//
 // Reference systems and geometry operations are the GDAL host's (QGIS links the same GDAL, PROJ
 // and GEOS), so names, codes and results agree with it to the bit.
 //
