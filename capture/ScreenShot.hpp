@@ -20,8 +20,6 @@
 
 namespace scribeline {
 
-class frmGE2Arc;
-
 namespace capture {
 
 // Targets of a shot.
@@ -63,7 +61,7 @@ void SaveBmp(const std::filesystem::path& path, const Bitmap& picture);
 // outlive it.
 class ScreenShots final : public IScreenShots {
 public:
-    explicit ScreenShots(frmGE2Arc& window);
+    explicit ScreenShots(const ScreenShotContext& context);
     // Takes one shot of target 0, 1 or 2 (std::invalid_argument for any other), puts it into
     // pictScreenShot and saves it.
     void TakeScreenShot(int target) override;
@@ -74,7 +72,7 @@ private:
     std::optional<Bitmap> shootMapView();
     std::optional<Bitmap> shootGlobe();
 
-    frmGE2Arc& w_;
+    ScreenShotContext cx_;
     std::filesystem::path lastFile_;
 };
 

@@ -24,8 +24,6 @@
 
 namespace scribeline {
 
-class frmGE2Arc;
-
 namespace terrain {
 
 // Camera ranges above this (metres) are too high to sample.
@@ -83,7 +81,7 @@ struct ContourSettings {
 
 class TerrainCommands final : public ITerrainCommands {
 public:
-    explicit TerrainCommands(frmGE2Arc& window);
+    explicit TerrainCommands(const TerrainContext& context);
     ~TerrainCommands() override;
     TerrainCommands(const TerrainCommands&) = delete;
     TerrainCommands& operator=(const TerrainCommands&) = delete;
@@ -92,6 +90,9 @@ public:
     void cmdGetDEMDateFromGE_Click() override;
     void cmdGetContourFromGE_Click() override;
     void PreviewDEMResolution(int columns, int rows) override;
+
+    // The live KML of this load's sample points and contours.
+    [[nodiscard]] basKML& Kml() { return kml_; }
 
     // ---- the preflight check ----
     // True when sampling may start; otherwise the matching message was shown.
@@ -142,7 +143,10 @@ private:
     [[nodiscard]] ContourSettings readContourSettings();
     void storeContourFeatures();
 
-    frmGE2Arc& w_;
+    TerrainContext cx_;
+    // The live KML of the sample points and contours: one stored camera for the LookAt of
+    // every document of this load.
+    basKML kml_;
     DemGrid dem_;
     ContourGrid contour_;
     std::vector<double> levels_;

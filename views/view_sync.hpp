@@ -17,8 +17,6 @@
 
 namespace scribeline {
 
-class frmGE2Arc;
-
 namespace views {
 
 // SetCamera speeds of the two flights of "setgeview": the first arrives at once, the second
@@ -49,7 +47,7 @@ struct EarthViewCentre {
 
 class ViewSync final : public IViewSync {
 public:
-    explicit ViewSync(frmGE2Arc& window);
+    explicit ViewSync(const ViewsContext& context);
 
     // ---- IViewSync ----
     // Nothing happens while the globe is not initialized.
@@ -82,7 +80,7 @@ private:
     void ensureWgs84();
     [[nodiscard]] IMapApplication& host();
 
-    frmGE2Arc& w_;
+    ViewsContext cx_;
     std::optional<EarthViewCentre> lastCentre_;
     std::optional<ICameraInfoGE> camera_;
 };

@@ -2,6 +2,7 @@
 
 #include "attributes/attribute_grid.hpp"
 #include "command/clsScribeline.hpp"
+#include "composition/default_subsystems.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
 #include "hosts/gis/headless.hpp"
@@ -254,7 +255,8 @@ void Player::startHosts() {
                                  e.what());
     }
 
-    command_ = std::make_unique<clsScribeline>(Environment{*desk_, globe_->Connector()});
+    command_ = std::make_unique<clsScribeline>(Environment{*desk_, globe_->Connector()},
+                                               DefaultSubsystems());
     command_->OnCreate(host_);
     controls_ = ControlsOf(command_->Window());
 }
