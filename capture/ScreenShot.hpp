@@ -57,8 +57,8 @@ inline constexpr int kFrameMs = 100;
 // the file cannot be written.
 void SaveBmp(const std::filesystem::path& path, const Bitmap& picture);
 
-// The shot command of the window. One lives per load of the window, which owns it and must
-// outlive it.
+// The shot command of the window. One lives per load of the window, which owns it; its context
+// outlives it.
 class ScreenShots final : public IScreenShots {
 public:
     explicit ScreenShots(const ScreenShotContext& context);

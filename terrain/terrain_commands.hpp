@@ -1,7 +1,7 @@
 // The terrain commands of the digitizer window: DEM points sampled from the globe's terrain and
 // written into a map layer (as points, grid lines or mesh cells), contours traced from a
 // sampled square grid and sent to the globe and the map, and the preview of the sample grid.
-// One TerrainCommands lives per load of the window, which owns it; the window must outlive it.
+// One TerrainCommands lives per load of the window, which owns it; its context outlives it.
 //
 // Screen positions of samples are normalised render-view coordinates (-1..1, x right, y up);
 // longitudes and latitudes are degrees of WGS 1984, altitudes metres. Time (waits, the query

@@ -139,8 +139,8 @@ private:
     ICameraInfoGE stored_;
 };
 
-// The reports as the window's subsystem. One lives per load of the window, which owns it and
-// must outlive it.
+// The reports as the window's subsystem. One lives per load of the window, which owns it; its
+// context outlives it.
 class StatusReports final : public IStatusReports {
 public:
     explicit StatusReports(const ViewsContext& context);

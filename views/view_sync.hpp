@@ -3,7 +3,7 @@
 // shows. Both read the map's coordinates as degrees of longitude and latitude (the WGS 1984
 // the digitizer puts the map in); nothing is projected or converted.
 //
-// One ViewSync lives per load of the window, which owns it; the window must outlive it.
+// One ViewSync lives per load of the window, which owns it; its context outlives it.
 //
 // Failures: a failing globe, map host or desktop call ends the command (PortError passes
 // through); the window reports it.
