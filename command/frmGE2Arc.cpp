@@ -1,5 +1,7 @@
 #include "command/frmGE2Arc.hpp"
 
+#include "command/toolbar_keys.hpp"
+
 #include <cmath>
 #include <stdexcept>
 #include <utility>
@@ -14,24 +16,28 @@ struct ToolbarRow {
     const char* imageKey;
     const char* tooltip;
     bool visible;
+    bool enabled;
 };
 
+namespace k = toolbar_keys;
+
 constexpr ToolbarRow kToolbarRows[] = {
-    {"setgeview", "setgeview", "Set Google Earth View according ArcMap View", true},
-    {"setarcview", "setarcview", "Set ArcMap View according Google Earth View", true},
-    {nullptr, nullptr, nullptr, true},
-    {"start", "start", "Create a new layer and Start digitigizing (a) new feature(s)", true},
-    {"record", "record", "Create a new layer and Record", true},
-    {"finishfeature", "finish", "Finish the current feature and Start digitigizing a new feature",
+    {k::kSetGEView, "setgeview", "Set Google Earth View according ArcMap View", true, true},
+    {k::kSetArcView, "setarcview", "Set ArcMap View according Google Earth View", true, true},
+    {nullptr, nullptr, nullptr, true, true},
+    {k::kStart, "start", "Create a new layer and Start digitigizing (a) new feature(s)", true,
      true},
-    {"pause", "pause", "Pause digitigizing the feature", false},
-    {"finishlayer", "stop", "Finish digitigizing and Quit", true},
-    {nullptr, nullptr, nullptr, true},
-    {"export", "export", "Export a layer selected into Google Earth", true},
-    {"dem", "dem", "Get DEM points from Google Earth", true},
-    {"contour", "contour", "Get contour from Google Earth", true},
-    {nullptr, nullptr, nullptr, true},
-    {"abort", "abort", "Abort and Quit", true},
+    {k::kRecord, "record", "Create a new layer and Record", true, true},
+    {k::kFinishFeature, "finish", "Finish the current feature and Start digitigizing a new feature",
+     true, false},
+    {k::kPause, "pause", "Pause digitigizing the feature", false, false},
+    {k::kFinishLayer, "stop", "Finish digitigizing and Quit", true, false},
+    {nullptr, nullptr, nullptr, true, true},
+    {k::kExport, "export", "Export a layer selected into Google Earth", true, false},
+    {k::kDem, "dem", "Get DEM points from Google Earth", true, true},
+    {k::kContour, "contour", "Get contour from Google Earth", true, true},
+    {nullptr, nullptr, nullptr, true, true},
+    {k::kAbort, "abort", "Abort and Quit", true, true},
 };
 
 // A button's own image, the one it shows when no lamp blinks on it.
@@ -215,68 +221,9 @@ void frmGE2Arc::bindEvents() {
         timer->Bind(desktop_);
     }
 
+    // Every user event of every control goes through the window's gate.
     controls::IEventGate* gate = this;
-    for (controls::Control* control :
-         std::initializer_list<controls::Control*>{&c.toolbarScribeline,
-                                                   &c.frameLayer,
-                                                   &c.cboSelectLayer,
-                                                   &c.frameGeometryType,
-                                                   &c.frameProperty,
-                                                   &c.listviewProperty,
-                                                   &c.txtQty,
-                                                   &c.imgDefProperty,
-                                                   &c.txtRecordPPS,
-                                                   &c.vscrollRecordPPS,
-                                                   &c.frameDEM,
-                                                   &c.txtDEMResolution,
-                                                   &c.vscrollDEMResolution,
-                                                   &c.lblDEMResolution,
-                                                   &c.frameContour,
-                                                   &c.txtContourLevels,
-                                                   &c.txtContourLevelNumber,
-                                                   &c.vscrollContourLevelnumber,
-                                                   &c.txtContourLevelInterval,
-                                                   &c.vscrollContourLevelInterval,
-                                                   &c.frameStartElevation,
-                                                   &c.txtStartElevation,
-                                                   &c.frameMeasureTrack,
-                                                   &c.Label5,
-                                                   &c.Label6,
-                                                   &c.Label7,
-                                                   &c.frameOption,
-                                                   &c.frameGetDataFromGE,
-                                                   &c.frameLocation,
-                                                   &c.imgMore,
-                                                   &c.imgLess,
-                                                   &c.pictGEInfoWelcome,
-                                                   &c.pictGEInfoReady,
-                                                   &c.pictGEInfoBusy,
-                                                   &c.pictGETool,
-                                                   &c.picDigitizerIcon,
-                                                   &c.imgShot,
-                                                   &c.imgCamera,
-                                                   &c.pictScreenShot,
-                                                   &c.cmdBeginDigitalizing,
-                                                   &c.cmdEndDigitalizing,
-                                                   &c.cmdFinishCurrentFeatureAndCreateNewFeature,
-                                                   &c.cmdDigitizePauseOrContinue,
-                                                   &c.cmdAbort,
-                                                   &c.cmdExportKML,
-                                                   &c.cmdGetDEMDateFromGE,
-                                                   &c.cmdGetContourFromGE,
-                                                   &c.cmdSetGEViewEx,
-                                                   &c.cmdSetArcViewEx,
-                                                   &c.Command1,
-                                                   &c.Command2}) {
-        control->AttachGate(gate);
-    }
-    c.optNewOrExistingLayer.AttachGate(gate);
-    c.optGeometryType.AttachGate(gate);
-    c.optContourLevel.AttachGate(gate);
-    c.optStartElevation.AttachGate(gate);
-    c.optLocationReference.AttachGate(gate);
-    c.imgLocation.AttachGate(gate);
-    c.pictPicture.AttachGate(gate);
+    c.ForEach([gate](controls::Control& control) { control.AttachGate(gate); });
 }
 
 // The state every control has when the form is created, before Form_Load runs.
@@ -451,15 +398,7 @@ void frmGE2Arc::createSubsystems() {
     // Nothing of an earlier load runs any more: its subsystems can go now.
     retired_.clear();
     Parts earlier = std::move(parts_);
-    parts_ = Parts{};
-    (void)Grid();
-    (void)Target();
-    (void)Run();
-    (void)Export();
-    (void)Terrain();
-    (void)Views();
-    (void)Status();
-    (void)ScreenShots();
+    parts_ = makeParts();
 }
 
 void frmGE2Arc::retireSubsystems() {
@@ -471,89 +410,73 @@ SubsystemPorts frmGE2Arc::ports() {
     return SubsystemPorts{desktop_, globe_, *mapHost_, process_, errors_, options_, *this};
 }
 
-IAttributeGrid& frmGE2Arc::Grid() {
+// Every subsystem of one load, created together in dependency order: the grid, the target
+// that writes through it, then the run and the terrain commands that use both.
+frmGE2Arc::Parts frmGE2Arc::makeParts() {
+    auto& c = ctl;
+    Parts p;
+    p.grid =
+        factories_.attributeGrid(AttributeGridContext{ports(), {c.listviewProperty, c.txtQty}});
+    p.target = factories_.targetLayer(TargetLayerContext{
+        ports(), state, *p.grid, {c.optNewOrExistingLayer, c.cboSelectLayer, c.frameProperty}});
+    p.run = factories_.digitizingRun(DigitizingRunContext{
+        ports(),
+        state,
+        values,
+        *p.grid,
+        *p.target,
+        {c.toolbarScribeline, c.optNewOrExistingLayer, c.cboSelectLayer, c.optGeometryType,
+         c.frameProperty, c.imgDefProperty, c.txtRecordPPS, c.Label5, c.Label6, c.Label7,
+         c.pictGETool, c.pictPicture, c.timerDigitalizing, c.cmdBeginDigitalizing,
+         c.cmdEndDigitalizing, c.cmdDigitizePauseOrContinue, c.cmdExportKML}});
+    p.exporter =
+        factories_.layerExport(LayerExportContext{ports(), state, values, {c.cboSelectLayer}});
+    p.terrain = factories_.terrain(TerrainContext{
+        ports(),
+        state,
+        values,
+        *p.target,
+        {c.toolbarScribeline, c.cboSelectLayer, c.optGeometryType, c.txtDEMResolution,
+         c.vscrollDEMResolution, c.optContourLevel, c.txtContourLevels, c.vscrollContourLevelnumber,
+         c.vscrollContourLevelInterval, c.optStartElevation, c.txtStartElevation}});
+    p.views = factories_.viewSync(ViewsContext{ports(), state});
+    p.status = factories_.statusReports(ViewsContext{ports(), state});
+    p.shots = factories_.screenShots(ScreenShotContext{ports(), {c.pictScreenShot}});
+    return p;
+}
+
+// The subsystems are made at load; outside a load (before the first, after an unload) a
+// public procedure still finds a set, made then.
+frmGE2Arc::Parts& frmGE2Arc::parts() {
     if (!parts_.grid) {
-        parts_.grid = factories_.attributeGrid(
-            AttributeGridContext{ports(), {ctl.listviewProperty, ctl.txtQty}});
+        parts_ = makeParts();
     }
-    return *parts_.grid;
+    return parts_;
 }
 
+IAttributeGrid& frmGE2Arc::Grid() {
+    return *parts().grid;
+}
 ITargetLayer& frmGE2Arc::Target() {
-    if (!parts_.target) {
-        IAttributeGrid& grid = Grid();
-        parts_.target = factories_.targetLayer(
-            TargetLayerContext{ports(),
-                               state,
-                               grid,
-                               {ctl.optNewOrExistingLayer, ctl.cboSelectLayer, ctl.frameProperty}});
-    }
-    return *parts_.target;
+    return *parts().target;
 }
-
 IDigitizingRun& frmGE2Arc::Run() {
-    if (!parts_.run) {
-        IAttributeGrid& grid = Grid();
-        ITargetLayer& target = Target();
-        auto& c = ctl;
-        parts_.run = factories_.digitizingRun(DigitizingRunContext{
-            ports(),
-            state,
-            values,
-            grid,
-            target,
-            {c.toolbarScribeline, c.optNewOrExistingLayer, c.cboSelectLayer, c.optGeometryType,
-             c.frameProperty, c.imgDefProperty, c.txtRecordPPS, c.Label5, c.Label6, c.Label7,
-             c.pictGETool, c.pictPicture, c.timerDigitalizing, c.cmdBeginDigitalizing,
-             c.cmdEndDigitalizing, c.cmdDigitizePauseOrContinue, c.cmdExportKML}});
-    }
-    return *parts_.run;
+    return *parts().run;
 }
-
 ILayerExport& frmGE2Arc::Export() {
-    if (!parts_.exporter) {
-        parts_.exporter = factories_.layerExport(
-            LayerExportContext{ports(), state, values, {ctl.cboSelectLayer}});
-    }
-    return *parts_.exporter;
+    return *parts().exporter;
 }
-
 ITerrainCommands& frmGE2Arc::Terrain() {
-    if (!parts_.terrain) {
-        ITargetLayer& target = Target();
-        auto& c = ctl;
-        parts_.terrain = factories_.terrain(TerrainContext{
-            ports(),
-            state,
-            values,
-            target,
-            {c.toolbarScribeline, c.cboSelectLayer, c.optGeometryType, c.txtDEMResolution,
-             c.vscrollDEMResolution, c.optContourLevel, c.txtContourLevels,
-             c.vscrollContourLevelnumber, c.vscrollContourLevelInterval, c.optStartElevation,
-             c.txtStartElevation}});
-    }
-    return *parts_.terrain;
+    return *parts().terrain;
 }
-
 IViewSync& frmGE2Arc::Views() {
-    if (!parts_.views) {
-        parts_.views = factories_.viewSync(ViewsContext{ports(), state});
-    }
-    return *parts_.views;
+    return *parts().views;
 }
-
 IStatusReports& frmGE2Arc::Status() {
-    if (!parts_.status) {
-        parts_.status = factories_.statusReports(ViewsContext{ports(), state});
-    }
-    return *parts_.status;
+    return *parts().status;
 }
-
 IScreenShots& frmGE2Arc::ScreenShots() {
-    if (!parts_.shots) {
-        parts_.shots = factories_.screenShots(ScreenShotContext{ports(), {ctl.pictScreenShot}});
-    }
-    return *parts_.shots;
+    return *parts().shots;
 }
 
 IApplicationGE& frmGE2Arc::GE() {
@@ -707,14 +630,9 @@ void frmGE2Arc::buildToolbar() {
             button.tooltip = row.tooltip;
             button.description = row.tooltip;
             button.visible = row.visible;
+            button.enabled = row.enabled;
         }
         toolbar.Add(std::move(button));
-    }
-    for (const char* key : {"setgeview", "setarcview", "start", "abort"}) {
-        toolbar.SetButtonEnabled(key, true);
-    }
-    for (const char* key : {"finishlayer", "finishfeature", "pause", "export"}) {
-        toolbar.SetButtonEnabled(key, false);
     }
 }
 
@@ -983,90 +901,147 @@ void frmGE2Arc::longAction(const std::string& key, const std::function<void()>& 
     after();
 }
 
+namespace {
+
+// The toolbar's dispatch: one row per key, the handler it runs.
+struct ToolbarDispatchRow {
+    const char* key;
+    void (frmGE2Arc::*handler)(const std::string& key);
+};
+
+} // namespace
+
 void frmGE2Arc::toolbarScribeline_ButtonClick(const std::string& key) {
-    auto& toolbar = ctl.toolbarScribeline;
-    if (key == "setgeview") {
-        cmdSetGEViewEx_Click();
-        toolbar.SetButtonValue(key, 0);
-    } else if (key == "setarcview") {
-        cmdSetArcViewEx_Click();
-        toolbar.SetButtonValue(key, 0);
-    } else if (key == "export") {
-        longAction(
-            key,
-            [&] {
-                toolbar.SetButtonValue(key, 1);
-                ctl.frameLayer.SetEnabled(false);
-                ctl.frameGetDataFromGE.SetEnabled(false);
-                showStatusPicture(ctl.pictGEInfoBusy);
-                ctl.timerImportOrExport.SetEnabled(true);
-            },
-            [&] { cmdExportKML_Click(); },
-            [&] {
-                // The lamp stops with the export, like it does after the terrain commands.
-                ctl.timerImportOrExport.SetEnabled(false);
-                ctl.frameLayer.SetEnabled(true);
-                ctl.frameGetDataFromGE.SetEnabled(true);
-                showStatusPicture(ctl.pictGEInfoReady);
-                toolbar.SetButtonImage(state.currentButtonKey, ownImage(state.currentButtonKey));
-                toolbar.SetButtonValue(key, 0);
-            });
-    } else if (key == "record" || key == "start") {
-        state.currentButtonKey = key;
-        state.runKey = key;
-        errors_.NewRun();
-        toolbar.SetButtonEnabled("pause", true);
-        toolbar.SetButtonEnabled(key == "start" ? "record" : "start", false);
-        toolbar.SetButtonEnabled("dem", false);
-        toolbar.SetButtonEnabled("contour", false);
-        cmdBeginDigitalizing_Click();
-        toolbar.SetButtonValue(key, 1);
-    } else if (key == "pause") {
-        toolbar.SetButtonValue(key, 0);
-        cmdDigitizePauseOrContinue_Click();
-    } else if (key == "finishfeature") {
-        cmdFinishCurrentFeatureAndCreateNewFeature_Click();
-        toolbar.SetButtonEnabled(key, false);
-    } else if (key == "finishlayer") {
-        cmdFinishCurrentFeatureAndCreateNewFeature_Click();
-        toolbar.SetButtonValue(key, 0);
-        toolbar.SetButtonValue("start", 0);
-        toolbar.SetButtonImage("start", "start");
-        cmdEndDigitalizing_Click();
-        desktop_.Sleep(100);
-        (void)Unload();
-    } else if (key == "dem" || key == "contour") {
-        longAction(
-            key,
-            [&] {
-                state.runKey = key;
-                toolbar.SetButtonValue(key, 1);
-                toolbar.SetButtonEnabled("start", false);
-                toolbar.SetButtonEnabled("record", false);
-                showStatusPicture(ctl.pictGEInfoBusy);
-                ctl.timerImportOrExport.SetEnabled(true);
-            },
-            [&] {
-                if (key == "dem") {
-                    cmdGetDEMDateFromGE_Click();
-                } else {
-                    cmdGetContourFromGE_Click();
-                }
-            },
-            [&] {
-                ctl.timerImportOrExport.SetEnabled(false);
-                showStatusPicture(ctl.pictGEInfoReady);
-                toolbar.SetButtonValue(key, 0);
-                toolbar.SetButtonEnabled("start", true);
-                toolbar.SetButtonEnabled("record", true);
-                toolbar.SetButtonImage(key, key);
-            });
-    } else if (key == "abort") {
-        toolbar.SetButtonEnabled(key, true);
-        toolbar.SetButtonValue("start", 0);
-        toolbar.SetButtonImage("start", "start");
-        cmdAbort_Click();
+    namespace k = toolbar_keys;
+    static constexpr ToolbarDispatchRow kDispatch[] = {
+        {k::kSetGEView, &frmGE2Arc::toolbarSetGEView},
+        {k::kSetArcView, &frmGE2Arc::toolbarSetArcView},
+        {k::kExport, &frmGE2Arc::toolbarExport},
+        {k::kRecord, &frmGE2Arc::toolbarStartRun},
+        {k::kStart, &frmGE2Arc::toolbarStartRun},
+        {k::kPause, &frmGE2Arc::toolbarPause},
+        {k::kFinishFeature, &frmGE2Arc::toolbarFinishFeature},
+        {k::kFinishLayer, &frmGE2Arc::toolbarFinishLayer},
+        {k::kDem, &frmGE2Arc::toolbarTerrain},
+        {k::kContour, &frmGE2Arc::toolbarTerrain},
+        {k::kAbort, &frmGE2Arc::toolbarAbort},
+    };
+    for (const auto& row : kDispatch) {
+        if (key == row.key) {
+            (this->*row.handler)(key);
+            return;
+        }
     }
+}
+
+void frmGE2Arc::toolbarSetGEView(const std::string& key) {
+    cmdSetGEViewEx_Click();
+    ctl.toolbarScribeline.SetButtonValue(key, 0);
+}
+
+void frmGE2Arc::toolbarSetArcView(const std::string& key) {
+    cmdSetArcViewEx_Click();
+    ctl.toolbarScribeline.SetButtonValue(key, 0);
+}
+
+void frmGE2Arc::toolbarExport(const std::string& key) {
+    auto& toolbar = ctl.toolbarScribeline;
+    longAction(
+        key,
+        [&] {
+            toolbar.SetButtonValue(key, 1);
+            ctl.frameLayer.SetEnabled(false);
+            ctl.frameGetDataFromGE.SetEnabled(false);
+            showStatusPicture(ctl.pictGEInfoBusy);
+            ctl.timerImportOrExport.SetEnabled(true);
+        },
+        [&] { cmdExportKML_Click(); },
+        [&] {
+            // The lamp stops with the export, like it does after the terrain commands.
+            ctl.timerImportOrExport.SetEnabled(false);
+            ctl.frameLayer.SetEnabled(true);
+            ctl.frameGetDataFromGE.SetEnabled(true);
+            showStatusPicture(ctl.pictGEInfoReady);
+            toolbar.SetButtonImage(state.currentButtonKey, ownImage(state.currentButtonKey));
+            toolbar.SetButtonValue(key, 0);
+        });
+}
+
+// "start" or "record": a digitizing run.
+void frmGE2Arc::toolbarStartRun(const std::string& key) {
+    namespace k = toolbar_keys;
+    auto& toolbar = ctl.toolbarScribeline;
+    state.currentButtonKey = key;
+    state.runKey = key;
+    errors_.NewRun();
+    toolbar.SetButtonEnabled(k::kPause, true);
+    toolbar.SetButtonEnabled(key == k::kStart ? k::kRecord : k::kStart, false);
+    toolbar.SetButtonEnabled(k::kDem, false);
+    toolbar.SetButtonEnabled(k::kContour, false);
+    cmdBeginDigitalizing_Click();
+    toolbar.SetButtonValue(key, 1);
+}
+
+void frmGE2Arc::toolbarPause(const std::string& key) {
+    ctl.toolbarScribeline.SetButtonValue(key, 0);
+    cmdDigitizePauseOrContinue_Click();
+}
+
+void frmGE2Arc::toolbarFinishFeature(const std::string& key) {
+    cmdFinishCurrentFeatureAndCreateNewFeature_Click();
+    ctl.toolbarScribeline.SetButtonEnabled(key, false);
+}
+
+void frmGE2Arc::toolbarFinishLayer(const std::string& key) {
+    namespace k = toolbar_keys;
+    auto& toolbar = ctl.toolbarScribeline;
+    cmdFinishCurrentFeatureAndCreateNewFeature_Click();
+    toolbar.SetButtonValue(key, 0);
+    toolbar.SetButtonValue(k::kStart, 0);
+    toolbar.SetButtonImage(k::kStart, ownImage(k::kStart));
+    cmdEndDigitalizing_Click();
+    desktop_.Sleep(100);
+    (void)Unload();
+}
+
+// "dem" or "contour": a terrain command.
+void frmGE2Arc::toolbarTerrain(const std::string& key) {
+    namespace k = toolbar_keys;
+    auto& toolbar = ctl.toolbarScribeline;
+    longAction(
+        key,
+        [&] {
+            state.runKey = key;
+            toolbar.SetButtonValue(key, 1);
+            toolbar.SetButtonEnabled(k::kStart, false);
+            toolbar.SetButtonEnabled(k::kRecord, false);
+            showStatusPicture(ctl.pictGEInfoBusy);
+            ctl.timerImportOrExport.SetEnabled(true);
+        },
+        [&] {
+            if (key == k::kDem) {
+                cmdGetDEMDateFromGE_Click();
+            } else {
+                cmdGetContourFromGE_Click();
+            }
+        },
+        [&] {
+            ctl.timerImportOrExport.SetEnabled(false);
+            showStatusPicture(ctl.pictGEInfoReady);
+            toolbar.SetButtonValue(key, 0);
+            toolbar.SetButtonEnabled(k::kStart, true);
+            toolbar.SetButtonEnabled(k::kRecord, true);
+            toolbar.SetButtonImage(key, ownImage(key));
+        });
+}
+
+void frmGE2Arc::toolbarAbort(const std::string& key) {
+    namespace k = toolbar_keys;
+    auto& toolbar = ctl.toolbarScribeline;
+    toolbar.SetButtonEnabled(key, true);
+    toolbar.SetButtonValue(k::kStart, 0);
+    toolbar.SetButtonImage(k::kStart, ownImage(k::kStart));
+    cmdAbort_Click();
 }
 
 // ---- timers ----------------------------------------------------------------------------------
@@ -1080,7 +1055,8 @@ void frmGE2Arc::timerImportOrExport_Timer() {
         return;
     }
     state.blinkPhase = !state.blinkPhase;
-    ctl.toolbarScribeline.SetButtonImage(key, state.blinkPhase ? "nothing" : ownImage(key));
+    ctl.toolbarScribeline.SetButtonImage(key, state.blinkPhase ? toolbar_keys::kImageNothing
+                                                               : ownImage(key));
 }
 
 void frmGE2Arc::timerMsgBox_Timer() {
@@ -1318,13 +1294,13 @@ void frmGE2Arc::pictGETool_MouseUp(Point client, Point /*screen*/) {
     switch (toolStripZone(client)) {
     case 1:
         if (state.finishAllowed) {
-            toolbarScribeline_ButtonClick("finishfeature");
+            toolbarScribeline_ButtonClick(toolbar_keys::kFinishFeature);
         }
         desktop_.SetForegroundWindow(GE().GetMainHwnd());
         break;
     case 2: {
         const WindowHandle main = GE().GetMainHwnd();
-        toolbarScribeline_ButtonClick("finishlayer");
+        toolbarScribeline_ButtonClick(toolbar_keys::kFinishLayer);
         desktop_.SetForegroundWindow(main);
         break;
     }

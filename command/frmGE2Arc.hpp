@@ -168,7 +168,7 @@ public:
     [[nodiscard]] frmOptionsContextMenu& Options() { return options_; }
     [[nodiscard]] ActionErrors& Errors() { return errors_; }
     [[nodiscard]] ImageStore& Images() { return images_; }
-    // The subsystem objects of this load, created at first use.
+    // The subsystem objects of this load, created together when the window loads.
     [[nodiscard]] IDigitizingRun& Run();
     [[nodiscard]] ILayerExport& Export();
     [[nodiscard]] ITerrainCommands& Terrain();
@@ -201,6 +201,16 @@ private:
     void moveForm(int left, int top);
     void resizeForm(int width, int height);
     void prepareSaveDataIn3D();
+    // The toolbar's handlers, one per row of its dispatch; `key` is the button's key.
+    void toolbarSetGEView(const std::string& key);
+    void toolbarSetArcView(const std::string& key);
+    void toolbarExport(const std::string& key);
+    void toolbarStartRun(const std::string& key);
+    void toolbarPause(const std::string& key);
+    void toolbarFinishFeature(const std::string& key);
+    void toolbarFinishLayer(const std::string& key);
+    void toolbarTerrain(const std::string& key);
+    void toolbarAbort(const std::string& key);
     void longAction(const std::string& key, const std::function<void()>& before,
                     const std::function<void()>& work, const std::function<void()>& after);
     int toolStripZone(Point client) const;
@@ -246,6 +256,8 @@ private:
         std::unique_ptr<IStatusReports> status;
         std::unique_ptr<IScreenShots> shots;
     };
+    [[nodiscard]] Parts makeParts();
+    [[nodiscard]] Parts& parts();
     Parts parts_;
     // Subsystems of the last load, kept until the next load: an unload may come from inside
     // one of their own handlers.
