@@ -3,6 +3,8 @@
 // drawn on the globe's view, the map view and the desktop.
 #include "digitizing/basDigitizing.hpp"
 
+#include "command/toolbar_keys.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -63,7 +65,7 @@ void DigitizingRun::installHooks() {
     leftHeld_ = false;
     rightHeld_ = false;
     auto& desktop = cx_.desktop;
-    if (cx_.state.runKey == "start") {
+    if (cx_.state.runKey == toolbar_keys::kStart) {
         mouseHook_ = desktop.SetMouseHook([this](const MouseEvent& e) { return clickHook(e); });
         viewChanged_ = false;
         startExtents_ = ge().ViewExtents();
@@ -286,7 +288,9 @@ void DigitizingRun::alarmLamp() {
     state.blinkPhase = !state.blinkPhase;
     auto& toolbar = cx_.ctl.toolbarScribeline;
     if (toolbar.HasButton(state.currentButtonKey)) {
-        toolbar.SetButtonImage(state.currentButtonKey, state.blinkPhase ? "starting" : "nothing");
+        toolbar.SetButtonImage(state.currentButtonKey, state.blinkPhase
+                                                           ? toolbar_keys::kImageStarting
+                                                           : toolbar_keys::kImageNothing);
     }
     const WindowHandle strip = cx_.ctl.pictGETool.hWnd();
     if (strip != kNoWindow) {
@@ -315,7 +319,7 @@ void DigitizingRun::captureStep() {
         cx_.target.Document()->ActiveView()->Refresh();
         if (cx_.state.vertexCount > 0) {
             --cx_.state.vertexCount;
-            const bool animate = cx_.state.runKey == "start"
+            const bool animate = cx_.state.runKey == toolbar_keys::kStart
                                      ? checked("PlayAnimationWhenDigitizing")
                                      : checked("PlayAnimationWhenRecording");
             if (animate) {
@@ -337,7 +341,7 @@ void DigitizingRun::captureStep() {
                 throw std::out_of_range("The feature holds more vertices than the run allows.");
             }
             pixelTrack_[static_cast<std::size_t>(index)] = lastClickScreen_;
-            const bool animate = cx_.state.runKey == "start"
+            const bool animate = cx_.state.runKey == toolbar_keys::kStart
                                      ? checked("PlayAnimationWhenDigitizing")
                                      : checked("PlayAnimationWhenRecording");
             if (animate) {
@@ -368,7 +372,7 @@ void DigitizingRun::addVertex(const IPointOnTerrainGE& point) {
     if (checked("MeasureTrack")) {
         UpdateMeasureTrack();
     }
-    if (cx_.state.runKey == "start") {
+    if (cx_.state.runKey == toolbar_keys::kStart) {
         kml_.ShowFeatureInEarth(ge(), useKmlFile_, kind(), shape(), LiveKmlPath(), true);
     }
 }
@@ -377,7 +381,7 @@ void DigitizingRun::removeLastVertex() {
     const int n = shape().PointCount();
     if (n >= 1) {
         shape().RemovePoints(n - 1, 1);
-        if (cx_.state.runKey == "start") {
+        if (cx_.state.runKey == toolbar_keys::kStart) {
             kml_.ShowFeatureInEarth(ge(), useKmlFile_, kind(), shape(), LiveKmlPath(), true);
         }
     }
@@ -393,8 +397,8 @@ void DigitizingRun::autoFinish() {
 void DigitizingRun::updateFinishButtons() {
     auto& toolbar = cx_.ctl.toolbarScribeline;
     const bool allowed = cx_.state.vertexCount >= MinimumVertices(kind());
-    toolbar.SetButtonEnabled("finishfeature", allowed);
-    toolbar.SetButtonEnabled("finishlayer", allowed);
+    toolbar.SetButtonEnabled(toolbar_keys::kFinishFeature, allowed);
+    toolbar.SetButtonEnabled(toolbar_keys::kFinishLayer, allowed);
     cx_.state.finishAllowed = allowed;
 }
 

@@ -1,6 +1,8 @@
 // The digitizing run: begin, pause and continue, finish, end and abort, the target layer it
 // writes into, the measure read-out and the checks made when the user chooses a layer.
 #include "digitizing/basDigitizing.hpp"
+
+#include "command/toolbar_keys.hpp"
 #include "digitizing/map_reference.hpp"
 
 #include <algorithm>
@@ -175,7 +177,7 @@ void DigitizingRun::FinishFeature() {
     if (!cx_.target.StoreFeature()) {
         return; // too few vertices: nothing stored, nothing reset
     }
-    if (cx_.state.runKey == "record") {
+    if (cx_.state.runKey == toolbar_keys::kRecord) {
         kml_.ShowFeatureInEarth(ge(), false, kind(), shape(), LiveKmlPath(), false);
     }
     cx_.target.ClearFeature();
@@ -218,9 +220,9 @@ void DigitizingRun::optNewOrExistingLayer_Click(int index) {
     if (index == 0) {
         cx_.ctl.imgDefProperty.SetEnabled(true);
         cx_.target.SetGeometryKind(std::clamp(cx_.ctl.optGeometryType.Selected(), 0, 2));
-        toolbar.SetButtonEnabled("dem", true);
-        toolbar.SetButtonEnabled("contour", true);
-        toolbar.SetButtonEnabled("export", false);
+        toolbar.SetButtonEnabled(toolbar_keys::kDem, true);
+        toolbar.SetButtonEnabled(toolbar_keys::kContour, true);
+        toolbar.SetButtonEnabled(toolbar_keys::kExport, false);
         return;
     }
     cx_.ctl.imgDefProperty.SetEnabled(false);
@@ -254,24 +256,24 @@ void DigitizingRun::checkChosenLayer() {
         // A layer of another geometry cannot be exported whatever its reference says.
         c.cmdExportKML.SetCaption(std::string(kUnsupportedGeometryCaption));
         c.cmdExportKML.SetEnabled(false);
-        toolbar.SetButtonEnabled("export", false);
+        toolbar.SetButtonEnabled(toolbar_keys::kExport, false);
     } else {
         c.cmdExportKML.SetCaption(std::string(ExportButtonCaption(check)));
         c.cmdExportKML.SetEnabled(check == kExportLayerOk);
-        toolbar.SetButtonEnabled("export", check == kExportLayerOk);
+        toolbar.SetButtonEnabled(toolbar_keys::kExport, check == kExportLayerOk);
     }
 
     const bool grid = checked("jointDEMPoints2Grid");
     const bool mesh = checked("jointDEMPoints2Mesh");
     if (kind == 0) {
-        toolbar.SetButtonEnabled("dem", !grid && !mesh);
-        toolbar.SetButtonEnabled("contour", false);
+        toolbar.SetButtonEnabled(toolbar_keys::kDem, !grid && !mesh);
+        toolbar.SetButtonEnabled(toolbar_keys::kContour, false);
     } else if (kind == 1) {
-        toolbar.SetButtonEnabled("dem", grid);
-        toolbar.SetButtonEnabled("contour", true);
+        toolbar.SetButtonEnabled(toolbar_keys::kDem, grid);
+        toolbar.SetButtonEnabled(toolbar_keys::kContour, true);
     } else {
-        toolbar.SetButtonEnabled("dem", mesh);
-        toolbar.SetButtonEnabled("contour", false);
+        toolbar.SetButtonEnabled(toolbar_keys::kDem, mesh);
+        toolbar.SetButtonEnabled(toolbar_keys::kContour, false);
     }
 }
 

@@ -1,6 +1,8 @@
 // The target layer: target preparation, the feature under construction and its writing.
 #include "digitizing/target_layer.hpp"
 
+#include "command/toolbar_keys.hpp"
+
 #include "digitizing/basDigitizing.hpp"
 #include "digitizing/map_reference.hpp"
 
@@ -240,7 +242,7 @@ bool TargetLayer::StoreFeature() {
     const bool in3D = cx_.options.Checked("saveDataIn3D");
     const bool altitudeToField = geometryKind_ == 0 &&
                                  cx_.options.Checked("SaveAltitude2TableField") &&
-                                 cx_.state.runKey == "dem";
+                                 cx_.state.runKey == toolbar_keys::kDem;
     const bool fromGrid = cx_.ctl.frameProperty.Visible();
 
     for (Geometry& geometry : features) {

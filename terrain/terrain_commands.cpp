@@ -1,6 +1,8 @@
 // The DEM and contour commands of the digitizer window and the sample grid preview.
 #include "terrain/terrain_commands.hpp"
 
+#include "command/toolbar_keys.hpp"
+
 #include <cmath>
 #include <stdexcept>
 #include <utility>
@@ -344,7 +346,7 @@ void TerrainCommands::prepareTarget(int geometryKind) {
 }
 
 void TerrainCommands::cmdGetDEMDateFromGE_Click() {
-    cx_.state.runKey = "dem";
+    cx_.state.runKey = toolbar_keys::kDem;
     ScopeExit done([this] {
         cx_.state.busy = false;
         cx_.ctl.toolbarScribeline.SetEnabled(true);
@@ -481,7 +483,7 @@ void TerrainCommands::storeContourFeatures() {
 }
 
 void TerrainCommands::cmdGetContourFromGE_Click() {
-    cx_.state.runKey = "contour";
+    cx_.state.runKey = toolbar_keys::kContour;
     ScopeExit done([this] {
         cx_.state.busy = false;
         cx_.ctl.toolbarScribeline.SetEnabled(true);
