@@ -226,135 +226,205 @@ void frmGE2Arc::bindEvents() {
     c.ForEach([gate](controls::Control& control) { control.AttachGate(gate); });
 }
 
-// The state every control has when the form is created, before Form_Load runs.
+namespace {
+
+// The form's layout: the state every control has when the form is created, before Form_Load
+// runs. Twips, form client area.
+using C = Controls;
+
+struct FrameRow {
+    controls::Frame C::*frame;
+    const char* caption;
+    controls::Bounds bounds;
+};
+const FrameRow kFrameLayout[] = {
+    {&C::frameOption, "Options", {60, 420, 3960, 1560}},
+    {&C::frameGeometryType, "Geometry Type", {120, 600, 1200, 1260}},
+    {&C::frameLayer, "Target Layer", {1380, 600, 2580, 1260}},
+    {&C::frameGetDataFromGE, "Get Data from Google Earth", {60, 2040, 3960, 1860}},
+    {&C::frameDEM, "DEM Points", {120, 2220, 1500, 1620}},
+    {&C::frameContour, "Contour Levels", {1680, 2220, 2280, 1620}},
+    {&C::frameStartElevation, "", {1740, 3120, 2160, 660}},
+    {&C::frameProperty, "Feature Properties", {4140, 420, 4260, 2340}},
+    {&C::frameLocation, "Location", {4140, 2820, 2520, 1080}},
+    {&C::frameMeasureTrack, "Measure Track", {4140, 420, 3960, 1140}},
+};
+
+// The designed selection of each option group (no Click is raised for it).
+struct OptionRow {
+    controls::OptionArray C::*options;
+    int selected;
+};
+const OptionRow kOptionLayout[] = {
+    {&C::optNewOrExistingLayer, 0}, {&C::optGeometryType, 1},      {&C::optContourLevel, 0},
+    {&C::optStartElevation, 1},     {&C::optLocationReference, 0},
+};
+
+// The designed text of each box (no Change is raised for it).
+struct TextRow {
+    controls::TextBox C::*box;
+    const char* text;
+};
+const TextRow kTextLayout[] = {
+    {&C::txtQty, ""},
+    {&C::txtRecordPPS, "5"},
+    {&C::txtDEMResolution, "5 X 5"},
+    {&C::txtContourLevels, ""},
+    {&C::txtContourLevelNumber, ""},
+    {&C::txtContourLevelInterval, ""},
+    {&C::txtStartElevation, "500"},
+};
+
+struct ScrollRow {
+    controls::ScrollBar C::*bar;
+    int minimum;
+    int maximum;
+    int smallChange;
+    int largeChange;
+    int value;
+};
+const ScrollRow kScrollLayout[] = {
+    {&C::vscrollRecordPPS, 1, 20, 1, 5, 5},
+    {&C::vscrollDEMResolution, 5, 35, 5, 5, 5},
+    // Form_Load gives these their limits and values.
+    {&C::vscrollContourLevelnumber, 0, 32767, 1, 1, 0},
+    {&C::vscrollContourLevelInterval, 0, 32767, 1, 1, 0},
+};
+
+struct LabelRow {
+    controls::Label C::*label;
+    const char* caption;
+};
+const LabelRow kLabelLayout[] = {
+    {&C::Label5, "Number of Points:"},
+    {&C::Label6, "Length of Polyline:"},
+    {&C::Label7, "Area of Polygon:"},
+    {&C::lblDEMResolution, "Resolution:"},
+};
+
+struct ImageRow {
+    controls::Image C::*image;
+    const char* picture;
+};
+const ImageRow kImageLayout[] = {
+    {&C::imgMore, "more"},     {&C::imgLess, "less"}, {&C::imgDefProperty, "defproperty1"},
+    {&C::imgCamera, "camera"}, {&C::imgShot, ""},     {&C::picDigitizerIcon, "scribeline"},
+};
+
+// The toolbar stands in for the command buttons; their handlers are what it calls.
+struct ButtonRow {
+    controls::Button C::*button;
+    const char* caption;
+    bool visible;
+};
+const ButtonRow kButtonLayout[] = {
+    {&C::cmdBeginDigitalizing, "Begin", false},
+    {&C::cmdEndDigitalizing, "End", false},
+    {&C::cmdFinishCurrentFeatureAndCreateNewFeature, "Finish Feature", false},
+    {&C::cmdDigitizePauseOrContinue, "Pause", false},
+    {&C::cmdAbort, "Abort", false},
+    {&C::cmdExportKML, "Export", false},
+    {&C::cmdGetDEMDateFromGE, "DEM", false},
+    {&C::cmdGetContourFromGE, "Contour", false},
+    {&C::cmdSetGEViewEx, "Set Google Earth View", false},
+    {&C::cmdSetArcViewEx, "Set ArcMap View", false},
+    {&C::Command1, "Capture", true},
+    {&C::Command2, "OK", true},
+};
+
+// Picture boxes start empty and unplaced; the screen shot box has its corner.
+controls::PictureBox C::*const kPictureBoxes[] = {&C::pictGEInfoWelcome, &C::pictGEInfoReady,
+                                                  &C::pictGEInfoBusy, &C::pictGETool,
+                                                  &C::pictScreenShot};
+
+const char* const kStripImages[] = {"toolstrip", "toolstrip_finishfeature", "toolstrip_finishlayer",
+                                    "toolstrip_abort"};
+
+} // namespace
+
 void frmGE2Arc::resetControls() {
     auto& c = ctl;
     caption_.clear();
     formBounds_ = {0, 0, kCompactWidth, kPresetHeight};
     focused_ = nullptr;
 
-    auto frame = [](controls::Frame& f, const char* caption, controls::Bounds bounds) {
-        f.SetCaption(caption);
-        f.SetBounds(bounds);
-        f.SetVisible(true);
-        f.SetEnabled(true);
-    };
     c.pictScreenShot.SetPicture(nullptr); // a shot of an earlier load is not kept
     c.toolbarScribeline.Clear();
     c.toolbarScribeline.SetBounds({0, 0, kToolbarWidth, kToolbarHeight});
     c.toolbarScribeline.SetEnabled(true);
     c.toolbarScribeline.SetVisible(true);
-    frame(c.frameOption, "Options", {60, 420, 3960, 1560});
-    frame(c.frameGeometryType, "Geometry Type", {120, 600, 1200, 1260});
-    frame(c.frameLayer, "Target Layer", {1380, 600, 2580, 1260});
-    frame(c.frameGetDataFromGE, "Get Data from Google Earth", {60, 2040, 3960, 1860});
-    frame(c.frameDEM, "DEM Points", {120, 2220, 1500, 1620});
-    frame(c.frameContour, "Contour Levels", {1680, 2220, 2280, 1620});
-    frame(c.frameStartElevation, "", {1740, 3120, 2160, 660});
-    frame(c.frameProperty, "Feature Properties", {4140, 420, 4260, 2340});
-    frame(c.frameLocation, "Location", {4140, 2820, 2520, 1080});
-    frame(c.frameMeasureTrack, "Measure Track", {4140, 420, 3960, 1140});
+    for (const auto& row : kFrameLayout) {
+        controls::Frame& f = c.*row.frame;
+        f.SetCaption(row.caption);
+        f.SetBounds(row.bounds);
+        f.SetVisible(true);
+        f.SetEnabled(true);
+    }
     c.listviewProperty.SetBounds({4200, 660, 4140, 1800});
     c.imgDefProperty.SetBounds({7980, 2490, 360, 240});
 
-    auto options = [](controls::OptionArray& array, int selected) {
+    for (const auto& row : kOptionLayout) {
+        controls::OptionArray& array = c.*row.options;
         for (int i = 0; i < array.Count(); ++i) {
             array[i].SetEnabled(true);
             array[i].SetVisible(true);
         }
-        // Designed selection: no Click is raised for it.
         auto click = std::move(array.Click);
         array.Click = nullptr;
-        array.Select(selected);
+        array.Select(row.selected);
         array.Click = std::move(click);
-    };
-    options(c.optNewOrExistingLayer, 0);
-    options(c.optGeometryType, 1);
-    options(c.optContourLevel, 0);
-    options(c.optStartElevation, 1);
-    options(c.optLocationReference, 0);
+    }
 
     c.cboSelectLayer.Clear();
     c.cboSelectLayer.SetEnabled(true);
     c.cboSelectLayer.SetBounds({1440, 1440, 2400, 315});
 
-    auto text = [](controls::TextBox& box, const std::string& value) {
+    for (const auto& row : kTextLayout) {
+        controls::TextBox& box = c.*row.box;
         auto change = std::move(box.Change);
         box.Change = nullptr;
-        box.SetText(value);
+        box.SetText(row.text);
         box.Change = std::move(change);
         box.SetEnabled(true);
         box.SetVisible(true);
-    };
-    text(c.txtQty, "");
-    text(c.txtRecordPPS, "5");
-    text(c.txtDEMResolution, "5 X 5");
-    text(c.txtContourLevels, "");
-    text(c.txtContourLevelNumber, "");
-    text(c.txtContourLevelInterval, "");
-    text(c.txtStartElevation, "500");
-
-    auto bar = [](controls::ScrollBar& b, int minimum, int maximum, int small, int large,
-                  int value) {
-        b.SetRange(minimum, maximum, small, large);
-        b.SetInitialValue(value);
-        b.SetEnabled(true);
-        b.SetVisible(true);
-    };
-    bar(c.vscrollRecordPPS, 1, 20, 1, 5, 5);
-    bar(c.vscrollDEMResolution, 5, 35, 5, 5, 5);
-    // Form_Load gives these their limits and values.
-    bar(c.vscrollContourLevelnumber, 0, 32767, 1, 1, 0);
-    bar(c.vscrollContourLevelInterval, 0, 32767, 1, 1, 0);
-
-    c.Label5.SetCaption("Number of Points:");
-    c.Label6.SetCaption("Length of Polyline:");
-    c.Label7.SetCaption("Area of Polygon:");
-    c.lblDEMResolution.SetCaption("Resolution:");
+    }
+    for (const auto& row : kScrollLayout) {
+        controls::ScrollBar& bar = c.*row.bar;
+        bar.SetRange(row.minimum, row.maximum, row.smallChange, row.largeChange);
+        bar.SetInitialValue(row.value);
+        bar.SetEnabled(true);
+        bar.SetVisible(true);
+    }
+    for (const auto& row : kLabelLayout) {
+        (c.*row.label).SetCaption(row.caption);
+    }
 
     for (int i = 0; i < c.imgLocation.Count(); ++i) {
         c.imgLocation[i].SetPictureKey("location" + std::to_string(i));
         c.imgLocation[i].SetRaised(false);
     }
-    c.imgMore.SetPictureKey("more");
-    c.imgLess.SetPictureKey("less");
-    c.imgDefProperty.SetPictureKey("defproperty1");
-    c.imgCamera.SetPictureKey("camera");
-    c.imgShot.SetPictureKey("");
-    c.picDigitizerIcon.SetPictureKey("scribeline");
+    for (const auto& row : kImageLayout) {
+        (c.*row.image).SetPictureKey(row.picture);
+    }
     c.picDigitizerIcon.SetVisible(false);
-    const char* stripImages[] = {"toolstrip", "toolstrip_finishfeature", "toolstrip_finishlayer",
-                                 "toolstrip_abort"};
     for (int i = 0; i < c.pictPicture.Count(); ++i) {
-        c.pictPicture[i].SetPictureKey(stripImages[i]);
+        c.pictPicture[i].SetPictureKey(kStripImages[i]);
         c.pictPicture[i].SetVisible(false);
     }
-    for (controls::PictureBox* picture : {&c.pictGEInfoWelcome, &c.pictGEInfoReady,
-                                          &c.pictGEInfoBusy, &c.pictGETool, &c.pictScreenShot}) {
-        picture->SetBounds({0, 0, 0, 0});
-        picture->SetPictureKey("");
-        picture->SetVisible(true);
+    for (const auto member : kPictureBoxes) {
+        controls::PictureBox& picture = c.*member;
+        picture.SetBounds({0, 0, 0, 0});
+        picture.SetPictureKey("");
+        picture.SetVisible(true);
     }
     c.pictScreenShot.SetBounds({6720, 2880, 1680, 1020});
 
-    auto button = [](controls::Button& b, const char* caption, bool visible) {
-        b.SetCaption(caption);
+    for (const auto& row : kButtonLayout) {
+        controls::Button& b = c.*row.button;
+        b.SetCaption(row.caption);
         b.SetEnabled(true);
-        b.SetVisible(visible);
-    };
-    // The toolbar stands in for the command buttons; their handlers are what it calls.
-    button(c.cmdBeginDigitalizing, "Begin", false);
-    button(c.cmdEndDigitalizing, "End", false);
-    button(c.cmdFinishCurrentFeatureAndCreateNewFeature, "Finish Feature", false);
-    button(c.cmdDigitizePauseOrContinue, "Pause", false);
-    button(c.cmdAbort, "Abort", false);
-    button(c.cmdExportKML, "Export", false);
-    button(c.cmdGetDEMDateFromGE, "DEM", false);
-    button(c.cmdGetContourFromGE, "Contour", false);
-    button(c.cmdSetGEViewEx, "Set Google Earth View", false);
-    button(c.cmdSetArcViewEx, "Set ArcMap View", false);
-    button(c.Command1, "Capture", true);
-    button(c.Command2, "OK", true);
+        b.SetVisible(row.visible);
+    }
 
     c.timerDigitalizing.SetEnabled(false);
     c.timerDigitalizing.SetInterval(500);
