@@ -316,6 +316,7 @@ OptionArray::OptionArray(std::string name, const std::vector<std::string>& capti
     for (const auto& caption : captions) {
         auto option = std::make_unique<OptionButton>(name_, index++);
         option->SetCaption(caption);
+        option->group_ = this;
         options_.push_back(std::move(option));
     }
 }

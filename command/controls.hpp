@@ -203,20 +203,29 @@ public:
 };
 
 // One option button; options of one array exclude each other.
+class OptionArray;
+
 class OptionButton : public CaptionedControl {
 public:
     using CaptionedControl::CaptionedControl;
     [[nodiscard]] bool Value() const { return value_; }
+    // The array this option belongs to (a front end sends a user's choice through it:
+    // Group().UserSelect(Index())). Never null for an option made by an OptionArray.
+    [[nodiscard]] OptionArray* Group() const { return group_; }
 
 private:
     friend class OptionArray;
     bool value_ = false;
+    OptionArray* group_ = nullptr;
 };
 
 // A control array of option buttons, indexed from 0.
 class OptionArray {
 public:
     OptionArray(std::string name, const std::vector<std::string>& captions);
+    // The options point back at their array: it stays where it is made.
+    OptionArray(const OptionArray&) = delete;
+    OptionArray& operator=(const OptionArray&) = delete;
     [[nodiscard]] const std::string& Name() const { return name_; }
     [[nodiscard]] int Count() const { return static_cast<int>(options_.size()); }
     // Raises std::out_of_range for an index outside the array.

@@ -80,6 +80,8 @@ public:
     // Form_Unload: false when the close is refused (a terrain command is busy).
     bool Unload() override;
     [[nodiscard]] bool IsLoaded() const { return loaded_; }
+    // A digitizing run is under way (closing the window ends it and saves its features).
+    [[nodiscard]] bool DigitizingActive() const { return state.digitizingActive; }
     // Shows the window; modal showing returns at once so the host's command stays usable.
     void Show(bool modal) override;
     void Hide() override;
