@@ -4,7 +4,6 @@
 // window_layout.cpp, window_dispatch.cpp and window_input.cpp.
 #include "command/frmGE2Arc.hpp"
 
-
 #include <stdexcept>
 #include <utility>
 

@@ -144,13 +144,18 @@ void frmOptionsContextMenu::Load() {
     }
     root_ = initialMenu();
     loaded_ = true;
+    itemChanged_.Raise(root_);
     OptionsContextMenuInit();
 }
 
 void frmOptionsContextMenu::Unload() {
+    const bool wasLoaded = loaded_;
     loaded_ = false;
     poppedUp_ = false;
     root_ = MenuItem{};
+    if (wasLoaded) {
+        itemChanged_.Raise(root_);
+    }
 }
 
 void frmOptionsContextMenu::ensureLoaded() {
@@ -183,11 +188,19 @@ const MenuItem& frmOptionsContextMenu::Item(const std::string& name) {
 }
 
 void frmOptionsContextMenu::SetChecked(const std::string& name, bool checked) {
-    const_cast<MenuItem&>(Item(name)).checked = checked;
+    auto& item = const_cast<MenuItem&>(Item(name));
+    if (item.checked != checked) {
+        item.checked = checked;
+        itemChanged_.Raise(item);
+    }
 }
 
 void frmOptionsContextMenu::SetEnabled(const std::string& name, bool enabled) {
-    const_cast<MenuItem&>(Item(name)).enabled = enabled;
+    auto& item = const_cast<MenuItem&>(Item(name));
+    if (item.enabled != enabled) {
+        item.enabled = enabled;
+        itemChanged_.Raise(item);
+    }
 }
 
 std::vector<std::string> frmOptionsContextMenu::ItemNames() {
@@ -225,8 +238,12 @@ void frmOptionsContextMenu::previewClicked(const std::string& chosen, int target
 }
 
 void frmOptionsContextMenu::showDelay() {
-    const_cast<MenuItem&>(Item("ViewRefreshDelay")).caption =
-        "View Refresh Delay (" + std::to_string(values_.viewRefreshDelay) + ")";
+    auto& item = const_cast<MenuItem&>(Item("ViewRefreshDelay"));
+    std::string caption = "View Refresh Delay (" + std::to_string(values_.viewRefreshDelay) + ")";
+    if (item.caption != caption) {
+        item.caption = std::move(caption);
+        itemChanged_.Raise(item);
+    }
 }
 
 void frmOptionsContextMenu::ViewRefreshDelayIncrease_Click() {
