@@ -1,6 +1,8 @@
 // The digitizer window's toolbar dispatch and its timers.
 #include "command/frmGE2Arc.hpp"
+
 #include "command/window_tables.hpp"
+#include "options/option_names.hpp"
 
 #include <cmath>
 #include <stdexcept>
@@ -179,7 +181,7 @@ void frmGE2Arc::toolbarAbort(const std::string& key) {
 // ---- timers ----------------------------------------------------------------------------------
 
 void frmGE2Arc::timerImportOrExport_Timer() {
-    if (!options_.Checked("alarmLamp")) {
+    if (!options_.Checked(option_names::kAlarmLamp)) {
         return;
     }
     const std::string& key = state.currentButtonKey;

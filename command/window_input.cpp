@@ -1,6 +1,8 @@
 // The digitizer window's option panels, keys, options menu and the in-view tool strip.
 #include "command/frmGE2Arc.hpp"
+
 #include "command/window_tables.hpp"
+#include "options/option_names.hpp"
 
 #include <cmath>
 #include <stdexcept>
@@ -148,7 +150,7 @@ void frmGE2Arc::Form_RightButton(Point client, Point screen) {
 
 void frmGE2Arc::prepareSaveDataIn3D() {
     if (ctl.optNewOrExistingLayer.Selected() != 1) {
-        options_.SetEnabled("saveDataIn3D", true);
+        options_.SetEnabled(option_names::kSaveDataIn3D, true);
         return;
     }
     if (!application_) {
@@ -164,8 +166,8 @@ void frmGE2Arc::prepareSaveDataIn3D() {
         if (!featureClass) {
             continue;
         }
-        options_.SetChecked("saveDataIn3D", featureClass->HasZ());
-        options_.SetEnabled("saveDataIn3D", false);
+        options_.SetChecked(option_names::kSaveDataIn3D, featureClass->HasZ());
+        options_.SetEnabled(option_names::kSaveDataIn3D, false);
         return;
     }
     throw std::runtime_error("The map has no feature layer named \"" + name + "\".");

@@ -1,7 +1,9 @@
 // The digitizer window's layout: the controls as designed, the toolbar, the status pictures and
 // the window's placement.
 #include "command/frmGE2Arc.hpp"
+
 #include "command/window_tables.hpp"
+#include "options/option_names.hpp"
 
 #include <cmath>
 #include <stdexcept>
@@ -311,7 +313,7 @@ void frmGE2Arc::ApplyLayout(const std::string& layout) {
         ctl.imgLess.SetVisible(true);
     } else if (layout == "digitizing") {
         int height = kStripHeight;
-        if (options_.Checked("MeasureTrack")) {
+        if (options_.Checked(option_names::kMeasureTrack)) {
             height += kMeasureTrackExtraHeight;
             ctl.frameMeasureTrack.Move(ctl.frameOption.Left(), ctl.frameOption.Top());
             ctl.frameMeasureTrack.SetVisible(true);

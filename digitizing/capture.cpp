@@ -3,6 +3,8 @@
 // drawn on the globe's view, the map view and the desktop.
 #include "digitizing/basDigitizing.hpp"
 
+#include "options/option_names.hpp"
+
 #include "command/toolbar_keys.hpp"
 
 #include <algorithm>
@@ -119,7 +121,7 @@ HookResult DigitizingRun::clickHook(const MouseEvent& event) {
     if (!hookEntry(event, client, render)) {
         return HookResult::Pass;
     }
-    if (!checked("NavZoneEnabled") && InNavigationZone(client, render.width)) {
+    if (!checked(option_names::kNavZoneEnabled) && InNavigationZone(client, render.width)) {
         // The globe's own navigation controls: the view may move, nothing is digitized.
         if (event.message == MouseMessage::LeftDown) {
             viewChanged_ = true;
@@ -133,7 +135,7 @@ HookResult DigitizingRun::clickHook(const MouseEvent& event) {
     switch (event.message) {
     case MouseMessage::Move:
         drawCursorMarker(client);
-        if (checked("RubberTrack") && !viewChanged_) {
+        if (checked(option_names::kRubberTrack) && !viewChanged_) {
             drawRubberBand(client);
         }
         break;
@@ -201,7 +203,7 @@ HookResult DigitizingRun::recordHook(const MouseEvent& event) {
         break;
     case MouseMessage::Move:
         drawTrack(client);
-        if (checked("DisplyCursorInArcMap") || leftHeld_) {
+        if (checked(option_names::kDisplyCursorInArcMap) || leftHeld_) {
             lastClickScreen_ = event.screen;
             pending_ = NormalisedPosition(client, render);
             clickCount_ = vertexIndex;
@@ -262,7 +264,7 @@ void DigitizingRun::timerDigitalizing_Timer() {
         return;
     }
     // 1
-    if (checked("alarmLamp")) {
+    if (checked(option_names::kAlarmLamp)) {
         alarmLamp();
     }
     // 2
@@ -320,8 +322,8 @@ void DigitizingRun::captureStep() {
         if (cx_.state.vertexCount > 0) {
             --cx_.state.vertexCount;
             const bool animate = cx_.state.runKey == toolbar_keys::kStart
-                                     ? checked("PlayAnimationWhenDigitizing")
-                                     : checked("PlayAnimationWhenRecording");
+                                     ? checked(option_names::kPlayAnimationWhenDigitizing)
+                                     : checked(option_names::kPlayAnimationWhenRecording);
             if (animate) {
                 playAnimation(last, lastClickScreen_, false);
             }
@@ -330,7 +332,7 @@ void DigitizingRun::captureStep() {
         break;
     }
     case ClickState::Nothing:
-        if (checked("DisplyCursorInArcMap")) {
+        if (checked(option_names::kDisplyCursorInArcMap)) {
             drawArcMapCursor(point);
         }
         break;
@@ -342,8 +344,8 @@ void DigitizingRun::captureStep() {
             }
             pixelTrack_[static_cast<std::size_t>(index)] = lastClickScreen_;
             const bool animate = cx_.state.runKey == toolbar_keys::kStart
-                                     ? checked("PlayAnimationWhenDigitizing")
-                                     : checked("PlayAnimationWhenRecording");
+                                     ? checked(option_names::kPlayAnimationWhenDigitizing)
+                                     : checked(option_names::kPlayAnimationWhenRecording);
             if (animate) {
                 playAnimation(MapPoint{point.Longitude, point.Latitude, point.Altitude},
                               lastClickScreen_, true);
@@ -369,7 +371,7 @@ void DigitizingRun::captureStep() {
 
 void DigitizingRun::addVertex(const IPointOnTerrainGE& point) {
     shape().AddPoint(MapPoint{point.Longitude, point.Latitude, point.Altitude});
-    if (checked("MeasureTrack")) {
+    if (checked(option_names::kMeasureTrack)) {
         UpdateMeasureTrack();
     }
     if (cx_.state.runKey == toolbar_keys::kStart) {

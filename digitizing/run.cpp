@@ -2,6 +2,8 @@
 // writes into, the measure read-out and the checks made when the user chooses a layer.
 #include "digitizing/basDigitizing.hpp"
 
+#include "options/option_names.hpp"
+
 #include "command/toolbar_keys.hpp"
 #include "digitizing/map_reference.hpp"
 
@@ -86,7 +88,7 @@ void DigitizingRun::cmdBeginDigitalizing_Click() {
     // 5
     cx_.target.PrepareMap();
     // 6
-    useKmlFile_ = checked("usingKmlFile");
+    useKmlFile_ = checked(option_names::kUsingKmlFile);
     c.cmdBeginDigitalizing.SetEnabled(false);
     // 7
     pending_ = ViewPosition{};
@@ -111,7 +113,7 @@ void DigitizingRun::cmdBeginDigitalizing_Click() {
     startCapture();
     captureEnabled_ = true;
     // 16
-    if (checked("EditFeatureProperties")) {
+    if (checked(option_names::kEditFeatureProperties)) {
         if (!gridPrepared_) {
             cx_.window.DefListViewHead();
             gridPrepared_ = true;
@@ -263,8 +265,8 @@ void DigitizingRun::checkChosenLayer() {
         toolbar.SetButtonEnabled(toolbar_keys::kExport, check == kExportLayerOk);
     }
 
-    const bool grid = checked("jointDEMPoints2Grid");
-    const bool mesh = checked("jointDEMPoints2Mesh");
+    const bool grid = checked(option_names::kJointDEMPoints2Grid);
+    const bool mesh = checked(option_names::kJointDEMPoints2Mesh);
     if (kind == 0) {
         toolbar.SetButtonEnabled(toolbar_keys::kDem, !grid && !mesh);
         toolbar.SetButtonEnabled(toolbar_keys::kContour, false);
