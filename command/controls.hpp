@@ -15,6 +15,18 @@
 // synchronously, after the state has changed and before the control's own event slot (Change,
 // Click) runs, so a handler always sees the new state.
 //
+// Binding a front end: the digitizer window's controls are one model, Controls
+// (window_controls.hpp). Controls::ForEach visits every control once in layout order (an
+// option group or image array as its single members, a toolbar as one control whose Buttons()
+// are read again on each of its notifications); Controls::OnChanged returns a Subscription
+// that unsubscribes when destroyed. Ownership: the window owns its controls for its whole
+// life and never replaces them, so a binder may keep references; a Subscription may outlive
+// the model (it is then inert). Null rules: a control's signal and gate may be null (nothing
+// is raised, user events run ungated); handlers given to Subscribe, OnChanged and ForEach may
+// not be empty (std::invalid_argument). A front end sends what a user does through the
+// User... members (UserClick, UserType, UserSetValue, OptionArray::UserSelect through
+// OptionButton::Group()), never through the setters.
+//
 // Events: a control's event slot (Click, Change, ...) runs when the state changes in code, as on
 // the platform the forms come from (setting a scroll bar's value raises its Change). Changes a
 // user makes go through the User... members, which deliver the event through the form's
