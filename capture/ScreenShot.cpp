@@ -2,6 +2,8 @@
 // command.
 #include "capture/ScreenShot.hpp"
 
+#include "options/option_names.hpp"
+
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -161,15 +163,16 @@ std::optional<Bitmap> ScreenShots::shootGlobe() {
     const WindowHandle render = ge->GetRenderHwnd();
     const WindowHandle main = ge->GetMainHwnd();
     cx_.desktop.SetForegroundWindow(main);
-    return CaptureWindowPicture(cx_.desktop, render,
-                                cx_.options.Checked("PlayAnimationWhenCapturingScreenShot"));
+    return CaptureWindowPicture(
+        cx_.desktop, render,
+        cx_.options.Checked(option_names::kPlayAnimationWhenCapturingScreenShot));
 }
 
 std::optional<Bitmap> ScreenShots::shootMapView() {
     IDesktop& desktop = cx_.desktop;
     const WindowHandle mapView =
         desktop.FindWindowEx(cx_.map.hWnd(), kNoWindow, std::string(kMapViewClass), std::string());
-    const bool animate = cx_.options.Checked("PlayAnimationWhenCapturingScreenShot");
+    const bool animate = cx_.options.Checked(option_names::kPlayAnimationWhenCapturingScreenShot);
     // The digitizer window steps out of the picture and comes back whatever happens.
     const controls::Bounds place = cx_.window.FormBounds();
     cx_.window.MoveForm(place.left, -place.height);
@@ -210,7 +213,7 @@ void ScreenShots::TakeScreenShot(int target) {
                                  ": its window has no place on the screen. Nothing was saved.");
     }
     auto shown = std::make_shared<const Bitmap>(std::move(*picture));
-    cx_.ctl.pictScreenShot.Picture = shown;
+    cx_.ctl.pictScreenShot.SetPicture(shown);
     const auto path = ScreenShotPath(cx_.desktop.GetModuleFolder(), cx_.desktop.Now());
     SaveBmp(path, *shown);
     lastFile_ = path;

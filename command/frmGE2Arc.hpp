@@ -22,6 +22,7 @@
 #include "command/map_port.hpp"
 #include "command/process_state.hpp"
 #include "command/subsystems.hpp"
+#include "command/window_controls.hpp"
 #include "command/window_state.hpp"
 #include "options/frmOptionsContextMenu.hpp"
 
@@ -79,6 +80,8 @@ public:
     // Form_Unload: false when the close is refused (a terrain command is busy).
     bool Unload() override;
     [[nodiscard]] bool IsLoaded() const { return loaded_; }
+    // A digitizing run is under way (closing the window ends it and saves its features).
+    [[nodiscard]] bool DigitizingActive() const { return state.digitizingActive; }
     // Shows the window; modal showing returns at once so the host's command stays usable.
     void Show(bool modal) override;
     void Hide() override;
@@ -143,77 +146,8 @@ public:
     void pictGETool_MouseUp(Point client, Point screen);
 
     // ---- the controls --------------------------------------------------------------------
-    struct Controls {
-        controls::Toolbar toolbarScribeline{"toolbarScribeline"};
-        controls::Frame frameLayer{"frameLayer"};
-        controls::OptionArray optNewOrExistingLayer{"optNewOrExistingLayer",
-                                                    {"New Layer", "Existing Layer"}};
-        controls::ComboBox cboSelectLayer{"cboSelectLayer"};
-        controls::Frame frameGeometryType{"frameGeometryType"};
-        controls::OptionArray optGeometryType{"optGeometryType", {"Point", "Polyline", "Polygon"}};
-        controls::Frame frameProperty{"frameProperty"};
-        controls::ListView listviewProperty{"listviewProperty"};
-        controls::TextBox txtQty{"txtQty"};
-        controls::Image imgDefProperty{"imgDefProperty"};
-        controls::TextBox txtRecordPPS{"txtRecordPPS"};
-        controls::ScrollBar vscrollRecordPPS{"vscrollRecordPPS"};
-        controls::Frame frameDEM{"frameDEM"};
-        controls::TextBox txtDEMResolution{"txtDEMResolution"};
-        controls::ScrollBar vscrollDEMResolution{"vscrollDEMResolution"};
-        controls::Label lblDEMResolution{"lblDEMResolution"};
-        controls::Frame frameContour{"frameContour"};
-        controls::OptionArray optContourLevel{
-            "optContourLevel",
-            {"Define level number", "Define interval", "Customize (use separator \",\")"}};
-        controls::TextBox txtContourLevels{"txtContourLevels"};
-        controls::TextBox txtContourLevelNumber{"txtContourLevelNumber"};
-        controls::ScrollBar vscrollContourLevelnumber{"vscrollContourLevelnumber"};
-        controls::TextBox txtContourLevelInterval{"txtContourLevelInterval"};
-        controls::ScrollBar vscrollContourLevelInterval{"vscrollContourLevelInterval"};
-        controls::Frame frameStartElevation{"frameStartElevation"};
-        controls::OptionArray optStartElevation{"optStartElevation",
-                                                {"Start elevation:", "Automatically"}};
-        controls::TextBox txtStartElevation{"txtStartElevation"};
-        controls::Frame frameMeasureTrack{"frameMeasureTrack"};
-        controls::Label Label5{"Label5"};
-        controls::Label Label6{"Label6"};
-        controls::Label Label7{"Label7"};
-        controls::Frame frameOption{"frameOption"};
-        controls::Frame frameGetDataFromGE{"frameGetDataFromGE"};
-        controls::Frame frameLocation{"frameLocation"};
-        controls::ImageArray imgLocation{"imgLocation", 9};
-        controls::OptionArray optLocationReference{"optLocationReference",
-                                                   {"ArcMap", "Google Earth", "Screen"}};
-        controls::Image imgMore{"imgMore"};
-        controls::Image imgLess{"imgLess"};
-        controls::PictureBox pictGEInfoWelcome{"pictGEInfoWelcome"};
-        controls::PictureBox pictGEInfoReady{"pictGEInfoReady"};
-        controls::PictureBox pictGEInfoBusy{"pictGEInfoBusy"};
-        controls::PictureBox pictGETool{"pictGETool"};
-        controls::ImageArray pictPicture{"pictPicture", 4};
-        controls::Image picDigitizerIcon{"picDigitizerIcon"};
-        controls::Image imgShot{"imgShot"};
-        controls::Image imgCamera{"imgCamera"};
-        controls::PictureBox pictScreenShot{"pictScreenShot"};
-        controls::Timer timerDigitalizing{"timerDigitalizing"};
-        controls::Timer timerImportOrExport{"timerImportOrExport"};
-        controls::Timer timerMsgBox{"timerMsgBox"};
-        controls::Button cmdBeginDigitalizing{"cmdBeginDigitalizing"};
-        controls::Button cmdEndDigitalizing{"cmdEndDigitalizing"};
-        controls::Button cmdFinishCurrentFeatureAndCreateNewFeature{
-            "cmdFinishCurrentFeatureAndCreateNewFeature"};
-        controls::Button cmdDigitizePauseOrContinue{"cmdDigitizePauseOrContinue"};
-        controls::Button cmdAbort{"cmdAbort"};
-        controls::Button cmdExportKML{"cmdExportKML"};
-        controls::Button cmdGetDEMDateFromGE{"cmdGetDEMDateFromGE"};
-        controls::Button cmdGetContourFromGE{"cmdGetContourFromGE"};
-        controls::Button cmdSetGEViewEx{"cmdSetGEViewEx"};
-        controls::Button cmdSetArcViewEx{"cmdSetArcViewEx"};
-        controls::Button Command1{"Command1"};
-        controls::Button Command2{"Command2"};
-        // The images of the toolbar, by key.
-        std::vector<std::string> ImageList4GEToolbar;
-    };
+    // The window's controls: see window_controls.hpp for binding to them.
+    using Controls = scribeline::Controls;
     Controls ctl;
 
     // The form's own caption and place (screen twips).
@@ -236,7 +170,7 @@ public:
     [[nodiscard]] frmOptionsContextMenu& Options() { return options_; }
     [[nodiscard]] ActionErrors& Errors() { return errors_; }
     [[nodiscard]] ImageStore& Images() { return images_; }
-    // The subsystem objects of this load, created at first use.
+    // The subsystem objects of this load, created together when the window loads.
     [[nodiscard]] IDigitizingRun& Run();
     [[nodiscard]] ILayerExport& Export();
     [[nodiscard]] ITerrainCommands& Terrain();
@@ -269,6 +203,16 @@ private:
     void moveForm(int left, int top);
     void resizeForm(int width, int height);
     void prepareSaveDataIn3D();
+    // The toolbar's handlers, one per row of its dispatch; `key` is the button's key.
+    void toolbarSetGEView(const std::string& key);
+    void toolbarSetArcView(const std::string& key);
+    void toolbarExport(const std::string& key);
+    void toolbarStartRun(const std::string& key);
+    void toolbarPause(const std::string& key);
+    void toolbarFinishFeature(const std::string& key);
+    void toolbarFinishLayer(const std::string& key);
+    void toolbarTerrain(const std::string& key);
+    void toolbarAbort(const std::string& key);
     void longAction(const std::string& key, const std::function<void()>& before,
                     const std::function<void()>& work, const std::function<void()>& after);
     int toolStripZone(Point client) const;
@@ -314,6 +258,8 @@ private:
         std::unique_ptr<IStatusReports> status;
         std::unique_ptr<IScreenShots> shots;
     };
+    [[nodiscard]] Parts makeParts();
+    [[nodiscard]] Parts& parts();
     Parts parts_;
     // Subsystems of the last load, kept until the next load: an unload may come from inside
     // one of their own handlers.

@@ -3,6 +3,10 @@
 // drawn on the globe's view, the map view and the desktop.
 #include "digitizing/basDigitizing.hpp"
 
+#include "options/option_names.hpp"
+
+#include "command/toolbar_keys.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -63,7 +67,7 @@ void DigitizingRun::installHooks() {
     leftHeld_ = false;
     rightHeld_ = false;
     auto& desktop = cx_.desktop;
-    if (cx_.state.runKey == "start") {
+    if (cx_.state.runKey == toolbar_keys::kStart) {
         mouseHook_ = desktop.SetMouseHook([this](const MouseEvent& e) { return clickHook(e); });
         viewChanged_ = false;
         startExtents_ = ge().ViewExtents();
@@ -117,7 +121,7 @@ HookResult DigitizingRun::clickHook(const MouseEvent& event) {
     if (!hookEntry(event, client, render)) {
         return HookResult::Pass;
     }
-    if (!checked("NavZoneEnabled") && InNavigationZone(client, render.width)) {
+    if (!checked(option_names::kNavZoneEnabled) && InNavigationZone(client, render.width)) {
         // The globe's own navigation controls: the view may move, nothing is digitized.
         if (event.message == MouseMessage::LeftDown) {
             viewChanged_ = true;
@@ -126,12 +130,12 @@ HookResult DigitizingRun::clickHook(const MouseEvent& event) {
     }
     if (cx_.state.toolStripHover) {
         cx_.state.toolStripHover = false;
-        cx_.ctl.pictGETool.PictureKey = cx_.ctl.pictPicture[0].PictureKey;
+        cx_.ctl.pictGETool.SetPictureKey(cx_.ctl.pictPicture[0].PictureKey());
     }
     switch (event.message) {
     case MouseMessage::Move:
         drawCursorMarker(client);
-        if (checked("RubberTrack") && !viewChanged_) {
+        if (checked(option_names::kRubberTrack) && !viewChanged_) {
             drawRubberBand(client);
         }
         break;
@@ -172,7 +176,7 @@ HookResult DigitizingRun::recordHook(const MouseEvent& event) {
     }
     if (cx_.state.toolStripHover) {
         cx_.state.toolStripHover = false;
-        cx_.ctl.pictGETool.PictureKey = cx_.ctl.pictPicture[0].PictureKey;
+        cx_.ctl.pictGETool.SetPictureKey(cx_.ctl.pictPicture[0].PictureKey());
     }
     const int vertexIndex = std::clamp(cx_.state.vertexCount, 0, kMaxVertexCount);
     if (rightHeld_) {
@@ -199,7 +203,7 @@ HookResult DigitizingRun::recordHook(const MouseEvent& event) {
         break;
     case MouseMessage::Move:
         drawTrack(client);
-        if (checked("DisplyCursorInArcMap") || leftHeld_) {
+        if (checked(option_names::kDisplyCursorInArcMap) || leftHeld_) {
             lastClickScreen_ = event.screen;
             pending_ = NormalisedPosition(client, render);
             clickCount_ = vertexIndex;
@@ -260,7 +264,7 @@ void DigitizingRun::timerDigitalizing_Timer() {
         return;
     }
     // 1
-    if (checked("alarmLamp")) {
+    if (checked(option_names::kAlarmLamp)) {
         alarmLamp();
     }
     // 2
@@ -286,7 +290,9 @@ void DigitizingRun::alarmLamp() {
     state.blinkPhase = !state.blinkPhase;
     auto& toolbar = cx_.ctl.toolbarScribeline;
     if (toolbar.HasButton(state.currentButtonKey)) {
-        toolbar.SetButtonImage(state.currentButtonKey, state.blinkPhase ? "starting" : "nothing");
+        toolbar.SetButtonImage(state.currentButtonKey, state.blinkPhase
+                                                           ? toolbar_keys::kImageStarting
+                                                           : toolbar_keys::kImageNothing);
     }
     const WindowHandle strip = cx_.ctl.pictGETool.hWnd();
     if (strip != kNoWindow) {
@@ -315,9 +321,9 @@ void DigitizingRun::captureStep() {
         cx_.target.Document()->ActiveView()->Refresh();
         if (cx_.state.vertexCount > 0) {
             --cx_.state.vertexCount;
-            const bool animate = cx_.state.runKey == "start"
-                                     ? checked("PlayAnimationWhenDigitizing")
-                                     : checked("PlayAnimationWhenRecording");
+            const bool animate = cx_.state.runKey == toolbar_keys::kStart
+                                     ? checked(option_names::kPlayAnimationWhenDigitizing)
+                                     : checked(option_names::kPlayAnimationWhenRecording);
             if (animate) {
                 playAnimation(last, lastClickScreen_, false);
             }
@@ -326,7 +332,7 @@ void DigitizingRun::captureStep() {
         break;
     }
     case ClickState::Nothing:
-        if (checked("DisplyCursorInArcMap")) {
+        if (checked(option_names::kDisplyCursorInArcMap)) {
             drawArcMapCursor(point);
         }
         break;
@@ -337,9 +343,9 @@ void DigitizingRun::captureStep() {
                 throw std::out_of_range("The feature holds more vertices than the run allows.");
             }
             pixelTrack_[static_cast<std::size_t>(index)] = lastClickScreen_;
-            const bool animate = cx_.state.runKey == "start"
-                                     ? checked("PlayAnimationWhenDigitizing")
-                                     : checked("PlayAnimationWhenRecording");
+            const bool animate = cx_.state.runKey == toolbar_keys::kStart
+                                     ? checked(option_names::kPlayAnimationWhenDigitizing)
+                                     : checked(option_names::kPlayAnimationWhenRecording);
             if (animate) {
                 playAnimation(MapPoint{point.Longitude, point.Latitude, point.Altitude},
                               lastClickScreen_, true);
@@ -365,10 +371,10 @@ void DigitizingRun::captureStep() {
 
 void DigitizingRun::addVertex(const IPointOnTerrainGE& point) {
     shape().AddPoint(MapPoint{point.Longitude, point.Latitude, point.Altitude});
-    if (checked("MeasureTrack")) {
+    if (checked(option_names::kMeasureTrack)) {
         UpdateMeasureTrack();
     }
-    if (cx_.state.runKey == "start") {
+    if (cx_.state.runKey == toolbar_keys::kStart) {
         kml_.ShowFeatureInEarth(ge(), useKmlFile_, kind(), shape(), LiveKmlPath(), true);
     }
 }
@@ -377,7 +383,7 @@ void DigitizingRun::removeLastVertex() {
     const int n = shape().PointCount();
     if (n >= 1) {
         shape().RemovePoints(n - 1, 1);
-        if (cx_.state.runKey == "start") {
+        if (cx_.state.runKey == toolbar_keys::kStart) {
             kml_.ShowFeatureInEarth(ge(), useKmlFile_, kind(), shape(), LiveKmlPath(), true);
         }
     }
@@ -393,8 +399,8 @@ void DigitizingRun::autoFinish() {
 void DigitizingRun::updateFinishButtons() {
     auto& toolbar = cx_.ctl.toolbarScribeline;
     const bool allowed = cx_.state.vertexCount >= MinimumVertices(kind());
-    toolbar.SetButtonEnabled("finishfeature", allowed);
-    toolbar.SetButtonEnabled("finishlayer", allowed);
+    toolbar.SetButtonEnabled(toolbar_keys::kFinishFeature, allowed);
+    toolbar.SetButtonEnabled(toolbar_keys::kFinishLayer, allowed);
     cx_.state.finishAllowed = allowed;
 }
 

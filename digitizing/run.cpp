@@ -1,6 +1,10 @@
 // The digitizing run: begin, pause and continue, finish, end and abort, the target layer it
 // writes into, the measure read-out and the checks made when the user chooses a layer.
 #include "digitizing/basDigitizing.hpp"
+
+#include "options/option_names.hpp"
+
+#include "command/toolbar_keys.hpp"
 #include "digitizing/map_reference.hpp"
 
 #include <algorithm>
@@ -84,7 +88,7 @@ void DigitizingRun::cmdBeginDigitalizing_Click() {
     // 5
     cx_.target.PrepareMap();
     // 6
-    useKmlFile_ = checked("usingKmlFile");
+    useKmlFile_ = checked(option_names::kUsingKmlFile);
     c.cmdBeginDigitalizing.SetEnabled(false);
     // 7
     pending_ = ViewPosition{};
@@ -109,7 +113,7 @@ void DigitizingRun::cmdBeginDigitalizing_Click() {
     startCapture();
     captureEnabled_ = true;
     // 16
-    if (checked("EditFeatureProperties")) {
+    if (checked(option_names::kEditFeatureProperties)) {
         if (!gridPrepared_) {
             cx_.window.DefListViewHead();
             gridPrepared_ = true;
@@ -147,18 +151,18 @@ void DigitizingRun::stopEditing(bool save) {
 
 void DigitizingRun::cmdDigitizePauseOrContinue_Click() {
     auto& button = cx_.ctl.cmdDigitizePauseOrContinue;
-    if (button.Caption != "Continue") {
+    if (button.Caption() != "Continue") {
         cx_.desktop.MessageBox(cx_.window.hWnd(),
                                "To continue the digitization, click the Scribeline Button again.",
                                kDigitizerCaption, mb::Ok | mb::SystemModal);
         captureEnabled_ = false;
-        button.Caption = "Continue";
+        button.SetCaption("Continue");
         cx_.window.Hide();
         stopCapture();
     } else {
         captureEnabled_ = true;
         cx_.window.Hide();
-        button.Caption = "Pause";
+        button.SetCaption("Pause");
         startCapture();
         cx_.window.Show(true);
     }
@@ -175,7 +179,7 @@ void DigitizingRun::FinishFeature() {
     if (!cx_.target.StoreFeature()) {
         return; // too few vertices: nothing stored, nothing reset
     }
-    if (cx_.state.runKey == "record") {
+    if (cx_.state.runKey == toolbar_keys::kRecord) {
         kml_.ShowFeatureInEarth(ge(), false, kind(), shape(), LiveKmlPath(), false);
     }
     cx_.target.ClearFeature();
@@ -218,9 +222,9 @@ void DigitizingRun::optNewOrExistingLayer_Click(int index) {
     if (index == 0) {
         cx_.ctl.imgDefProperty.SetEnabled(true);
         cx_.target.SetGeometryKind(std::clamp(cx_.ctl.optGeometryType.Selected(), 0, 2));
-        toolbar.SetButtonEnabled("dem", true);
-        toolbar.SetButtonEnabled("contour", true);
-        toolbar.SetButtonEnabled("export", false);
+        toolbar.SetButtonEnabled(toolbar_keys::kDem, true);
+        toolbar.SetButtonEnabled(toolbar_keys::kContour, true);
+        toolbar.SetButtonEnabled(toolbar_keys::kExport, false);
         return;
     }
     cx_.ctl.imgDefProperty.SetEnabled(false);
@@ -252,26 +256,26 @@ void DigitizingRun::checkChosenLayer() {
     const int check = exportChecks_.CheckExportLayer(*map, name);
     if (kind < 0) {
         // A layer of another geometry cannot be exported whatever its reference says.
-        c.cmdExportKML.Caption = std::string(kUnsupportedGeometryCaption);
+        c.cmdExportKML.SetCaption(std::string(kUnsupportedGeometryCaption));
         c.cmdExportKML.SetEnabled(false);
-        toolbar.SetButtonEnabled("export", false);
+        toolbar.SetButtonEnabled(toolbar_keys::kExport, false);
     } else {
-        c.cmdExportKML.Caption = std::string(ExportButtonCaption(check));
+        c.cmdExportKML.SetCaption(std::string(ExportButtonCaption(check)));
         c.cmdExportKML.SetEnabled(check == kExportLayerOk);
-        toolbar.SetButtonEnabled("export", check == kExportLayerOk);
+        toolbar.SetButtonEnabled(toolbar_keys::kExport, check == kExportLayerOk);
     }
 
-    const bool grid = checked("jointDEMPoints2Grid");
-    const bool mesh = checked("jointDEMPoints2Mesh");
+    const bool grid = checked(option_names::kJointDEMPoints2Grid);
+    const bool mesh = checked(option_names::kJointDEMPoints2Mesh);
     if (kind == 0) {
-        toolbar.SetButtonEnabled("dem", !grid && !mesh);
-        toolbar.SetButtonEnabled("contour", false);
+        toolbar.SetButtonEnabled(toolbar_keys::kDem, !grid && !mesh);
+        toolbar.SetButtonEnabled(toolbar_keys::kContour, false);
     } else if (kind == 1) {
-        toolbar.SetButtonEnabled("dem", grid);
-        toolbar.SetButtonEnabled("contour", true);
+        toolbar.SetButtonEnabled(toolbar_keys::kDem, grid);
+        toolbar.SetButtonEnabled(toolbar_keys::kContour, true);
     } else {
-        toolbar.SetButtonEnabled("dem", mesh);
-        toolbar.SetButtonEnabled("contour", false);
+        toolbar.SetButtonEnabled(toolbar_keys::kDem, mesh);
+        toolbar.SetButtonEnabled(toolbar_keys::kContour, false);
     }
 }
 
@@ -280,18 +284,18 @@ void DigitizingRun::checkChosenLayer() {
 void DigitizingRun::UpdateMeasureTrack() {
     auto& c = cx_.ctl;
     const int n = shape().PointCount();
-    c.Label5.Caption = "Number of Points: " + std::to_string(n);
+    c.Label5.SetCaption("Number of Points: " + std::to_string(n));
     if (kind() == 1 && n >= 2) {
         IGeometryEngine& engine = host().Factory().GeometryEngine();
-        c.Label6.Caption = "Length of Polyline: " + FormatMeasure(engine.Length(shape()));
+        c.Label6.SetCaption("Length of Polyline: " + FormatMeasure(engine.Length(shape())));
     } else if (kind() == 2 && n >= 3) {
         IGeometryEngine& engine = host().Factory().GeometryEngine();
         // The boundary of the polygon runs back to its first vertex.
         Geometry ring = shape();
         ring.type = GeometryType::Polygon;
         ring.AddPoint(shape().Point(0));
-        c.Label6.Caption = "Length of Polyline: " + FormatMeasure(engine.Length(ring));
-        c.Label7.Caption = "Area of Polygon: " + FormatMeasure(std::fabs(engine.Area(ring)));
+        c.Label6.SetCaption("Length of Polyline: " + FormatMeasure(engine.Length(ring)));
+        c.Label7.SetCaption("Area of Polygon: " + FormatMeasure(std::fabs(engine.Area(ring))));
     }
 }
 

@@ -1,6 +1,10 @@
 // The target layer: target preparation, the feature under construction and its writing.
 #include "digitizing/target_layer.hpp"
 
+#include "options/option_names.hpp"
+
+#include "command/toolbar_keys.hpp"
+
 #include "digitizing/basDigitizing.hpp"
 #include "digitizing/map_reference.hpp"
 
@@ -135,9 +139,9 @@ void TargetLayer::cleanUpRunFiles() {
 std::shared_ptr<IFeatureClass> TargetLayer::CreateShape(const std::string& folder,
                                                         const std::string& name) {
     auto workspace = cx_.map.Factory().ShapefileWorkspaceFactory().OpenFromFile(folder);
-    const Fields fields =
-        NewLayerFields(cx_.state.runKey, ShapeTypeOfKind(geometryKind_),
-                       cx_.options.Checked("saveDataIn3D"), cx_.grid.UserDefinedFields());
+    const Fields fields = NewLayerFields(cx_.state.runKey, ShapeTypeOfKind(geometryKind_),
+                                         cx_.options.Checked(option_names::kSaveDataIn3D),
+                                         cx_.grid.UserDefinedFields());
     if (newLayer_) {
         return workspace->CreateFeatureClass(name, fields, "Shape", "");
     }
@@ -237,10 +241,10 @@ bool TargetLayer::StoreFeature() {
                                     fields.GetField(3).type == FieldType::Double ||
                                     fields.GetField(3).type == FieldType::SmallInteger ||
                                     fields.GetField(3).type == FieldType::Integer);
-    const bool in3D = cx_.options.Checked("saveDataIn3D");
+    const bool in3D = cx_.options.Checked(option_names::kSaveDataIn3D);
     const bool altitudeToField = geometryKind_ == 0 &&
-                                 cx_.options.Checked("SaveAltitude2TableField") &&
-                                 cx_.state.runKey == "dem";
+                                 cx_.options.Checked(option_names::kSaveAltitude2TableField) &&
+                                 cx_.state.runKey == toolbar_keys::kDem;
     const bool fromGrid = cx_.ctl.frameProperty.Visible();
 
     for (Geometry& geometry : features) {

@@ -2,6 +2,8 @@
 // record rate and a field definition turn into.
 #include "digitizing/basDigitizing.hpp"
 
+#include "command/toolbar_keys.hpp"
+
 #include "platform/numbers.hpp"
 
 #include <cmath>
@@ -55,7 +57,7 @@ int RecordRate(const std::string& text) {
 }
 
 int TickInterval(const std::string& runKey, int recordRate) {
-    if (runKey == "start") {
+    if (runKey == toolbar_keys::kStart) {
         return kClickTickMs;
     }
     const int rate = recordRate < 1 ? 1 : recordRate;
@@ -107,7 +109,7 @@ Fields NewLayerFields(const std::string& runKey, GeometryType shapeType, bool ha
         f.length = length;
         return f;
     };
-    if (runKey == "contour" || runKey == "dem") {
+    if (runKey == toolbar_keys::kContour || runKey == toolbar_keys::kDem) {
         fields.AddField(text("_Name", 20));
         Field altitude;
         altitude.name = "_Altitude";

@@ -1,5 +1,7 @@
 #include "options/frmOptionsContextMenu.hpp"
 
+#include "options/option_names.hpp"
+
 #include <stdexcept>
 #include <utility>
 
@@ -50,62 +52,69 @@ MenuItem separator() {
 
 // The menu as the form is designed: every item with its initial caption, mark and state.
 MenuItem initialMenu() {
-    MenuItem hiddenGradient = check("UseGradientColor2GEContours",
+    MenuItem hiddenGradient = check(option_names::kUseGradientColor2GEContours,
                                     "Use Gradient Color to Contours in Google Earth", true);
     hiddenGradient.visible = false; // contour output always uses it as on
 
     std::vector<MenuItem> items;
-    items.push_back(check("saveDataIn3D", "Save data in 3D", true));
-    items.push_back(submenu("FeatureProperties", "Feature Properties",
-                            {check("EditFeatureProperties", "Enable Editing", false),
-                             check("SetDefaultProperyValuesFromLastFeature",
+    items.push_back(check(option_names::kSaveDataIn3D, "Save data in 3D", true));
+    items.push_back(submenu(option_names::kFeatureProperties, "Feature Properties",
+                            {check(option_names::kEditFeatureProperties, "Enable Editing", false),
+                             check(option_names::kSetDefaultProperyValuesFromLastFeature,
                                    "Set Default Property Values from Last Feature", false)}));
     items.push_back(separator());
-    items.push_back(submenu("track", "Track and View",
-                            {check("usingKmlFile", "Use KML File to Track and View", true),
-                             check("MeasureTrack", "Measure (Distance and Area) Track", false),
-                             check("RubberTrack", "Rubber Band Track", true),
-                             check("DisplyCursorInArcMap", "Display ArcMap Cursor", false)}));
-    items.push_back(submenu("ViewRefreshDelay", "View Refresh Delay (30)",
-                            {action("ViewRefreshDelayIncrease", "Increase", "Ctrl+I"),
-                             action("ViewRefreshDelayDecrease", "Decrease", "Ctrl+D")}));
-    items.push_back(separator());
-    items.push_back(check("NavZoneEnabled", "Enable Navigation Zone to Digitize", false));
+    items.push_back(
+        submenu(option_names::kTrack, "Track and View",
+                {check(option_names::kUsingKmlFile, "Use KML File to Track and View", true),
+                 check(option_names::kMeasureTrack, "Measure (Distance and Area) Track", false),
+                 check(option_names::kRubberTrack, "Rubber Band Track", true),
+                 check(option_names::kDisplyCursorInArcMap, "Display ArcMap Cursor", false)}));
+    items.push_back(
+        submenu(option_names::kViewRefreshDelay, "View Refresh Delay (30)",
+                {action(option_names::kViewRefreshDelayIncrease, "Increase", "Ctrl+I"),
+                 action(option_names::kViewRefreshDelayDecrease, "Decrease", "Ctrl+D")}));
     items.push_back(separator());
     items.push_back(
-        check("SaveAltitude2TableField", "Save Altitude of DEM or Contours into Field", false));
-    items.push_back(submenu("jointDEMPoints", "Joint DEM Point to",
-                            {check("jointDEMPoints2Grid", "Grid", false),
-                             check("jointDEMPoints2Mesh", "Mesh", false)}));
+        check(option_names::kNavZoneEnabled, "Enable Navigation Zone to Digitize", false));
+    items.push_back(separator());
+    items.push_back(check(option_names::kSaveAltitude2TableField,
+                          "Save Altitude of DEM or Contours into Field", false));
+    items.push_back(submenu(option_names::kJointDEMPoints, "Joint DEM Point to",
+                            {check(option_names::kJointDEMPoints2Grid, "Grid", false),
+                             check(option_names::kJointDEMPoints2Mesh, "Mesh", false)}));
     items.push_back(std::move(hiddenGradient));
-    items.push_back(submenu("AdjustGERenderViewWhenContouring", "Adjust Google Earth Render View",
-                            {check("AllowToSquareGERenderViewWhenContouring",
+    items.push_back(submenu(option_names::kAdjustGERenderViewWhenContouring,
+                            "Adjust Google Earth Render View",
+                            {check(option_names::kAllowToSquareGERenderViewWhenContouring,
                                    "Allow to Square Render View When Contouring", true),
-                             check("RecoverGERenderViewAfterContouring",
+                             check(option_names::kRecoverGERenderViewAfterContouring,
                                    "Recover Render View After Contouring", false)}));
-    items.push_back(submenu("previewDEMGrids", "Preview DEM Grids in",
-                            {radio("previewDEMGridsInGE", "Google Earth"),
-                             radio("previewDEMGridsInArcMap", "ArcMap"),
-                             radio("previewDEMGridsInBoth", "Google Earth and ArcMap")}));
-    items.push_back(separator());
-    items.push_back(check("alarmLamp", "Display Alarm Lamp", true));
-    items.push_back(submenu(
-        "PlayAnimation", "Play Animation",
-        {check("PlayAnimationWhenDigitizing", "When Digitizing", true),
-         check("PlayAnimationWhenRecording", "When Recording", false),
-         check("PlayAnimationWhenCapturingScreenShot", "When Capturing ScreenShot", true)}));
-    items.push_back(separator());
     items.push_back(
-        action("RestoreParameters2DefaultValues", "Restore All Parameters to Default Values"));
+        submenu(option_names::kPreviewDEMGrids, "Preview DEM Grids in",
+                {radio(option_names::kPreviewDEMGridsInGE, "Google Earth"),
+                 radio(option_names::kPreviewDEMGridsInArcMap, "ArcMap"),
+                 radio(option_names::kPreviewDEMGridsInBoth, "Google Earth and ArcMap")}));
     items.push_back(separator());
-    items.push_back(action("ShowGEStatus", "Check Google Earth Status"));
-    items.push_back(action("ShowArcStatus", "Check ArcGIS Status"));
+    items.push_back(check(option_names::kAlarmLamp, "Display Alarm Lamp", true));
     items.push_back(
-        submenu("CaptureScreenShot", "Capture a Screen Shot of",
-                {action("CaptureScreenShotOfArcMapView", "ArcMap View", "Ctrl+F7"),
-                 action("CaptureScreenShotOfGERenderView", "Google Earth Render View", "Ctrl+F8"),
-                 action("CaptureScreenShotOfDesktop", "Desktop", "Ctrl+F9")}));
-    return submenu("menuScribeline", "Options", std::move(items));
+        submenu(option_names::kPlayAnimation, "Play Animation",
+                {check(option_names::kPlayAnimationWhenDigitizing, "When Digitizing", true),
+                 check(option_names::kPlayAnimationWhenRecording, "When Recording", false),
+                 check(option_names::kPlayAnimationWhenCapturingScreenShot,
+                       "When Capturing ScreenShot", true)}));
+    items.push_back(separator());
+    items.push_back(action(option_names::kRestoreParameters2DefaultValues,
+                           "Restore All Parameters to Default Values"));
+    items.push_back(separator());
+    items.push_back(action(option_names::kShowGEStatus, "Check Google Earth Status"));
+    items.push_back(action(option_names::kShowArcStatus, "Check ArcGIS Status"));
+    items.push_back(
+        submenu(option_names::kCaptureScreenShot, "Capture a Screen Shot of",
+                {action(option_names::kCaptureScreenShotOfArcMapView, "ArcMap View", "Ctrl+F7"),
+                 action(option_names::kCaptureScreenShotOfGERenderView, "Google Earth Render View",
+                        "Ctrl+F8"),
+                 action(option_names::kCaptureScreenShotOfDesktop, "Desktop", "Ctrl+F9")}));
+    return submenu(option_names::kMenuScribeline, "Options", std::move(items));
 }
 
 // The items from `item` down to the one named `name`; false when there is none.
@@ -144,13 +153,18 @@ void frmOptionsContextMenu::Load() {
     }
     root_ = initialMenu();
     loaded_ = true;
+    itemChanged_.Raise(root_);
     OptionsContextMenuInit();
 }
 
 void frmOptionsContextMenu::Unload() {
+    const bool wasLoaded = loaded_;
     loaded_ = false;
     poppedUp_ = false;
     root_ = MenuItem{};
+    if (wasLoaded) {
+        itemChanged_.Raise(root_);
+    }
 }
 
 void frmOptionsContextMenu::ensureLoaded() {
@@ -183,11 +197,19 @@ const MenuItem& frmOptionsContextMenu::Item(const std::string& name) {
 }
 
 void frmOptionsContextMenu::SetChecked(const std::string& name, bool checked) {
-    const_cast<MenuItem&>(Item(name)).checked = checked;
+    auto& item = const_cast<MenuItem&>(Item(name));
+    if (item.checked != checked) {
+        item.checked = checked;
+        itemChanged_.Raise(item);
+    }
 }
 
 void frmOptionsContextMenu::SetEnabled(const std::string& name, bool enabled) {
-    const_cast<MenuItem&>(Item(name)).enabled = enabled;
+    auto& item = const_cast<MenuItem&>(Item(name));
+    if (item.enabled != enabled) {
+        item.enabled = enabled;
+        itemChanged_.Raise(item);
+    }
 }
 
 std::vector<std::string> frmOptionsContextMenu::ItemNames() {
@@ -208,25 +230,31 @@ void frmOptionsContextMenu::jointDEMPointsClicked(const std::string& clicked,
         SetChecked(other, false);
     }
     // Joined DEM points are lines or cells, which carry no single altitude to store.
-    if (Checked("jointDEMPoints2Grid") || Checked("jointDEMPoints2Mesh")) {
-        SetChecked("SaveAltitude2TableField", false);
-        SetEnabled("SaveAltitude2TableField", false);
+    if (Checked(option_names::kJointDEMPoints2Grid) ||
+        Checked(option_names::kJointDEMPoints2Mesh)) {
+        SetChecked(option_names::kSaveAltitude2TableField, false);
+        SetEnabled(option_names::kSaveAltitude2TableField, false);
     } else {
-        SetEnabled("SaveAltitude2TableField", true);
+        SetEnabled(option_names::kSaveAltitude2TableField, true);
     }
 }
 
 void frmOptionsContextMenu::previewClicked(const std::string& chosen, int target) {
     for (const char* name :
-         {"previewDEMGridsInGE", "previewDEMGridsInArcMap", "previewDEMGridsInBoth"}) {
+         {option_names::kPreviewDEMGridsInGE, option_names::kPreviewDEMGridsInArcMap,
+          option_names::kPreviewDEMGridsInBoth}) {
         SetChecked(name, name == chosen);
     }
     values_.demPreviewTarget = target;
 }
 
 void frmOptionsContextMenu::showDelay() {
-    const_cast<MenuItem&>(Item("ViewRefreshDelay")).caption =
-        "View Refresh Delay (" + std::to_string(values_.viewRefreshDelay) + ")";
+    auto& item = const_cast<MenuItem&>(Item(option_names::kViewRefreshDelay));
+    std::string caption = "View Refresh Delay (" + std::to_string(values_.viewRefreshDelay) + ")";
+    if (item.caption != caption) {
+        item.caption = std::move(caption);
+        itemChanged_.Raise(item);
+    }
 }
 
 void frmOptionsContextMenu::ViewRefreshDelayIncrease_Click() {
@@ -247,42 +275,44 @@ void frmOptionsContextMenu::ViewRefreshDelayDecrease_Click() {
 
 void frmOptionsContextMenu::OptionsContextMenuInit() {
     ensureLoaded();
-    SetChecked("previewDEMGridsInGE", true);
-    SetChecked("previewDEMGridsInArcMap", false);
-    SetChecked("previewDEMGridsInBoth", false);
+    SetChecked(option_names::kPreviewDEMGridsInGE, true);
+    SetChecked(option_names::kPreviewDEMGridsInArcMap, false);
+    SetChecked(option_names::kPreviewDEMGridsInBoth, false);
 }
 
 void frmOptionsContextMenu::Click(const std::string& name) {
     const MenuItemKind kind = Item(name).kind;
-    if (name == "EditFeatureProperties" || name == "MeasureTrack") {
+    if (name == option_names::kEditFeatureProperties || name == option_names::kMeasureTrack) {
         // The attribute grid and the measure read-out share the window's panel.
         toggle(name);
         if (Checked(name)) {
-            SetChecked(name == "MeasureTrack" ? "EditFeatureProperties" : "MeasureTrack", false);
+            SetChecked(name == option_names::kMeasureTrack ? option_names::kEditFeatureProperties
+                                                           : option_names::kMeasureTrack,
+                       false);
         }
-    } else if (name == "jointDEMPoints2Grid") {
-        jointDEMPointsClicked(name, "jointDEMPoints2Mesh");
-    } else if (name == "jointDEMPoints2Mesh") {
-        jointDEMPointsClicked(name, "jointDEMPoints2Grid");
-    } else if (name == "ViewRefreshDelayIncrease") {
+    } else if (name == option_names::kJointDEMPoints2Grid) {
+        jointDEMPointsClicked(name, option_names::kJointDEMPoints2Mesh);
+    } else if (name == option_names::kJointDEMPoints2Mesh) {
+        jointDEMPointsClicked(name, option_names::kJointDEMPoints2Grid);
+    } else if (name == option_names::kViewRefreshDelayIncrease) {
         ViewRefreshDelayIncrease_Click();
-    } else if (name == "ViewRefreshDelayDecrease") {
+    } else if (name == option_names::kViewRefreshDelayDecrease) {
         ViewRefreshDelayDecrease_Click();
-    } else if (name == "previewDEMGridsInGE") {
+    } else if (name == option_names::kPreviewDEMGridsInGE) {
         previewClicked(name, 0);
-    } else if (name == "previewDEMGridsInArcMap") {
+    } else if (name == option_names::kPreviewDEMGridsInArcMap) {
         previewClicked(name, 1);
-    } else if (name == "previewDEMGridsInBoth") {
+    } else if (name == option_names::kPreviewDEMGridsInBoth) {
         previewClicked(name, 2);
-    } else if (name == "RestoreParameters2DefaultValues") {
+    } else if (name == option_names::kRestoreParameters2DefaultValues) {
         // Reloading returns every item to its initial state; the window's values stay.
         Unload();
         Load();
-    } else if (name == "ShowGEStatus") {
+    } else if (name == option_names::kShowGEStatus) {
         if (actions_.showGEStatus) {
             actions_.showGEStatus();
         }
-    } else if (name == "ShowArcStatus") {
+    } else if (name == option_names::kShowArcStatus) {
         if (actions_.showArcStatus) {
             actions_.showArcStatus();
         }

@@ -8,6 +8,7 @@
 // caption and radio marks.
 #pragma once
 
+#include "platform/signal.hpp"
 #include "platform/types.hpp"
 
 #include <functional>
@@ -67,6 +68,14 @@ public:
     [[nodiscard]] bool Checked(const std::string& name) { return Item(name).checked; }
     void SetChecked(const std::string& name, bool checked);
     void SetEnabled(const std::string& name, bool enabled);
+    // Raised once per effective change of an item's check mark, enabled state or caption,
+    // with the item (borrowed for the call; its name identifies it). Loading and unloading
+    // rebuild the whole tree and raise it once with the root (menuScribeline; after an unload
+    // an empty item with no name). The handler must not be empty (std::invalid_argument); the
+    // subscription lasts as long as the returned Connection.
+    [[nodiscard]] Connection OnItemChanged(std::function<void(const MenuItem&)> handler) {
+        return itemChanged_.Subscribe(std::move(handler));
+    }
     // Every item name in menu order (separators excluded).
     [[nodiscard]] std::vector<std::string> ItemNames();
 
@@ -98,6 +107,7 @@ private:
 
     OptionsWindowValues& values_;
     OptionsActions actions_;
+    Signal<const MenuItem&> itemChanged_;
     MenuItem root_;
     bool loaded_ = false;
     bool poppedUp_ = false;

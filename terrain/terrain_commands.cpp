@@ -1,6 +1,10 @@
 // The DEM and contour commands of the digitizer window and the sample grid preview.
 #include "terrain/terrain_commands.hpp"
 
+#include "options/option_names.hpp"
+
+#include "command/toolbar_keys.hpp"
+
 #include <cmath>
 #include <stdexcept>
 #include <utility>
@@ -347,7 +351,7 @@ void TerrainCommands::prepareTarget(int geometryKind) {
 }
 
 void TerrainCommands::cmdGetDEMDateFromGE_Click() {
-    cx_.state.runKey = "dem";
+    cx_.state.runKey = toolbar_keys::kDem;
     ScopeExit done([this] {
         cx_.state.busy = false;
         cx_.ctl.toolbarScribeline.SetEnabled(true);
@@ -356,10 +360,10 @@ void TerrainCommands::cmdGetDEMDateFromGE_Click() {
         return;
     }
     mode_ = JoinMode::Points;
-    if (checked("jointDEMPoints2Grid")) {
+    if (checked(option_names::kJointDEMPoints2Grid)) {
         mode_ = JoinMode::Grid;
     }
-    if (checked("jointDEMPoints2Mesh")) {
+    if (checked(option_names::kJointDEMPoints2Mesh)) {
         mode_ = JoinMode::Mesh;
     }
     const int kind = static_cast<int>(mode_);
@@ -411,10 +415,10 @@ std::optional<std::string> TerrainCommands::RunContouring(const ContourSettings&
     if (!saved) {
         throw PortError("GetWindowRect", "the globe's main window has no rectangle");
     }
-    const bool recover = checked("RecoverGERenderViewAfterContouring");
+    const bool recover = checked(option_names::kRecoverGERenderViewAfterContouring);
     bool sampled = false;
     try {
-        if (checked("AllowToSquareGERenderViewWhenContouring")) {
+        if (checked(option_names::kAllowToSquareGERenderViewWhenContouring)) {
             SquareRenderView();
         }
         sampled = SampleContourGrid();
@@ -449,7 +453,7 @@ std::optional<std::string> TerrainCommands::RunContouring(const ContourSettings&
     }
     trace_ = TraceContours(contour_, levels_, 0, settings_.gridSize, 0, settings_.gridSize, yield);
     return ContourDocumentHead(static_cast<int>(levels_.size()),
-                               checked("UseGradientColor2GEContours")) +
+                               checked(option_names::kUseGradientColor2GEContours)) +
            ContourDocumentBody(trace_.levelTexts) + ContourDocumentTail();
 }
 
@@ -459,8 +463,8 @@ void TerrainCommands::storeContourFeatures() {
         throw std::runtime_error("The contour command has no target layer.");
     }
     const Fields fields = featureClass->GetFields();
-    const bool in3D = checked("saveDataIn3D");
-    const bool toFields = checked("SaveAltitude2TableField");
+    const bool in3D = checked(option_names::kSaveDataIn3D);
+    const bool toFields = checked(option_names::kSaveAltitude2TableField);
     for (const ContourSegment& s : trace_.segments) {
         auto feature = featureClass->CreateFeature();
         Geometry line = Geometry::empty(GeometryType::Polyline);
@@ -484,7 +488,7 @@ void TerrainCommands::storeContourFeatures() {
 }
 
 void TerrainCommands::cmdGetContourFromGE_Click() {
-    cx_.state.runKey = "contour";
+    cx_.state.runKey = toolbar_keys::kContour;
     ScopeExit done([this] {
         cx_.state.busy = false;
         cx_.ctl.toolbarScribeline.SetEnabled(true);

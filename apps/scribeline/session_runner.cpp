@@ -29,40 +29,42 @@ using nlohmann::json;
 
 namespace {
 
+// The images of one control array, by index.
+struct ImageGroup {
+    std::vector<controls::Image*> images;
+};
+
 // The window's controls a session can work, by name.
 using ControlRef =
     std::variant<controls::OptionArray*, controls::ComboBox*, controls::TextBox*,
-                 controls::ScrollBar*, controls::Button*, controls::Image*, controls::ImageArray*>;
+                 controls::ScrollBar*, controls::Button*, controls::Image*, ImageGroup>;
 
-std::map<std::string, ControlRef> ControlsOf(frmGE2Arc& w) {
-    auto& c = w.ctl;
+// Found through the window's list of controls: option buttons as their groups, images of an
+// array as one group.
+std::map<std::string, ControlRef> ControlsOf(Controls& c) {
     std::map<std::string, ControlRef> m;
-    for (controls::OptionArray* o :
-         {&c.optNewOrExistingLayer, &c.optGeometryType, &c.optContourLevel, &c.optStartElevation,
-          &c.optLocationReference}) {
-        m.emplace(o->Name(), o);
-    }
-    m.emplace(c.cboSelectLayer.Name(), &c.cboSelectLayer);
-    for (controls::TextBox* t :
-         {&c.txtQty, &c.txtRecordPPS, &c.txtDEMResolution, &c.txtContourLevels,
-          &c.txtContourLevelNumber, &c.txtContourLevelInterval, &c.txtStartElevation}) {
-        m.emplace(t->Name(), t);
-    }
-    for (controls::ScrollBar* s : {&c.vscrollRecordPPS, &c.vscrollDEMResolution,
-                                   &c.vscrollContourLevelnumber, &c.vscrollContourLevelInterval}) {
-        m.emplace(s->Name(), s);
-    }
-    for (controls::Button* b :
-         {&c.cmdBeginDigitalizing, &c.cmdEndDigitalizing,
-          &c.cmdFinishCurrentFeatureAndCreateNewFeature, &c.cmdDigitizePauseOrContinue, &c.cmdAbort,
-          &c.cmdExportKML, &c.cmdGetDEMDateFromGE, &c.cmdGetContourFromGE, &c.cmdSetGEViewEx,
-          &c.cmdSetArcViewEx, &c.Command1, &c.Command2}) {
-        m.emplace(b->Name(), b);
-    }
-    for (controls::Image* i : {&c.imgDefProperty, &c.imgMore, &c.imgLess, &c.imgShot}) {
-        m.emplace(i->Name(), i);
-    }
-    m.emplace("imgLocation", &c.imgLocation);
+    c.ForEach([&m](controls::Control& control) {
+        const std::string& name = control.Name();
+        if (auto* o = dynamic_cast<controls::OptionButton*>(&control); o && o->Group()) {
+            m.emplace(name, o->Group());
+        } else if (auto* cbo = dynamic_cast<controls::ComboBox*>(&control)) {
+            m.emplace(name, cbo);
+        } else if (auto* t = dynamic_cast<controls::TextBox*>(&control)) {
+            m.emplace(name, t);
+        } else if (auto* bar = dynamic_cast<controls::ScrollBar*>(&control)) {
+            m.emplace(name, bar);
+        } else if (auto* b = dynamic_cast<controls::Button*>(&control)) {
+            m.emplace(name, b);
+        } else if (auto* i = dynamic_cast<controls::Image*>(&control)) {
+            if (i->Index() < 0) {
+                m.emplace(name, i);
+            } else {
+                auto [it, added] = m.emplace(name, ImageGroup{});
+                (void)added;
+                std::get<ImageGroup>(it->second).images.push_back(i);
+            }
+        }
+    });
     return m;
 }
 
@@ -176,9 +178,29 @@ public:
 
 private:
     void startHosts();
+    // One row per action a session can name: how it is checked against the loaded window
+    // before anything is played (null: nothing to check), and how it is played.
+    struct Action {
+        const char* name;
+        void (*validate)(Player&, const Step&);
+        void (*play)(Player&, const Step&);
+    };
+    static const std::vector<Action>& Actions();
+    static const Action* FindAction(const std::string& name);
+
     void validate();
-    void validateStep(const Step& step);
+    void validateToolbar(const Step& step);
+    void validateMenu(const Step& step);
+    void validateControl(const Step& step);
+    void validateKey(const Step& step);
+    void validatePoints(const Step& step);
+    void validateFields(const Step& step);
     void play(const Step& step);
+    void playToolbar(const Step& step);
+    void playMenu(const Step& step);
+    void playKey(const Step& step);
+    void playClose(const Step& step);
+    void drag(const Step& step);
     void requireWindow(const Step& step) const;
     [[noreturn]] void fail(const Step& step, const std::string& field,
                            const std::string& problem) const {
@@ -263,101 +285,119 @@ void Player::startHosts() {
     command_ = std::make_unique<clsScribeline>(Environment{*desk_, globe_->Connector()},
                                                DefaultSubsystems());
     command_->OnCreate(host_);
-    controls_ = ControlsOf(command_->Window());
+    controls_ = ControlsOf(command_->Window().ctl);
+    if (options_.bind) {
+        options_.bind(command_->Window().ctl);
+    }
 }
 
 void Player::validate() {
     for (const Step& step : session_.steps) {
-        validateStep(step);
+        const Action* action = FindAction(step.action);
+        if (action == nullptr) {
+            fail(step, "do", "unknown action \"" + step.action + "\"");
+        }
+        if (action->validate != nullptr) {
+            action->validate(*this, step);
+        }
     }
 }
 
-void Player::validateStep(const Step& step) {
+void Player::validateToolbar(const Step& step) {
     frmGE2Arc& w = command_->Window();
+    if (!w.ctl.toolbarScribeline.HasButton(step.name)) {
+        std::vector<std::string> keys;
+        for (const auto& b : w.ctl.toolbarScribeline.Buttons()) {
+            if (!b.key.empty()) {
+                keys.push_back(b.key);
+            }
+        }
+        std::string list;
+        for (const auto& k : keys) {
+            list += (list.empty() ? "" : ", ") + k;
+        }
+        fail(step, "key", "unknown toolbar key \"" + step.name + "\"; the keys are: " + list);
+    }
+}
+
+void Player::validateMenu(const Step& step) {
+    frmGE2Arc& w = command_->Window();
+    const auto names = w.Options().ItemNames();
+    if (std::find(names.begin(), names.end(), step.name) == names.end()) {
+        fail(step, "item", "unknown options menu item \"" + step.name + "\"");
+    }
+}
+
+void Player::validateControl(const Step& step) {
     const std::string& a = step.action;
-    if (a == "toolbar") {
-        if (!w.ctl.toolbarScribeline.HasButton(step.name)) {
-            std::vector<std::string> keys;
-            for (const auto& b : w.ctl.toolbarScribeline.Buttons()) {
-                if (!b.key.empty()) {
-                    keys.push_back(b.key);
-                }
+    const auto it = controls_.find(step.name);
+    if (it == controls_.end()) {
+        fail(step, "control", "unknown control \"" + step.name + "\"");
+    }
+    if (a != ActionFor(it->second)) {
+        fail(step, "control",
+             "\"" + step.name + "\" is " + KindName(it->second) + "; use \"" +
+                 ActionFor(it->second) + "\"");
+    }
+    if (auto* options = std::get_if<controls::OptionArray*>(&it->second)) {
+        controls::OptionArray& o = **options;
+        if (step.index && *step.index >= o.Count()) {
+            fail(step, "index",
+                 "\"" + step.name + "\" has options 0 to " + std::to_string(o.Count() - 1));
+        }
+        if (!step.index) {
+            bool found = false;
+            std::string captions;
+            for (int i = 0; i < o.Count(); ++i) {
+                found = found || o[i].Caption() == step.text;
+                captions += (i ? ", \"" : "\"") + o[i].Caption() + "\"";
             }
-            std::string list;
-            for (const auto& k : keys) {
-                list += (list.empty() ? "" : ", ") + k;
-            }
-            fail(step, "key", "unknown toolbar key \"" + step.name + "\"; the keys are: " + list);
-        }
-    } else if (a == "menu") {
-        const auto names = w.Options().ItemNames();
-        if (std::find(names.begin(), names.end(), step.name) == names.end()) {
-            fail(step, "item", "unknown options menu item \"" + step.name + "\"");
-        }
-    } else if (a == "select" || a == "choose" || a == "type" || a == "scroll" || a == "push") {
-        const auto it = controls_.find(step.name);
-        if (it == controls_.end()) {
-            fail(step, "control", "unknown control \"" + step.name + "\"");
-        }
-        if (a != ActionFor(it->second)) {
-            fail(step, "control",
-                 "\"" + step.name + "\" is " + KindName(it->second) + "; use \"" +
-                     ActionFor(it->second) + "\"");
-        }
-        if (auto* options = std::get_if<controls::OptionArray*>(&it->second)) {
-            controls::OptionArray& o = **options;
-            if (step.index && *step.index >= o.Count()) {
-                fail(step, "index",
-                     "\"" + step.name + "\" has options 0 to " + std::to_string(o.Count() - 1));
-            }
-            if (!step.index) {
-                bool found = false;
-                std::string captions;
-                for (int i = 0; i < o.Count(); ++i) {
-                    found = found || o[i].Caption == step.text;
-                    captions += (i ? ", \"" : "\"") + o[i].Caption + "\"";
-                }
-                if (!found) {
-                    fail(step, "option",
-                         "\"" + step.name + "\" has no option \"" + step.text +
-                             "\"; its options are: " + captions);
-                }
+            if (!found) {
+                fail(step, "option",
+                     "\"" + step.name + "\" has no option \"" + step.text +
+                         "\"; its options are: " + captions);
             }
         }
-        if (auto* images = std::get_if<controls::ImageArray*>(&it->second)) {
-            if (!step.index || *step.index >= (*images)->Count()) {
-                fail(step, "index",
-                     "\"" + step.name + "\" needs an index 0 to " +
-                         std::to_string((*images)->Count() - 1));
-            }
-        } else if (a == "push" && step.index) {
-            fail(step, "index", "\"" + step.name + "\" is not a control array");
+    }
+    if (auto* group = std::get_if<ImageGroup>(&it->second)) {
+        const int count = static_cast<int>(group->images.size());
+        if (!step.index || *step.index >= count) {
+            fail(step, "index",
+                 "\"" + step.name + "\" needs an index 0 to " + std::to_string(count - 1));
         }
-    } else if (a == "key") {
-        if (!ParseChord(step.name)) {
-            fail(step, "keys",
-                 "unknown key \"" + step.name + "\"; write e.g. \"Ctrl+F8\" or \"Ctrl+I\"");
+    } else if (a == "push" && step.index) {
+        fail(step, "index", "\"" + step.name + "\" is not a control array");
+    }
+}
+
+void Player::validateKey(const Step& step) {
+    if (!ParseChord(step.name)) {
+        fail(step, "keys",
+             "unknown key \"" + step.name + "\"; write e.g. \"Ctrl+F8\" or \"Ctrl+I\"");
+    }
+}
+
+void Player::validatePoints(const Step& step) {
+    const Size size = globe_->RenderSize();
+    for (const Point& p : step.points) {
+        if (p.x < 0 || p.y < 0 || p.x >= size.width || p.y >= size.height) {
+            fail(step, step.action == "drag" ? "path" : "at",
+                 "[" + std::to_string(p.x) + ", " + std::to_string(p.y) +
+                     "] lies outside the globe's render window (" + std::to_string(size.width) +
+                     " by " + std::to_string(size.height) + " pixels)");
         }
-    } else if (!step.points.empty()) {
-        const Size size = globe_->RenderSize();
-        for (const Point& p : step.points) {
-            if (p.x < 0 || p.y < 0 || p.x >= size.width || p.y >= size.height) {
-                fail(step, step.action == "drag" ? "path" : "at",
-                     "[" + std::to_string(p.x) + ", " + std::to_string(p.y) +
-                         "] lies outside the globe's render window (" + std::to_string(size.width) +
-                         " by " + std::to_string(size.height) + " pixels)");
-            }
-        }
-    } else if (a == "defineFields") {
-        static const std::set<std::string> types = {"Short Integer", "Long Integer", "Float",
-                                                    "Double",        "Text",         "Date"};
-        for (std::size_t i = 0; i < step.fields.size(); ++i) {
-            if (types.count(step.fields[i].type) == 0) {
-                fail(step, "fields[" + std::to_string(i) + "].type",
-                     "unknown field type \"" + step.fields[i].type +
-                         "\"; the types are: Short Integer, Long Integer, Float, Double, Text, "
-                         "Date");
-            }
+    }
+}
+
+void Player::validateFields(const Step& step) {
+    static const std::set<std::string> types = {"Short Integer", "Long Integer", "Float",
+                                                "Double",        "Text",         "Date"};
+    for (std::size_t i = 0; i < step.fields.size(); ++i) {
+        if (types.count(step.fields[i].type) == 0) {
+            fail(step, "fields[" + std::to_string(i) + "].type",
+                 "unknown field type \"" + step.fields[i].type +
+                     "\"; the types are: Short Integer, Long Integer, Float, Double, Text, "
+                     "Date");
         }
     }
 }
@@ -387,7 +427,7 @@ void Player::control(const Step& step) {
     if (auto* o = std::get_if<controls::OptionArray*>(&ref)) {
         int index = step.index.value_or(-1);
         for (int i = 0; index < 0 && i < (*o)->Count(); ++i) {
-            if ((**o)[i].Caption == step.text) {
+            if ((**o)[i].Caption() == step.text) {
                 index = i;
             }
         }
@@ -438,8 +478,8 @@ void Player::control(const Step& step) {
         (*image)->UserMouseDown();
         (*image)->UserMouseUp();
         (*image)->UserClick();
-    } else if (auto* images = std::get_if<controls::ImageArray*>(&ref)) {
-        controls::Image& i = (**images)[*step.index];
+    } else if (auto* group = std::get_if<ImageGroup>(&ref)) {
+        controls::Image& i = *group->images.at(static_cast<std::size_t>(*step.index));
         i.UserMouseDown();
         i.UserMouseUp();
         i.UserClick();
@@ -536,100 +576,145 @@ void Player::savePicture(const std::string& of, const std::string& file) {
 }
 
 void Player::play(const Step& step) {
-    frmGE2Arc& w = command_->Window();
-    const std::string& a = step.action;
     outcome_ = "done";
-    if (a == "command") {
-        command_->OnClick();
-    } else if (a == "toolbar") {
-        requireWindow(step);
-        const auto& button = w.ctl.toolbarScribeline.Button(step.name);
-        if (!button.enabled || !button.visible) {
-            outcome_ = "ignored: the button is disabled or hidden";
-        }
-        w.ctl.toolbarScribeline.UserClick(step.name);
-    } else if (a == "menu") {
-        requireWindow(step);
-        // A right click on the window's background pops the menu up, as a person opens it.
-        // Left of every frame and below the toolbar.
-        const Point client{2, 30};
-        const Point screen = desk_->ClientToScreen(w.hWnd(), client).value_or(Point{});
-        w.Errors().Run("The options menu", [&] { w.Form_RightButton(client, screen); });
-        if (!w.Options().IsPoppedUp()) {
-            outcome_ = "ignored: the options menu did not open (it does not during a run)";
-        } else if (!w.Options().Choose(step.name)) {
-            outcome_ = "ignored: the item is disabled or hidden";
-        }
-    } else if (a == "select" || a == "choose" || a == "type" || a == "scroll" || a == "push") {
-        control(step);
-    } else if (a == "key") {
-        requireWindow(step);
-        const KeyChord chord = *ParseChord(step.name);
-        desk_->SetForegroundWindow(w.hWnd());
-        KeyEvent e;
-        e.virtualKey = chord.virtualKey;
-        e.shift = chord.shift;
-        e.control = chord.control;
-        e.alt = chord.alt;
-        e.message = chord.alt ? KeyMessage::SysKeyDown : KeyMessage::KeyDown;
-        desk_->InjectKey(e);
-        e.message = chord.alt ? KeyMessage::SysKeyUp : KeyMessage::KeyUp;
-        desk_->InjectKey(e);
-    } else if (a == "move") {
-        mouse(MouseMessage::Move, step.points[0]);
-    } else if (a == "leftDown") {
-        mouse(MouseMessage::LeftDown, step.points[0]);
-    } else if (a == "leftUp") {
-        mouse(MouseMessage::LeftUp, step.points[0]);
-    } else if (a == "rightDown") {
-        mouse(MouseMessage::RightDown, step.points[0]);
-    } else if (a == "rightUp") {
-        mouse(MouseMessage::RightUp, step.points[0]);
-    } else if (a == "click") {
-        mouse(MouseMessage::LeftDown, step.points[0]);
-        mouse(MouseMessage::LeftUp, step.points[0]);
-    } else if (a == "rightClick") {
-        mouse(MouseMessage::RightDown, step.points[0]);
-        mouse(MouseMessage::RightUp, step.points[0]);
-    } else if (a == "wheel") {
-        mouse(MouseMessage::Wheel, step.points[0], step.value);
-    } else if (a == "clicks") {
-        for (const Point& p : step.points) {
-            mouse(MouseMessage::LeftDown, p);
-            mouse(MouseMessage::LeftUp, p);
-            desk_->AdvanceTime(step.ms);
-        }
-    } else if (a == "drag") {
-        const bool left = step.name == "left";
-        mouse(left ? MouseMessage::LeftDown : MouseMessage::RightDown, step.points.front());
-        for (std::size_t i = 1; i < step.points.size(); ++i) {
-            desk_->AdvanceTime(step.ms);
-            mouse(MouseMessage::Move, step.points[i]);
-        }
-        desk_->AdvanceTime(step.ms);
-        mouse(left ? MouseMessage::LeftUp : MouseMessage::RightUp, step.points.back());
-    } else if (a == "wait") {
-        desk_->AdvanceTime(step.ms);
-    } else if (a == "answer") {
-        answers_.push_back(QueuedAnswer{step.titled, step.name, step.value, step.keepOpenMs});
-    } else if (a == "close") {
-        if (!w.IsLoaded()) {
-            fail(step, "do", "the digitizer window is not open");
-        }
-        desk_->RequestClose(w.hWnd());
-        desk_->DoEvents();
-    } else if (a == "picture") {
-        savePicture(step.name, step.text);
-    } else if (a == "defineFields") {
-        defineFields(step);
-    } else if (a == "gridValue") {
-        gridValue(step);
+    FindAction(step.action)->play(*this, step);
+}
+
+void Player::playToolbar(const Step& step) {
+    frmGE2Arc& w = command_->Window();
+    requireWindow(step);
+    const auto& button = w.ctl.toolbarScribeline.Button(step.name);
+    if (!button.enabled || !button.visible) {
+        outcome_ = "ignored: the button is disabled or hidden";
     }
+    w.ctl.toolbarScribeline.UserClick(step.name);
+}
+
+void Player::playMenu(const Step& step) {
+    frmGE2Arc& w = command_->Window();
+    requireWindow(step);
+    // A right click on the window's background pops the menu up, as a person opens it.
+    // Left of every frame and below the toolbar.
+    const Point client{2, 30};
+    const Point screen = desk_->ClientToScreen(w.hWnd(), client).value_or(Point{});
+    w.Errors().Run("The options menu", [&] { w.Form_RightButton(client, screen); });
+    if (!w.Options().IsPoppedUp()) {
+        outcome_ = "ignored: the options menu did not open (it does not during a run)";
+    } else if (!w.Options().Choose(step.name)) {
+        outcome_ = "ignored: the item is disabled or hidden";
+    }
+}
+
+void Player::playKey(const Step& step) {
+    frmGE2Arc& w = command_->Window();
+    requireWindow(step);
+    const KeyChord chord = *ParseChord(step.name);
+    desk_->SetForegroundWindow(w.hWnd());
+    KeyEvent e;
+    e.virtualKey = chord.virtualKey;
+    e.shift = chord.shift;
+    e.control = chord.control;
+    e.alt = chord.alt;
+    e.message = chord.alt ? KeyMessage::SysKeyDown : KeyMessage::KeyDown;
+    desk_->InjectKey(e);
+    e.message = chord.alt ? KeyMessage::SysKeyUp : KeyMessage::KeyUp;
+    desk_->InjectKey(e);
+}
+
+void Player::drag(const Step& step) {
+    const bool left = step.name == "left";
+    mouse(left ? MouseMessage::LeftDown : MouseMessage::RightDown, step.points.front());
+    for (std::size_t i = 1; i < step.points.size(); ++i) {
+        desk_->AdvanceTime(step.ms);
+        mouse(MouseMessage::Move, step.points[i]);
+    }
+    desk_->AdvanceTime(step.ms);
+    mouse(left ? MouseMessage::LeftUp : MouseMessage::RightUp, step.points.back());
+}
+
+void Player::playClose(const Step& step) {
+    frmGE2Arc& w = command_->Window();
+    if (!w.IsLoaded()) {
+        fail(step, "do", "the digitizer window is not open");
+    }
+    desk_->RequestClose(w.hWnd());
+    desk_->DoEvents();
+}
+
+const std::vector<Player::Action>& Player::Actions() {
+    using P = Player;
+    auto pointsOk = [](P& p, const Step& s) { p.validatePoints(s); };
+    auto controlOk = [](P& p, const Step& s) { p.validateControl(s); };
+    auto control = [](P& p, const Step& s) { p.control(s); };
+    static const std::vector<Action> actions = {
+        {"command", nullptr, [](P& p, const Step&) { p.command_->OnClick(); }},
+        {"toolbar", [](P& p, const Step& s) { p.validateToolbar(s); },
+         [](P& p, const Step& s) { p.playToolbar(s); }},
+        {"menu", [](P& p, const Step& s) { p.validateMenu(s); },
+         [](P& p, const Step& s) { p.playMenu(s); }},
+        {"select", controlOk, control},
+        {"choose", controlOk, control},
+        {"type", controlOk, control},
+        {"scroll", controlOk, control},
+        {"push", controlOk, control},
+        {"key", [](P& p, const Step& s) { p.validateKey(s); },
+         [](P& p, const Step& s) { p.playKey(s); }},
+        {"move", pointsOk, [](P& p, const Step& s) { p.mouse(MouseMessage::Move, s.points[0]); }},
+        {"leftDown", pointsOk,
+         [](P& p, const Step& s) { p.mouse(MouseMessage::LeftDown, s.points[0]); }},
+        {"leftUp", pointsOk,
+         [](P& p, const Step& s) { p.mouse(MouseMessage::LeftUp, s.points[0]); }},
+        {"rightDown", pointsOk,
+         [](P& p, const Step& s) { p.mouse(MouseMessage::RightDown, s.points[0]); }},
+        {"rightUp", pointsOk,
+         [](P& p, const Step& s) { p.mouse(MouseMessage::RightUp, s.points[0]); }},
+        {"click", pointsOk,
+         [](P& p, const Step& s) {
+             p.mouse(MouseMessage::LeftDown, s.points[0]);
+             p.mouse(MouseMessage::LeftUp, s.points[0]);
+         }},
+        {"rightClick", pointsOk,
+         [](P& p, const Step& s) {
+             p.mouse(MouseMessage::RightDown, s.points[0]);
+             p.mouse(MouseMessage::RightUp, s.points[0]);
+         }},
+        {"wheel", pointsOk,
+         [](P& p, const Step& s) { p.mouse(MouseMessage::Wheel, s.points[0], s.value); }},
+        {"clicks", pointsOk,
+         [](P& p, const Step& s) {
+             for (const Point& point : s.points) {
+                 p.mouse(MouseMessage::LeftDown, point);
+                 p.mouse(MouseMessage::LeftUp, point);
+                 p.desk_->AdvanceTime(s.ms);
+             }
+         }},
+        {"drag", pointsOk, [](P& p, const Step& s) { p.drag(s); }},
+        {"wait", nullptr, [](P& p, const Step& s) { p.desk_->AdvanceTime(s.ms); }},
+        {"answer", nullptr,
+         [](P& p, const Step& s) {
+             p.answers_.push_back(QueuedAnswer{s.titled, s.name, s.value, s.keepOpenMs});
+         }},
+        {"close", nullptr, [](P& p, const Step& s) { p.playClose(s); }},
+        {"picture", nullptr, [](P& p, const Step& s) { p.savePicture(s.name, s.text); }},
+        {"defineFields", [](P& p, const Step& s) { p.validateFields(s); },
+         [](P& p, const Step& s) { p.defineFields(s); }},
+        {"gridValue", nullptr, [](P& p, const Step& s) { p.gridValue(s); }},
+    };
+    return actions;
+}
+
+const Player::Action* Player::FindAction(const std::string& name) {
+    for (const Action& action : Actions()) {
+        if (name == action.name) {
+            return &action;
+        }
+    }
+    return nullptr;
 }
 
 void Player::endActiveRun() {
     frmGE2Arc& w = command_->Window();
-    if (w.IsLoaded() && w.state.digitizingActive) {
+    if (w.IsLoaded() && w.DigitizingActive()) {
         // As when the person closes the window: the run ends and finished features are saved.
         desk_->RequestClose(w.hWnd());
         desk_->DoEvents();

@@ -264,5 +264,43 @@ TEST_F(OptionsMenuTest, ChoosingFromThePopupHonoursEnabledAndVisible) {
     EXPECT_THROW(menu.Choose("noSuchItem"), std::out_of_range);
 }
 
+// A front end keeps its menu from the notifications alone: one per effective change, with the
+// item that changed; loading and unloading announce the whole tree through the root.
+TEST_F(OptionsMenuTest, ItemChangesAreNotifiedOncePerEffectiveChange) {
+    std::vector<std::string> seen;
+    Connection connection = menu.OnItemChanged([&](const MenuItem& item) {
+        seen.push_back(item.name + (item.checked ? "+" : "-") + (item.enabled ? "" : "x"));
+    });
+    menu.Click("SaveAltitude2TableField");
+    EXPECT_EQ(seen, (std::vector<std::string>{"SaveAltitude2TableField+"}));
+    seen.clear();
+    menu.Click("jointDEMPoints2Grid"); // checks Grid, clears and locks the altitude field
+    EXPECT_EQ(seen, (std::vector<std::string>{"jointDEMPoints2Grid+", "SaveAltitude2TableField-",
+                                              "SaveAltitude2TableField-x"}));
+    seen.clear();
+    menu.SetChecked("jointDEMPoints2Grid", true); // already checked: nothing
+    menu.SetEnabled("SaveAltitude2TableField", false);
+    EXPECT_TRUE(seen.empty());
+
+    menu.ViewRefreshDelayIncrease_Click();
+    ASSERT_EQ(seen.size(), 1U);
+    EXPECT_EQ(seen[0], "ViewRefreshDelay-");
+    seen.clear();
+
+    menu.Unload();
+    menu.Unload(); // already unloaded: nothing more
+    menu.Load();
+    // Unload and Load announce the root; the preview radio mark that loading sets follows.
+    ASSERT_GE(seen.size(), 2U);
+    EXPECT_EQ(seen[0], "-") << "the emptied tree";
+    EXPECT_EQ(seen[1], "menuScribeline-");
+    seen.clear();
+
+    connection.Reset();
+    menu.Click("SaveAltitude2TableField");
+    EXPECT_TRUE(seen.empty());
+    EXPECT_THROW((void)menu.OnItemChanged(nullptr), std::invalid_argument);
+}
+
 } // namespace
 } // namespace scribeline
