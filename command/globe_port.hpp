@@ -15,7 +15,8 @@
 // - Lines and shapes others draw on the render window (IDesktop::DrawLine ...) stay until the
 //   client's view or documents change, and the client says when: it tells the desktop that the
 //   render window's content changed, and only then. Repainting the same picture (pumping,
-//   the desktop's own repaint, a frame timer while the camera stands still) keeps them.
+//   the window system redrawing the window, a frame timer while the camera stands still)
+//   keeps them.
 //   The core draws its rubber bands and vertex marks there once and redraws them only when the
 //   view moves.
 #pragma once
