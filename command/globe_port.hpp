@@ -1,5 +1,24 @@
 // The globe client port: the automation interface of the 3D globe client. Every operation
 // may raise PortError ("a failed call"); the core lets that end the action under way.
+// The client's windows, shortcuts and dialogs are in command/globe_protocol.hpp. Every
+// implementation passes the globe conformance suite (tests/conformance), which checks the
+// contracts below.
+//
+// Contracts the core relies on (it waits for the client with plain sleeps):
+// - Time is the desktop port's clock (IDesktop::TickCount). The camera, a flight under way
+//   and the documents advance with that clock, not with pumping: whatever is asked after a
+//   plain IDesktop::Sleep sees the state at the time the sleep ended. A flight started by
+//   SetCamera has arrived at the camera asked for once its duration has passed, and a
+//   document loaded is kept by the time the call returns. A client that moves the
+//   camera only on its timer ticks (that is, only while someone pumps) breaks the core's
+//   terrain probe and view synchronisation.
+// - Lines and shapes others draw on the render window (IDesktop::DrawLine ...) stay until the
+//   client's view or documents change, and the client says when: it tells the desktop that the
+//   render window's content changed, and only then. Repainting the same picture (pumping,
+//   the window system redrawing the window, a frame timer while the camera stands still)
+//   keeps them.
+//   The core draws its rubber bands and vertex marks there once and redraws them only when the
+//   view moves.
 #pragma once
 
 #include "platform/types.hpp"
@@ -44,7 +63,9 @@ public:
 
     // considerTerrain: 1 to take the terrain into account (the only value the core passes).
     virtual ICameraInfoGE GetCamera(int considerTerrain) = 0;
-    // speed 5.0 or more arrives at once; slower speeds fly there over time.
+    // speed 5.0 or more arrives at once; slower speeds fly there over time (by the desktop's
+    // clock: a plain sleep lets the flight go on and arrive). A camera read while flying lies
+    // between the start and the target.
     virtual void SetCamera(const ICameraInfoGE& camera, double speed) = 0;
     // Loads or reloads a KML file; suppressMessages 1 keeps the client quiet.
     virtual void OpenKmlFile(const std::string& fileName, int suppressMessages) = 0;

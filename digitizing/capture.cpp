@@ -5,11 +5,14 @@
 
 #include "options/option_names.hpp"
 
+#include "command/globe_protocol.hpp"
 #include "command/toolbar_keys.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 namespace scribeline::digitizing {
 
@@ -25,10 +28,6 @@ constexpr int kAnimationPauseMs = 5;
 // A pointer move redraws at most this many of the newest track segments: older ones stay as
 // they were drawn, and a move keeps a bounded cost however long the stream grows.
 constexpr int kTrackSegmentsDrawn = 1000;
-
-const char* const kDialogTitles[] = {"Google Earth - New Placemark", "Google Earth - New Path",
-                                     "Google Earth - New Polygon"};
-const char* const kDialogShortcuts[] = {"^+P", "^+T", "^+G"};
 
 } // namespace
 
@@ -504,10 +503,11 @@ void DigitizingRun::Command1_Click() {
     const auto k = static_cast<std::size_t>(geometryKind);
     for (int attempt = 0; attempt < 3; ++attempt) {
         desktop.SetForegroundWindow(ge().GetMainHwnd());
-        desktop.SendKeys(kDialogShortcuts[k]);
+        desktop.SendKeys(std::string(globe_protocol::kDialogShortcuts[k]));
         desktop.SendKeys("Scribeline4Arc");
         const WindowHandle dialog =
-            desktop.FindWindow(std::string("QTool"), std::string(kDialogTitles[k]));
+            desktop.FindWindow(std::string(globe_protocol::kDialogClass),
+                               std::string(globe_protocol::kDialogTitles[k]));
         if (dialog != kNoWindow) {
             // Out of the user's way: the placemark is confirmed by Command2.
             const Size screen = desktop.GetScreenSize();
@@ -522,8 +522,9 @@ void DigitizingRun::Command1_Click() {
 
 void DigitizingRun::Command2_Click() {
     auto& desktop = cx_.desktop;
-    for (const char* title : kDialogTitles) {
-        const WindowHandle dialog = desktop.FindWindow(std::string("QTool"), std::string(title));
+    for (const std::string_view title : globe_protocol::kDialogTitles) {
+        const WindowHandle dialog =
+            desktop.FindWindow(std::string(globe_protocol::kDialogClass), std::string(title));
         if (dialog != kNoWindow) {
             desktop.SetForegroundWindow(dialog);
             desktop.SendKeys("{ENTER}");

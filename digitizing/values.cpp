@@ -2,6 +2,7 @@
 // record rate and a field definition turn into.
 #include "digitizing/basDigitizing.hpp"
 
+#include "command/globe_protocol.hpp"
 #include "command/toolbar_keys.hpp"
 
 #include "platform/numbers.hpp"
@@ -19,17 +20,7 @@ bool AcceptTerrainPoint(const IPointOnTerrainGE& point) {
 }
 
 bool InNavigationZone(Point client, int width) {
-    const auto inDisc = [&](int cx, int cy, int squaredRadius) {
-        const int dx = client.x - cx;
-        const int dy = client.y - cy;
-        return dx * dx + dy * dy <= squaredRadius;
-    };
-    const auto inBand = [&](int top, int bottom) {
-        return client.x > width - 52 && client.x < width - 35 && client.y > top &&
-               client.y < bottom;
-    };
-    return inDisc(width - 43, 49, 1600) || inDisc(width - 43, 129, 625) || inBand(186, 206) ||
-           inBand(254, 264) || inBand(309, 329);
+    return globe_protocol::InNavigationZone(client, width);
 }
 
 ViewPosition NormalisedPosition(Point client, Size render) {

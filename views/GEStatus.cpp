@@ -1,6 +1,7 @@
 // GEStatus: the map and globe status reports, their texts and the globe report's probes.
 #include "views/GEStatus.hpp"
 
+#include "command/globe_protocol.hpp"
 #include "kml/kml_format.hpp"
 #include "terrain/terrain_probe.hpp"
 
@@ -232,7 +233,7 @@ void EarthStatusProbe::BringEarthProbeIntoView() {
         return; // nothing to place by; the probe finds that out itself
     }
     const auto probe =
-        desktop_.ClientToScreen(render, {renderRect->width() - kProbeFromRight, kProbeY});
+        desktop_.ClientToScreen(render, globe_protocol::ProbePoint(renderRect->width()));
     if (!probe) {
         return;
     }
@@ -258,7 +259,7 @@ bool EarthStatusProbe::ProbeNavigationControl() {
         return false;
     }
     const auto probe =
-        desktop_.ClientToScreen(render, {renderRect->width() - kProbeFromRight, kProbeY});
+        desktop_.ClientToScreen(render, globe_protocol::ProbePoint(renderRect->width()));
     if (!probe) {
         return false;
     }

@@ -102,10 +102,6 @@ class EarthStatusProbe {
 public:
     // Every wait of the terrain-layer test here.
     static constexpr int kSettleMs = 20;
-    // The probe point: render-window client pixels (width - 43, 196), the zoom-in button of
-    // the client's navigation control.
-    static constexpr int kProbeFromRight = 43;
-    static constexpr int kProbeY = 196;
 
     EarthStatusProbe(IDesktop& desktop, IGlobeConnector& connector,
                      std::function<WindowHandle()> digitizerWindow);

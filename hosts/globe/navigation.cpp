@@ -1,5 +1,7 @@
 #include "hosts/globe/navigation.hpp"
 
+#include "command/globe_protocol.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -22,16 +24,6 @@ void MoveFocus(CameraState& c, double bearingDeg, double metres) {
     c.FocusPointLongitude = WrapDegrees(
         c.FocusPointLongitude +
         metres * std::sin(b) / std::max(MetresPerDegreeLongitude(c.FocusPointLatitude), 1.0));
-}
-
-bool InDisc(Point p, int cx, int cy, int radiusSquared) {
-    const int dx = p.x - cx;
-    const int dy = p.y - cy;
-    return dx * dx + dy * dy <= radiusSquared;
-}
-
-bool InBand(Point p, int w, int top, int bottom) {
-    return p.x > w - 52 && p.x < w - 35 && p.y > top && p.y < bottom;
 }
 
 } // namespace
@@ -67,8 +59,7 @@ void Navigator::SetRunActive(bool active) {
 }
 
 bool Navigator::InControlZone(Point p, int w) {
-    return InDisc(p, w - 43, 49, 1600) || InDisc(p, w - 43, 129, 625) || InBand(p, w, 186, 206) ||
-           InBand(p, w, 254, 264) || InBand(p, w, 309, 329);
+    return globe_protocol::InNavigationZone(p, w);
 }
 
 double Navigator::NormalX(Point at) const {

@@ -1,5 +1,6 @@
 #include "hosts/globe/simulated_globe.hpp"
 
+#include "command/globe_protocol.hpp"
 #include "hosts/globe/base_earth.hpp"
 
 #include <algorithm>
@@ -75,17 +76,9 @@ void MoveFocus(CameraState& c, double bearingDeg, double metres) {
         metres * std::sin(b) / std::max(MetresPerDegreeLongitude(c.FocusPointLatitude), 1.0));
 }
 
-bool InDisc(Point p, int cx, int cy, int radiusSquared) {
-    const int dx = p.x - cx;
-    const int dy = p.y - cy;
-    return dx * dx + dy * dy <= radiusSquared;
-}
-
-bool InBand(Point p, int w, int top, int bottom) {
-    return p.x > w - 52 && p.x < w - 35 && p.y > top && p.y < bottom;
-}
-
 } // namespace
+
+namespace protocol = globe_protocol;
 
 // ---- the client ----------------------------------------------------------------------------
 
@@ -99,7 +92,7 @@ struct SimulatedGlobe::Client {
         std::int64_t durationMs = 1;
     };
 
-    enum class DialogKind { Placemark, Path, Polygon };
+    using DialogKind = protocol::DialogKind;
 
     class MainHandler final : public IWindowHandler {
     public:
@@ -223,10 +216,11 @@ struct SimulatedGlobe::Client {
         if (render.width < 1 || render.height < 1) {
             throw std::invalid_argument("SimulatedGlobe: the main window leaves no render window");
         }
-        main_ =
-            desktop_.CreateWindow({"QWidget", "Google Earth", kNoWindow, r, true}, &mainHandler_);
+        main_ = desktop_.CreateWindow({std::string(protocol::kMainWindowClass),
+                                       std::string(protocol::kMainWindowTitle), kNoWindow, r, true},
+                                      &mainHandler_);
         render_ = desktop_.CreateWindow(
-            {"QGLWidget", "", main_,
+            {std::string(protocol::kRenderWindowClass), "", main_,
              Rect{options_.sidePanelWidth, options_.toolBarHeight,
                   options_.sidePanelWidth + render.width, options_.toolBarHeight + render.height},
              true},
@@ -605,7 +599,8 @@ struct SimulatedGlobe::Client {
     void OpenKmlFile(const std::string& fileName, int suppressMessages) {
         const auto fail = [&](const std::string& why) {
             if (suppressMessages == 0) {
-                desktop_.MessageBox(main_, why, "Google Earth", mb::Ok | mb::IconExclamation);
+                desktop_.MessageBox(main_, why, std::string(protocol::kMainWindowTitle),
+                                    mb::Ok | mb::IconExclamation);
             }
             throw PortError("OpenKmlFile", why);
         };
@@ -662,24 +657,18 @@ struct SimulatedGlobe::Client {
         }
         const int key = e.virtualKey != 0 ? e.virtualKey
                                           : std::toupper(static_cast<unsigned char>(e.character));
-        if (key == 'P') {
-            OpenDialog(DialogKind::Placemark);
-        } else if (key == 'T') {
-            OpenDialog(DialogKind::Path);
-        } else if (key == 'G') {
-            OpenDialog(DialogKind::Polygon);
+        for (std::size_t k = 0; k < protocol::kDialogKinds; ++k) {
+            if (key == protocol::kDialogShortcutKeys[k]) {
+                OpenDialog(static_cast<DialogKind>(k));
+                return;
+            }
         }
     }
 
     void OpenDialog(DialogKind kind) {
-        static constexpr const char* kTitles[] = {"Google Earth - New Placemark",
-                                                  "Google Earth - New Path",
-                                                  "Google Earth - New Polygon"};
-        static constexpr const char* kNames[] = {"Untitled Placemark", "Untitled Path",
-                                                 "Untitled Polygon"};
         const auto index = static_cast<std::size_t>(kind);
         dialogKind_ = kind;
-        dialogName_ = kNames[index];
+        dialogName_ = std::string(protocol::kDialogDefaultNames[index]);
         dialogNameTyped_ = false;
         dialogPoints_.clear();
         if (kind == DialogKind::Placemark) {
@@ -691,9 +680,10 @@ struct SimulatedGlobe::Client {
         const Rect m = desktop_.GetWindowRect(main_).value_or(options_.mainWindow);
         const int left = m.left + (m.width() - 420) / 2;
         const int top = m.top + (m.height() - 360) / 2;
-        dialog_ = desktop_.CreateWindow(
-            {"QTool", kTitles[index], kNoWindow, Rect{left, top, left + 420, top + 360}, true},
-            &dialogHandler_);
+        dialog_ = desktop_.CreateWindow({std::string(protocol::kDialogClass),
+                                         std::string(protocol::kDialogTitles[index]), kNoWindow,
+                                         Rect{left, top, left + 420, top + 360}, true},
+                                        &dialogHandler_);
         desktop_.SetForegroundWindow(dialog_);
     }
 
@@ -815,10 +805,12 @@ struct SimulatedGlobe::Client {
         }
         // A left press: the navigation controls and an open dialog come first.
         const int w = RenderSize().width;
-        if (InDisc(p, w - 43, 49, 1600)) {
+        const int controlX = w - protocol::kControlFromRight;
+        const protocol::NavigationZone zone = protocol::NavigationZoneAt(p, w);
+        if (zone == protocol::NavigationZone::Look) {
             // Look control: the centre puts north up, the ring turns and tilts the view.
-            const int dx = p.x - (w - 43);
-            const int dy = p.y - 49;
+            const int dx = p.x - controlX;
+            const int dy = p.y - protocol::kLookCentreY;
             Navigate([&](CameraState& c) {
                 if (dx * dx + dy * dy <= 64) {
                     c.Azimuth = 0.0;
@@ -828,10 +820,10 @@ struct SimulatedGlobe::Client {
                     c.Tilt += dy < 0 ? 5.0 : -5.0;
                 }
             });
-        } else if (InDisc(p, w - 43, 129, 625)) {
+        } else if (zone == protocol::NavigationZone::Move) {
             // Move control: a tenth of the range towards the side clicked.
-            const double dx = p.x - (w - 43);
-            const double dy = p.y - 129;
+            const double dx = p.x - controlX;
+            const double dy = p.y - protocol::kMoveCentreY;
             if (dx * dx + dy * dy > 16) {
                 Navigate([&](CameraState& c) {
                     MoveFocus(c, c.Azimuth + std::atan2(dx, -dy) * kRadToDeg, 0.1 * c.Range);
@@ -839,11 +831,11 @@ struct SimulatedGlobe::Client {
                     c.FocusPointAltitude = 0.0;
                 });
             }
-        } else if (InBand(p, w, 186, 206)) {
+        } else if (zone == protocol::NavigationZone::ZoomIn) {
             Navigate([](CameraState& c) { c.Range *= 0.75; }); // zoom in
-        } else if (InBand(p, w, 254, 264)) {
+        } else if (zone == protocol::NavigationZone::Slider) {
             Navigate([](CameraState& c) { c.Range *= 0.9; }); // the slider: a notch in
-        } else if (InBand(p, w, 309, 329)) {
+        } else if (zone == protocol::NavigationZone::ZoomOut) {
             Navigate([](CameraState& c) { c.Range /= 0.75; }); // zoom out
         } else if (dialog_ != kNoWindow) {
             // A new path or polygon takes its vertices from clicks on the view; a new

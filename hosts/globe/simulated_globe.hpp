@@ -2,11 +2,11 @@
 // elevation model. One SimulatedGlobe is one running client; every application object its
 // connector hands out is a handle on it, and all handles share its state.
 //
-// Windows: a main window (class "QWidget", title "Google Earth") with the render window
-// (class "QGLWidget") as its child, both registered with the desktop. The render window
+// Windows: the main window and the render window inside it, both registered with the desktop,
+// speaking the client's window protocol (command/globe_protocol.hpp): the render window
 // answers the mouse wheel and clicks on its navigation control (top right); the main window
-// answers the keyboard shortcuts for a new placemark, path and polygon (Ctrl+Shift+P, T, G)
-// with a dialog window of class "QTool" that Enter confirms and Escape cancels.
+// answers the keyboard shortcuts for a new placemark, path and polygon with their dialogs,
+// which Enter confirms and Escape cancels.
 //
 // Time: the client lives on the desktop's virtual clock. A camera flight (SetCamera slower
 // than 5.0) lasts 2 s / speed (at most 20 s); the camera is worked out from the clock

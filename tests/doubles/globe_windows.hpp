@@ -2,6 +2,7 @@
 // "Google Earth" and its render window inside it.
 #pragma once
 
+#include "command/globe_protocol.hpp"
 #include "platform/desktop.hpp"
 
 #include <string>
@@ -21,7 +22,7 @@ inline GlobeWindows CreateGlobeWindows(IDesktop& desktop, const std::string& cla
     GlobeWindows windows;
     WindowSpec main;
     main.className = classPrefix + "Main";
-    main.title = "Google Earth";
+    main.title = std::string(globe_protocol::kMainWindowTitle);
     main.rect = mainRect;
     windows.main = desktop.CreateWindow(main, handler);
     WindowSpec render;

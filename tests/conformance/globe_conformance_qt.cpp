@@ -1,0 +1,66 @@
+// The globe conformance suite against the simulated globe on the Qt desktop, on Qt's offscreen
+// platform: the same client on a real-time desktop, as the interactive front ends run it.
+#include "hosts/globe/simulated_globe.hpp"
+#include "hosts/qtdesktop/qt_desktop.hpp"
+#include "tests/conformance/globe_conformance.hpp"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace scribeline::conformance {
+namespace {
+
+struct QtStack {
+    qtdesktop::QtDesktop desktop;
+    std::unique_ptr<globe::SimulatedGlobe> globe;
+    ~QtStack() { globe.reset(); }
+};
+
+GlobeUnderTest makeQt() {
+    auto stack = std::make_shared<QtStack>();
+    globe::GlobeOptions options;
+    options.terrainLayerOn = false; // no elevation file read; the contracts are not about it
+    // Inside the offscreen screen (800 x 600; the cursor stays on it), so that clicks on the
+    // navigation control land on it.
+    options.mainWindow = Rect{0, 0, 700, 560};
+    options.sidePanelWidth = 100;
+    qtdesktop::QtDesktop* desk = &stack->desktop;
+    options.onRepaint = [desk](WindowHandle w) { desk->Repaint(w); };
+    stack->globe = std::make_unique<globe::SimulatedGlobe>(stack->desktop, std::move(options));
+    GlobeUnderTest t;
+    t.owner = stack;
+    t.desktop = desk;
+    t.connector = &stack->globe->Connector();
+    globe::SimulatedGlobe* g = stack->globe.get();
+    t.contentChanges = [g] { return g->RepaintCount(); };
+    t.drawingsOn = [desk](WindowHandle w) {
+        return static_cast<std::size_t>(desk->OverlayItems(w));
+    };
+    return t;
+}
+
+INSTANTIATE_TEST_SUITE_P(QtDesktop, GlobeConformance,
+                         ::testing::Values(GlobeImplementation{"QtDesktop", makeQt}),
+                         globeImplementationName);
+
+} // namespace
+} // namespace scribeline::conformance
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform says so each time a window is raised; nothing a test can act on.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+        if (!message.startsWith("This plugin does not support")) {
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+        }
+    });
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
