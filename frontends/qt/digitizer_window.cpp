@@ -1,0 +1,478 @@
+#include "frontends/qt/digitizer_window.hpp"
+
+#include "frontends/qt/icons.hpp"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QEvent>
+#include <QFont>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QWidget>
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+namespace scribeline::frontend {
+
+int TwipsToPixels(int twips) {
+    return twips / 15;
+}
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// Where the model gives a control no place (its option buttons, text boxes, scroll bars and
+// labels sit in the frames the design places), twips in the form: a row every 240 twips,
+// captions on the left, values on the right, as in the frames' own order.
+const std::map<std::string, controls::Bounds>& OwnLayout() {
+    static const std::map<std::string, controls::Bounds> layout = {
+        {"optGeometryType0", {240, 860, 1000, 240}},
+        {"optGeometryType1", {240, 1130, 1000, 240}},
+        {"optGeometryType2", {240, 1400, 1000, 240}},
+        {"optNewOrExistingLayer0", {1500, 860, 2300, 240}},
+        {"optNewOrExistingLayer1", {1500, 1130, 2300, 240}},
+        {"lblDEMResolution", {240, 2520, 1300, 240}},
+        {"txtDEMResolution", {240, 2820, 960, 300}},
+        {"vscrollDEMResolution", {1200, 2820, 240, 300}},
+        {"optContourLevel0", {1770, 2440, 1440, 240}},
+        {"txtContourLevelNumber", {3210, 2430, 480, 255}},
+        {"vscrollContourLevelnumber", {3690, 2430, 225, 255}},
+        {"optContourLevel1", {1770, 2680, 1440, 240}},
+        {"txtContourLevelInterval", {3210, 2670, 480, 255}},
+        {"vscrollContourLevelInterval", {3690, 2670, 225, 255}},
+        {"optContourLevel2", {1770, 2920, 1180, 240}},
+        {"txtContourLevels", {2950, 2910, 965, 255}},
+        {"optStartElevation0", {1830, 3300, 1200, 240}},
+        {"txtStartElevation", {3030, 3290, 780, 255}},
+        {"optStartElevation1", {1830, 3540, 1500, 240}},
+        {"txtQty", {4260, 2490, 900, 270}},
+        {"txtRecordPPS", {5220, 2490, 600, 270}},
+        {"vscrollRecordPPS", {5820, 2490, 225, 270}},
+        {"Label5", {4260, 720, 1800, 240}},
+        {"Label6", {4260, 1000, 1800, 240}},
+        {"Label7", {4260, 1280, 1800, 240}},
+        {"imgMore", {3660, 3960, 360, 270}},
+        {"imgLess", {3660, 3960, 360, 270}},
+        {"imgCamera", {6780, 2900, 360, 300}},
+        {"imgShot", {7200, 2900, 1140, 900}},
+        {"imgLocation0", {4260, 3060, 300, 240}},
+        {"imgLocation1", {4560, 3060, 300, 240}},
+        {"imgLocation2", {4860, 3060, 300, 240}},
+        {"imgLocation3", {4260, 3300, 300, 240}},
+        {"imgLocation4", {4560, 3300, 300, 240}},
+        {"imgLocation5", {4860, 3300, 300, 240}},
+        {"imgLocation6", {4260, 3540, 300, 240}},
+        {"imgLocation7", {4560, 3540, 300, 240}},
+        {"imgLocation8", {4860, 3540, 300, 240}},
+        {"optLocationReference0", {5280, 3060, 1300, 240}},
+        {"optLocationReference1", {5280, 3300, 1300, 240}},
+        {"optLocationReference2", {5280, 3540, 1300, 240}},
+    };
+    return layout;
+}
+
+std::string LayoutName(const controls::Control& control) {
+    return control.Index() >= 0 ? control.Name() + std::to_string(control.Index()) : control.Name();
+}
+
+void Place(QWidget* widget, const controls::Control& control) {
+    controls::Bounds b = control.GetBounds();
+    bool placed = b.width > 0 && b.height > 0;
+    if (!placed) {
+        const auto it = OwnLayout().find(LayoutName(control));
+        if (it != OwnLayout().end()) {
+            b = it->second;
+            placed = true;
+        }
+    }
+    widget->setGeometry(TwipsToPixels(b.left), TwipsToPixels(b.top),
+                        std::max(TwipsToPixels(b.width), 1), std::max(TwipsToPixels(b.height), 1));
+    widget->setEnabled(control.Enabled());
+    // A control with no place anywhere (the command buttons the toolbar stands for) has its
+    // widget, state kept, but not on show.
+    widget->setVisible(control.Visible() && placed);
+}
+
+// An event filter from a function.
+class Filter final : public QObject {
+public:
+    explicit Filter(std::function<bool(QEvent*)> filter) : filter_(std::move(filter)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override { return filter_(event); }
+
+private:
+    std::function<bool(QEvent*)> filter_;
+};
+
+// Platform key codes of the keys a text box handles itself.
+int VirtualKey(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return vk::Return;
+    case Qt::Key_Escape:
+        return vk::Escape;
+    case Qt::Key_Tab:
+        return vk::Tab;
+    case Qt::Key_Backspace:
+        return vk::Back;
+    case Qt::Key_Up:
+        return vk::Up;
+    case Qt::Key_Down:
+        return vk::Down;
+    case Qt::Key_Home:
+        return vk::Home;
+    case Qt::Key_End:
+        return vk::End;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+DigitizerWindow::DigitizerWindow(qtdesktop::QtDesktop& desktop, frmGE2Arc& form)
+    : desktop_(desktop), form_(form) {}
+
+DigitizerWindow::~DigitizerWindow() {
+    // The filters go with the bindings; widgets the form's window still holds keep no
+    // pointer to them once removed.
+    for (auto& [control, binding] : bindings_) {
+        if (binding.widget) {
+            for (const auto& filter : filters_) {
+                binding.widget->removeEventFilter(filter.get());
+            }
+        }
+    }
+}
+
+void DigitizerWindow::Attach() {
+    if (!form_.IsLoaded()) {
+        return;
+    }
+    QWidget* widget = desktop_.Widget(form_.hWnd());
+    if (widget == nullptr || (formWidget_ == widget && formWindow_ == form_.hWnd())) {
+        return;
+    }
+    bindings_.clear();
+    filters_.clear();
+    formWidget_ = widget;
+    formWindow_ = form_.hWnd();
+    // The form's twips layout was made for an 8-point face.
+    QFont font = widget->font();
+    font.setPointSize(8);
+    widget->setFont(font);
+    build(widget);
+    SyncAll();
+}
+
+void DigitizerWindow::bind(const controls::Control& control, QWidget* widget,
+                           std::function<void()> sync) {
+    Binding& b = bindings_[&control];
+    b.widget = widget;
+    b.sync = std::move(sync);
+}
+
+void DigitizerWindow::guarded(const std::function<void()>& work) {
+    // Nothing may cross Qt's event loop; a widget that cannot show its control's state keeps
+    // the last it showed.
+    try {
+        work();
+    } catch (const std::exception& e) {
+        ++errors_;
+        lastError_ = e.what();
+    } catch (...) {
+        ++errors_;
+        lastError_ = "unknown failure";
+    }
+}
+
+void DigitizerWindow::Sync(const controls::Control& control) {
+    const auto it = bindings_.find(&control);
+    if (it == bindings_.end() || !it->second.widget) {
+        return;
+    }
+    ++it->second.syncs;
+    guarded(it->second.sync);
+}
+
+void DigitizerWindow::SyncAll() {
+    for (auto& [control, binding] : bindings_) {
+        if (binding.widget) {
+            ++binding.syncs;
+            guarded(binding.sync);
+        }
+    }
+    if (formWidget_) {
+        formWidget_->setWindowTitle(Q(form_.Caption()));
+    }
+}
+
+QWidget* DigitizerWindow::WidgetFor(const controls::Control& control) const {
+    const auto it = bindings_.find(&control);
+    return it == bindings_.end() ? nullptr : it->second.widget.data();
+}
+
+std::vector<const controls::Control*> DigitizerWindow::BoundControls() const {
+    std::vector<const controls::Control*> out;
+    for (const auto& [control, binding] : bindings_) {
+        out.push_back(control);
+    }
+    return out;
+}
+
+int DigitizerWindow::SyncCount(const controls::Control& control) const {
+    const auto it = bindings_.find(&control);
+    return it == bindings_.end() ? 0 : it->second.syncs;
+}
+
+void DigitizerWindow::build(QWidget* form) {
+    auto& c = form_.ctl;
+    auto user = [this](const std::function<void()>& action) {
+        // The model's user members go through the form's gate; what is left to do is show the
+        // state they leave.
+        guarded(action);
+        SyncAll();
+    };
+
+    // Frames first: they sit under the controls placed over them.
+    for (controls::Frame* f : {&c.frameLayer, &c.frameGeometryType, &c.frameProperty, &c.frameDEM,
+                               &c.frameContour, &c.frameStartElevation, &c.frameMeasureTrack,
+                               &c.frameOption, &c.frameGetDataFromGE, &c.frameLocation}) {
+        auto* box = new QGroupBox(form);
+        bind(*f, box, [f, box] {
+            Place(box, *f);
+            box->setTitle(Q(f->Caption));
+        });
+    }
+
+    // The toolbar: a button per key, our own icon for its image key.
+    {
+        auto* bar = new QToolBar(form);
+        bar->setIconSize(QSize(24, 24));
+        controls::Toolbar* t = &c.toolbarScribeline;
+        bind(*t, bar, [this, t, bar, user] {
+            Place(bar, *t);
+            bar->clear();
+            for (const controls::ToolbarButton& button : t->Buttons()) {
+                if (button.style == controls::ButtonStyle::Separator) {
+                    bar->addSeparator();
+                    continue;
+                }
+                QAction* a = bar->addAction(Icon(button.imageKey), Q(button.key));
+                a->setToolTip(Q(button.tooltip));
+                a->setStatusTip(Q(button.description));
+                a->setEnabled(button.enabled);
+                a->setVisible(button.visible);
+                a->setCheckable(button.style == controls::ButtonStyle::Check);
+                a->setChecked(button.value == 1);
+                a->setObjectName(Q(button.key));
+                const std::string key = button.key;
+                QObject::connect(a, &QAction::triggered, &context_,
+                                 [t, key, user] { user([t, key] { t->UserClick(key); }); });
+            }
+        });
+    }
+
+    for (controls::Label* l : {&c.lblDEMResolution, &c.Label5, &c.Label6, &c.Label7}) {
+        auto* label = new QLabel(form);
+        bind(*l, label, [l, label] {
+            Place(label, *l);
+            label->setText(Q(l->Caption));
+        });
+    }
+
+    for (controls::Button* b :
+         {&c.cmdBeginDigitalizing, &c.cmdEndDigitalizing,
+          &c.cmdFinishCurrentFeatureAndCreateNewFeature, &c.cmdDigitizePauseOrContinue, &c.cmdAbort,
+          &c.cmdExportKML, &c.cmdGetDEMDateFromGE, &c.cmdGetContourFromGE, &c.cmdSetGEViewEx,
+          &c.cmdSetArcViewEx, &c.Command1, &c.Command2}) {
+        auto* button = new QPushButton(form);
+        bind(*b, button, [b, button] {
+            Place(button, *b);
+            button->setText(Q(b->Caption));
+        });
+        QObject::connect(button, &QPushButton::clicked, &context_,
+                         [b, user] { user([b] { b->UserClick(); }); });
+    }
+
+    for (controls::OptionArray* o :
+         {&c.optNewOrExistingLayer, &c.optGeometryType, &c.optContourLevel, &c.optStartElevation,
+          &c.optLocationReference}) {
+        auto* group = new QButtonGroup(form);
+        group->setExclusive(true);
+        for (int i = 0; i < o->Count(); ++i) {
+            controls::OptionButton* option = &(*o)[i];
+            auto* radio = new QRadioButton(form);
+            group->addButton(radio, i);
+            bind(*option, radio, [option, radio] {
+                Place(radio, *option);
+                radio->setText(Q(option->Caption));
+                radio->setChecked(option->Value());
+            });
+            QObject::connect(radio, &QRadioButton::clicked, &context_,
+                             [o, i, user] { user([o, i] { o->UserSelect(i); }); });
+        }
+    }
+
+    for (controls::TextBox* t :
+         {&c.txtQty, &c.txtRecordPPS, &c.txtDEMResolution, &c.txtContourLevels,
+          &c.txtContourLevelNumber, &c.txtContourLevelInterval, &c.txtStartElevation}) {
+        auto* edit = new QLineEdit(form);
+        bind(*t, edit, [t, edit] {
+            Place(edit, *t);
+            if (edit->text() != Q(t->Text())) {
+                edit->setText(Q(t->Text()));
+            }
+            edit->setSelection(t->SelStart(), t->SelLength());
+        });
+        // Every key goes through the model (its KeyPress may refuse a character); shortcuts
+        // with Ctrl or Alt and function keys go on to the form.
+        auto filter = std::make_unique<Filter>([t, user](QEvent* event) {
+            if (event->type() != QEvent::KeyPress) {
+                return false;
+            }
+            auto* e = static_cast<QKeyEvent*>(event);
+            const bool chord = (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0;
+            const bool function = e->key() >= Qt::Key_F1 && e->key() <= Qt::Key_F24;
+            if (chord || function) {
+                return false; // the form's window hears it through the hooks
+            }
+            const int key = VirtualKey(e->key());
+            const int shift = (e->modifiers() & Qt::ShiftModifier) ? 1 : 0;
+            if (key == vk::Back) {
+                user([t] { t->UserType(std::string(1, static_cast<char>(vk::Back))); });
+            } else if (key != 0) {
+                user([t, key, shift] { t->UserKey(key, shift); });
+            } else if (!e->text().isEmpty() && e->text().at(0).isPrint()) {
+                const std::string typed = e->text().toStdString();
+                user([t, typed] { t->UserType(typed); });
+            } else {
+                return false;
+            }
+            return true;
+        });
+        edit->installEventFilter(filter.get());
+        filters_.push_back(std::move(filter));
+    }
+
+    for (controls::ScrollBar* s : {&c.vscrollRecordPPS, &c.vscrollDEMResolution,
+                                   &c.vscrollContourLevelnumber, &c.vscrollContourLevelInterval}) {
+        auto* bar = new QScrollBar(Qt::Vertical, form);
+        bind(*s, bar, [s, bar] {
+            Place(bar, *s);
+            const QSignalBlocker quiet(bar);
+            // The platform's bars count down from Min at the top; ours go the same way.
+            bar->setRange(std::min(s->Min(), s->Max()), std::max(s->Min(), s->Max()));
+            bar->setInvertedAppearance(s->Min() > s->Max());
+            bar->setSingleStep(std::max(s->SmallChange(), 1));
+            bar->setPageStep(std::max(s->LargeChange(), 1));
+            bar->setValue(s->Value());
+        });
+        QObject::connect(bar, &QScrollBar::valueChanged, &context_,
+                         [s, user](int value) { user([s, value] { s->UserSetValue(value); }); });
+    }
+
+    {
+        controls::ComboBox* list = &c.cboSelectLayer;
+        auto* combo = new QComboBox(form);
+        bind(*list, combo, [list, combo] {
+            Place(combo, *list);
+            const QSignalBlocker quiet(combo);
+            combo->clear();
+            for (const std::string& item : list->Items()) {
+                combo->addItem(Q(item));
+            }
+            combo->setCurrentIndex(list->ListIndex());
+        });
+        QObject::connect(
+            combo, QOverload<int>::of(&QComboBox::activated), &context_,
+            [list, user](int index) { user([list, index] { list->UserChoose(index); }); });
+    }
+
+    std::vector<controls::Image*> images = {&c.imgDefProperty, &c.imgMore,   &c.imgLess,
+                                            &c.imgShot,        &c.imgCamera, &c.picDigitizerIcon};
+    for (int i = 0; i < c.imgLocation.Count(); ++i) {
+        images.push_back(&c.imgLocation[i]);
+    }
+    for (controls::Image* image : images) {
+        auto* label = new QLabel(form);
+        label->setAlignment(Qt::AlignCenter);
+        bind(*image, label, [image, label] {
+            Place(label, *image);
+            const int side = std::max(1, std::min(label->width(), label->height()));
+            label->setPixmap(IconPixmap(image->PictureKey, side));
+            label->setFrameShape(image->Raised ? QFrame::Panel : QFrame::NoFrame);
+            label->setFrameShadow(QFrame::Raised);
+        });
+        auto filter = std::make_unique<Filter>([image, user](QEvent* event) {
+            if (event->type() == QEvent::MouseButtonPress) {
+                user([image] { image->UserMouseDown(); });
+            } else if (event->type() == QEvent::MouseButtonRelease) {
+                user([image] {
+                    image->UserMouseUp();
+                    image->UserClick();
+                });
+            } else {
+                return false;
+            }
+            return true;
+        });
+        label->installEventFilter(filter.get());
+        filters_.push_back(std::move(filter));
+    }
+
+    {
+        controls::ListView* grid = &c.listviewProperty;
+        auto* tree = new QTreeWidget(form);
+        tree->setRootIsDecorated(false);
+        tree->setAlternatingRowColors(true);
+        bind(*grid, tree, [grid, tree] {
+            Place(tree, *grid);
+            const QSignalBlocker quiet(tree);
+            tree->clear();
+            QStringList headers;
+            for (int i = 0; i < grid->ColumnCount(); ++i) {
+                headers << Q(grid->Header(i).caption);
+            }
+            tree->setColumnCount(std::max(grid->ColumnCount(), 1));
+            tree->setHeaderLabels(headers);
+            for (int i = 0; i < grid->ColumnCount(); ++i) {
+                tree->setColumnWidth(i, TwipsToPixels(grid->Header(i).width));
+            }
+            for (int row = 0; grid->ColumnCount() > 0 && row < grid->ItemCount(); ++row) {
+                auto* item = new QTreeWidgetItem(tree);
+                for (int col = 0; col < grid->ColumnCount(); ++col) {
+                    item->setText(col, Q(grid->CellText(row, col)));
+                }
+            }
+            if (grid->SelectedIndex() >= 0 && grid->SelectedIndex() < tree->topLevelItemCount()) {
+                tree->setCurrentItem(tree->topLevelItem(grid->SelectedIndex()));
+            }
+        });
+        QObject::connect(tree, &QTreeWidget::itemClicked, &context_,
+                         [grid, tree, user](QTreeWidgetItem* item, int column) {
+                             const int row = tree->indexOfTopLevelItem(item);
+                             user([grid, row, column] { grid->UserClickCell(row, column); });
+                         });
+    }
+}
+
+} // namespace scribeline::frontend

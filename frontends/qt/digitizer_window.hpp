@@ -1,0 +1,77 @@
+// The digitizer window ("Scribeline for ArcMap") as Qt widgets over its control model: each
+// control of the model gets a widget in the form's desktop window, placed at the control's
+// twips position, showing its caption, text, value, enabled and visible state; what a person
+// does on a widget goes back through the control's User... members (so the form's event gate
+// catches what fails). Text boxes route every key through the model.
+//
+// Takes only what it needs: the Qt desktop that holds the form's window and the form.
+#pragma once
+
+#include "command/frmGE2Arc.hpp"
+#include "hosts/qtdesktop/qt_desktop.hpp"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace scribeline::frontend {
+
+class DigitizerWindow {
+public:
+    // Both borrowed; they must outlive this object.
+    DigitizerWindow(qtdesktop::QtDesktop& desktop, frmGE2Arc& form);
+    ~DigitizerWindow();
+    DigitizerWindow(const DigitizerWindow&) = delete;
+    DigitizerWindow& operator=(const DigitizerWindow&) = delete;
+
+    // Builds the widgets when the form is loaded and its window has none yet (a new load
+    // makes a new window); does nothing otherwise. Call after anything that may load the form.
+    void Attach();
+    // Brings one control's widget (or every widget) up to the model's state.
+    void Sync(const controls::Control& control);
+    void SyncAll();
+
+    // The widget showing a control; null when it has none (timers, picture boxes, which are
+    // desktop windows of their own) or the form is not shown.
+    [[nodiscard]] QWidget* WidgetFor(const controls::Control& control) const;
+    // Every control that has a widget.
+    [[nodiscard]] std::vector<const controls::Control*> BoundControls() const;
+    // How often a control's widget was brought up to date (tests: a change repaints only it).
+    [[nodiscard]] int SyncCount(const controls::Control& control) const;
+
+    // Failures caught at the widgets' edge (syncing or a user's action the gate let through).
+    [[nodiscard]] int Errors() const { return errors_; }
+    [[nodiscard]] const std::string& LastError() const { return lastError_; }
+
+private:
+    struct Binding {
+        QPointer<QWidget> widget;
+        std::function<void()> sync;
+        int syncs = 0;
+    };
+    void build(QWidget* form);
+    void guarded(const std::function<void()>& work);
+    void bind(const controls::Control& control, QWidget* widget, std::function<void()> sync);
+
+    qtdesktop::QtDesktop& desktop_;
+    frmGE2Arc& form_;
+    QPointer<QWidget> formWidget_;
+    WindowHandle formWindow_ = kNoWindow;
+    QObject context_;
+    std::map<const controls::Control*, Binding> bindings_;
+    std::vector<std::unique_ptr<QObject>> filters_;
+    int errors_ = 0;
+    std::string lastError_;
+};
+
+// Twips of the form to pixels (15 twips a pixel).
+int TwipsToPixels(int twips);
+
+} // namespace scribeline::frontend
