@@ -85,6 +85,35 @@ std::string ImageStore::Key(PictureHandle handle) const {
 
 // ---- construction ----------------------------------------------------------------------------
 
+namespace {
+
+// The map host as the subsystems hold it: a reference valid for the whole load that forwards
+// to the window's application, so the one check for a missing application is here.
+class WindowMapHost final : public IMapApplication {
+public:
+    explicit WindowMapHost(const std::shared_ptr<IMapApplication>& application)
+        : application_(application) {}
+    std::shared_ptr<IMxDocument> Document() override { return host().Document(); }
+    WindowHandle hWnd() override { return host().hWnd(); }
+    std::shared_ptr<IEditor> FindExtensionByCLSID(const std::string& clsid) override {
+        return host().FindExtensionByCLSID(clsid);
+    }
+    int ProductCode() override { return host().ProductCode(); }
+    IStepProgressor& StepProgressor() override { return host().StepProgressor(); }
+    IMapObjectFactory& Factory() override { return host().Factory(); }
+
+private:
+    IMapApplication& host() {
+        if (!application_) {
+            throw std::runtime_error("The window has no map host application.");
+        }
+        return *application_;
+    }
+    const std::shared_ptr<IMapApplication>& application_;
+};
+
+} // namespace
+
 frmGE2Arc::frmGE2Arc(Environment environment, ProcessState& process, Subsystems subsystems)
     : desktop_(environment.desktop), globe_(environment.globe), process_(process),
       factories_(std::move(subsystems)), errors_(environment.desktop, [this] { return window_; }),
@@ -96,7 +125,10 @@ frmGE2Arc::frmGE2Arc(Environment environment, ProcessState& process, Subsystems 
               },
               [this] { errors_.Run("Check ArcGIS Status", [this] { Status().GetArcStatus(); }); },
           }),
-      kml_(environment.desktop, [this] { return values.viewRefreshDelay; }) {
+      mapHost_(std::make_unique<WindowMapHost>(application_)) {
+    if (!factories_.Complete()) {
+        throw std::invalid_argument("The digitizer window needs a factory for every subsystem.");
+    }
     bindEvents();
 }
 
@@ -136,9 +168,9 @@ void frmGE2Arc::bindEvents() {
     c.imgDefProperty.Click = [this] { Grid().imgDefProperty_Click(); };
     // The define button lights up under the pointer and goes back when it moves onto the
     // frames beside it.
-    c.imgDefProperty.MouseMove = [this] { ctl.imgDefProperty.PictureKey = "defproperty2"; };
-    c.frameGeometryType.MouseMove = [this] { ctl.imgDefProperty.PictureKey = "defproperty1"; };
-    c.frameLayer.MouseMove = [this] { ctl.imgDefProperty.PictureKey = "defproperty1"; };
+    c.imgDefProperty.MouseMove = [this] { ctl.imgDefProperty.SetPictureKey("defproperty2"); };
+    c.frameGeometryType.MouseMove = [this] { ctl.imgDefProperty.SetPictureKey("defproperty1"); };
+    c.frameLayer.MouseMove = [this] { ctl.imgDefProperty.SetPictureKey("defproperty1"); };
     c.vscrollRecordPPS.Change = [this] { vscrollRecordPPS_Change(); };
     c.txtRecordPPS.KeyPress = [](int key) {
         return (key >= '0' && key <= '9') || key == vk::Back ? key : 0;
@@ -150,8 +182,8 @@ void frmGE2Arc::bindEvents() {
     c.vscrollContourLevelInterval.Change = [this] { vscrollContourLevelInterval_Change(); };
     c.optLocationReference.Click = [this](int index) { optLocationReference_Click(index); };
     c.imgLocation.Click = [this](int index) { imgLocation_Click(index); };
-    c.imgLocation.MouseDown = [this](int index) { ctl.imgLocation[index].Raised = true; };
-    c.imgLocation.MouseUp = [this](int index) { ctl.imgLocation[index].Raised = false; };
+    c.imgLocation.MouseDown = [this](int index) { ctl.imgLocation[index].SetRaised(true); };
+    c.imgLocation.MouseUp = [this](int index) { ctl.imgLocation[index].SetRaised(false); };
     c.imgMore.Click = [this] { ApplyLayout("more_options"); };
     c.imgLess.Click = [this] { ApplyLayout("less_options"); };
     c.imgShot.Click = [this] { imgShot_Click(); };
@@ -255,12 +287,12 @@ void frmGE2Arc::resetControls() {
     focused_ = nullptr;
 
     auto frame = [](controls::Frame& f, const char* caption, controls::Bounds bounds) {
-        f.Caption = caption;
+        f.SetCaption(caption);
         f.SetBounds(bounds);
         f.SetVisible(true);
         f.SetEnabled(true);
     };
-    c.pictScreenShot.Picture.reset(); // a shot of an earlier load is not kept
+    c.pictScreenShot.SetPicture(nullptr); // a shot of an earlier load is not kept
     c.toolbarScribeline.Clear();
     c.toolbarScribeline.SetBounds({0, 0, kToolbarWidth, kToolbarHeight});
     c.toolbarScribeline.SetEnabled(true);
@@ -328,38 +360,38 @@ void frmGE2Arc::resetControls() {
     bar(c.vscrollContourLevelnumber, 0, 32767, 1, 1, 0);
     bar(c.vscrollContourLevelInterval, 0, 32767, 1, 1, 0);
 
-    c.Label5.Caption = "Number of Points:";
-    c.Label6.Caption = "Length of Polyline:";
-    c.Label7.Caption = "Area of Polygon:";
-    c.lblDEMResolution.Caption = "Resolution:";
+    c.Label5.SetCaption("Number of Points:");
+    c.Label6.SetCaption("Length of Polyline:");
+    c.Label7.SetCaption("Area of Polygon:");
+    c.lblDEMResolution.SetCaption("Resolution:");
 
     for (int i = 0; i < c.imgLocation.Count(); ++i) {
-        c.imgLocation[i].PictureKey = "location" + std::to_string(i);
-        c.imgLocation[i].Raised = false;
+        c.imgLocation[i].SetPictureKey("location" + std::to_string(i));
+        c.imgLocation[i].SetRaised(false);
     }
-    c.imgMore.PictureKey = "more";
-    c.imgLess.PictureKey = "less";
-    c.imgDefProperty.PictureKey = "defproperty1";
-    c.imgCamera.PictureKey = "camera";
-    c.imgShot.PictureKey.clear();
-    c.picDigitizerIcon.PictureKey = "scribeline";
+    c.imgMore.SetPictureKey("more");
+    c.imgLess.SetPictureKey("less");
+    c.imgDefProperty.SetPictureKey("defproperty1");
+    c.imgCamera.SetPictureKey("camera");
+    c.imgShot.SetPictureKey("");
+    c.picDigitizerIcon.SetPictureKey("scribeline");
     c.picDigitizerIcon.SetVisible(false);
     const char* stripImages[] = {"toolstrip", "toolstrip_finishfeature", "toolstrip_finishlayer",
                                  "toolstrip_abort"};
     for (int i = 0; i < c.pictPicture.Count(); ++i) {
-        c.pictPicture[i].PictureKey = stripImages[i];
+        c.pictPicture[i].SetPictureKey(stripImages[i]);
         c.pictPicture[i].SetVisible(false);
     }
     for (controls::PictureBox* picture : {&c.pictGEInfoWelcome, &c.pictGEInfoReady,
                                           &c.pictGEInfoBusy, &c.pictGETool, &c.pictScreenShot}) {
         picture->SetBounds({0, 0, 0, 0});
-        picture->PictureKey.clear();
+        picture->SetPictureKey("");
         picture->SetVisible(true);
     }
     c.pictScreenShot.SetBounds({6720, 2880, 1680, 1020});
 
     auto button = [](controls::Button& b, const char* caption, bool visible) {
-        b.Caption = caption;
+        b.SetCaption(caption);
         b.SetEnabled(true);
         b.SetVisible(visible);
     };
@@ -383,10 +415,6 @@ void frmGE2Arc::resetControls() {
     c.timerImportOrExport.SetInterval(kImportOrExportInterval);
     c.timerMsgBox.SetInterval(kMsgBoxInterval);
     c.timerMsgBox.SetEnabled(true);
-
-    c.ImageList4GEToolbar = {"setgeview", "setarcview", "start",   "record", "finish",
-                             "pause",     "stop",       "export",  "dem",    "contour",
-                             "abort",     "nothing",    "starting"};
 }
 
 void frmGE2Arc::createWindows() {
@@ -424,13 +452,14 @@ void frmGE2Arc::createSubsystems() {
     retired_.clear();
     Parts earlier = std::move(parts_);
     parts_ = Parts{};
+    (void)Grid();
+    (void)Target();
     (void)Run();
     (void)Export();
     (void)Terrain();
     (void)Views();
     (void)Status();
     (void)ScreenShots();
-    (void)Grid();
 }
 
 void frmGE2Arc::retireSubsystems() {
@@ -438,74 +467,93 @@ void frmGE2Arc::retireSubsystems() {
     parts_ = Parts{};
 }
 
+SubsystemPorts frmGE2Arc::ports() {
+    return SubsystemPorts{desktop_, globe_, *mapHost_, process_, errors_, options_, *this};
+}
+
+IAttributeGrid& frmGE2Arc::Grid() {
+    if (!parts_.grid) {
+        parts_.grid = factories_.attributeGrid(
+            AttributeGridContext{ports(), {ctl.listviewProperty, ctl.txtQty}});
+    }
+    return *parts_.grid;
+}
+
+ITargetLayer& frmGE2Arc::Target() {
+    if (!parts_.target) {
+        IAttributeGrid& grid = Grid();
+        parts_.target = factories_.targetLayer(
+            TargetLayerContext{ports(),
+                               state,
+                               grid,
+                               {ctl.optNewOrExistingLayer, ctl.cboSelectLayer, ctl.frameProperty}});
+    }
+    return *parts_.target;
+}
+
 IDigitizingRun& frmGE2Arc::Run() {
     if (!parts_.run) {
-        parts_.run = factories_.digitizingRun ? factories_.digitizingRun(*this) : nullptr;
-        if (!parts_.run) {
-            parts_.run = MissingDigitizingRun();
-        }
+        IAttributeGrid& grid = Grid();
+        ITargetLayer& target = Target();
+        auto& c = ctl;
+        parts_.run = factories_.digitizingRun(DigitizingRunContext{
+            ports(),
+            state,
+            values,
+            grid,
+            target,
+            {c.toolbarScribeline, c.optNewOrExistingLayer, c.cboSelectLayer, c.optGeometryType,
+             c.frameProperty, c.imgDefProperty, c.txtRecordPPS, c.Label5, c.Label6, c.Label7,
+             c.pictGETool, c.pictPicture, c.timerDigitalizing, c.cmdBeginDigitalizing,
+             c.cmdEndDigitalizing, c.cmdDigitizePauseOrContinue, c.cmdExportKML}});
     }
     return *parts_.run;
 }
 
 ILayerExport& frmGE2Arc::Export() {
     if (!parts_.exporter) {
-        parts_.exporter = factories_.layerExport ? factories_.layerExport(*this) : nullptr;
-        if (!parts_.exporter) {
-            parts_.exporter = MissingLayerExport();
-        }
+        parts_.exporter = factories_.layerExport(
+            LayerExportContext{ports(), state, values, {ctl.cboSelectLayer}});
     }
     return *parts_.exporter;
 }
 
 ITerrainCommands& frmGE2Arc::Terrain() {
     if (!parts_.terrain) {
-        parts_.terrain = factories_.terrain ? factories_.terrain(*this) : nullptr;
-        if (!parts_.terrain) {
-            parts_.terrain = MissingTerrain();
-        }
+        ITargetLayer& target = Target();
+        auto& c = ctl;
+        parts_.terrain = factories_.terrain(TerrainContext{
+            ports(),
+            state,
+            values,
+            target,
+            {c.toolbarScribeline, c.cboSelectLayer, c.optGeometryType, c.txtDEMResolution,
+             c.vscrollDEMResolution, c.optContourLevel, c.txtContourLevels,
+             c.vscrollContourLevelnumber, c.vscrollContourLevelInterval, c.optStartElevation,
+             c.txtStartElevation}});
     }
     return *parts_.terrain;
 }
 
 IViewSync& frmGE2Arc::Views() {
     if (!parts_.views) {
-        parts_.views = factories_.viewSync ? factories_.viewSync(*this) : nullptr;
-        if (!parts_.views) {
-            parts_.views = MissingViewSync();
-        }
+        parts_.views = factories_.viewSync(ViewsContext{ports(), state});
     }
     return *parts_.views;
 }
 
 IStatusReports& frmGE2Arc::Status() {
     if (!parts_.status) {
-        parts_.status = factories_.statusReports ? factories_.statusReports(*this) : nullptr;
-        if (!parts_.status) {
-            parts_.status = MissingStatusReports();
-        }
+        parts_.status = factories_.statusReports(ViewsContext{ports(), state});
     }
     return *parts_.status;
 }
 
 IScreenShots& frmGE2Arc::ScreenShots() {
     if (!parts_.shots) {
-        parts_.shots = factories_.screenShots ? factories_.screenShots(*this) : nullptr;
-        if (!parts_.shots) {
-            parts_.shots = MissingScreenShots();
-        }
+        parts_.shots = factories_.screenShots(ScreenShotContext{ports(), {ctl.pictScreenShot}});
     }
     return *parts_.shots;
-}
-
-IAttributeGrid& frmGE2Arc::Grid() {
-    if (!parts_.grid) {
-        parts_.grid = factories_.attributeGrid ? factories_.attributeGrid(*this) : nullptr;
-        if (!parts_.grid) {
-            parts_.grid = MissingAttributeGrid();
-        }
-    }
-    return *parts_.grid;
 }
 
 IApplicationGE& frmGE2Arc::GE() {
@@ -545,7 +593,7 @@ void frmGE2Arc::Form_Load() {
     // 1
     ctl.frameMeasureTrack.SetVisible(false);
     ++process_.loadCount;
-    ctl.imgShot.PictureKey = ctl.imgCamera.PictureKey;
+    ctl.imgShot.SetPictureKey(ctl.imgCamera.PictureKey());
 
     // 2
     process_.globe.application = globe_.CreateApplication();
@@ -703,8 +751,8 @@ void frmGE2Arc::setUpToolStrip() {
     auto& strip = ctl.pictGETool;
     strip.Resize(kStripPixelWidth * tx, kStripPixelHeight * ty);
     strip.Move(kStatusLeft, kStatusTop);
-    strip.FillSolid = true;
-    strip.PictureKey = ctl.pictPicture[0].PictureKey;
+    strip.SetFillSolid(true);
+    strip.SetPictureKey(ctl.pictPicture[0].PictureKey());
     desktop_.SetWindowRegion(strip.hWnd(),
                              WindowRegion{Rect{0, 0, kStripPixelWidth, kStripPixelHeight}});
 }
@@ -1257,7 +1305,7 @@ void frmGE2Arc::pictGETool_MouseMove(Point client, Point screen) {
         ctl.pictGETool.SyncFromWindow();
         return;
     }
-    ctl.pictGETool.PictureKey = ctl.pictPicture[toolStripZone(client)].PictureKey;
+    ctl.pictGETool.SetPictureKey(ctl.pictPicture[toolStripZone(client)].PictureKey());
     state.toolStripHover = true;
 }
 

@@ -20,7 +20,7 @@ TEST_F(WindowTest, FormLoadSetsCaptionFlagsAndTheGlobeHandles) {
     EXPECT_EQ(w().state.tempFolder, desk.GetTempPath());
     EXPECT_FALSE(w().ctl.frameMeasureTrack.Visible());
     EXPECT_FALSE(w().ctl.cmdEndDigitalizing.Enabled());
-    EXPECT_EQ(w().ctl.imgShot.PictureKey, w().ctl.imgCamera.PictureKey);
+    EXPECT_EQ(w().ctl.imgShot.PictureKey(), w().ctl.imgCamera.PictureKey());
     EXPECT_EQ(w().ctl.optGeometryType.Selected(), 1);
     EXPECT_EQ(process.globe.renderWindow, globe.renderWindow);
     EXPECT_EQ(process.globe.renderRect, desk.GetWindowRect(globe.renderWindow));
@@ -34,8 +34,8 @@ TEST_F(WindowTest, FormLoadSetsCaptionFlagsAndTheGlobeHandles) {
     // The tool strip.
     EXPECT_EQ(w().ctl.pictGETool.Left(), 150);
     EXPECT_EQ(w().ctl.pictGETool.Top(), 15);
-    EXPECT_TRUE(w().ctl.pictGETool.FillSolid);
-    EXPECT_EQ(w().ctl.pictGETool.PictureKey, w().ctl.pictPicture[0].PictureKey);
+    EXPECT_TRUE(w().ctl.pictGETool.FillSolid());
+    EXPECT_EQ(w().ctl.pictGETool.PictureKey(), w().ctl.pictPicture[0].PictureKey());
 }
 
 TEST_F(WindowTest, ALoadStartsFromTheInitialSettings) {
@@ -67,12 +67,12 @@ struct ControlState {
 TEST_F(WindowTest, TerrainControlsHaveTheirDefaultsAfterLoad) {
     auto& c = w().ctl;
     EXPECT_EQ(c.optContourLevel.Selected(), 0);
-    EXPECT_EQ(c.optContourLevel[0].Caption, "Define level number");
-    EXPECT_EQ(c.optContourLevel[1].Caption, "Define interval");
-    EXPECT_EQ(c.optContourLevel[2].Caption, "Customize (use separator \",\")");
+    EXPECT_EQ(c.optContourLevel[0].Caption(), "Define level number");
+    EXPECT_EQ(c.optContourLevel[1].Caption(), "Define interval");
+    EXPECT_EQ(c.optContourLevel[2].Caption(), "Customize (use separator \",\")");
     EXPECT_EQ(c.optStartElevation.Selected(), 1);
-    EXPECT_EQ(c.optStartElevation[0].Caption, "Start elevation:");
-    EXPECT_EQ(c.optStartElevation[1].Caption, "Automatically");
+    EXPECT_EQ(c.optStartElevation[0].Caption(), "Start elevation:");
+    EXPECT_EQ(c.optStartElevation[1].Caption(), "Automatically");
     EXPECT_EQ(c.txtStartElevation.Text(), "500");
     EXPECT_EQ(c.txtContourLevels.Text(),
               "500,550,600,650,700,750,800,850,900,950,1000,1100,1200,1300,1400,1500");
@@ -291,7 +291,8 @@ TEST_F(WindowTest, ToolStripHighlightsTheZoneUnderThePointer) {
     for (const Case& k :
          std::vector<Case>{{10, 1}, {49, 1}, {52, 0}, {75, 2}, {95, 0}, {110, 3}, {30, 1}}) {
         w().pictGETool_MouseMove({k.x, 10}, {0, 0});
-        EXPECT_EQ(w().ctl.pictGETool.PictureKey, w().ctl.pictPicture[k.image].PictureKey) << k.x;
+        EXPECT_EQ(w().ctl.pictGETool.PictureKey(), w().ctl.pictPicture[k.image].PictureKey())
+            << k.x;
         EXPECT_TRUE(w().state.toolStripHover);
     }
 }
@@ -480,21 +481,6 @@ TEST_F(WindowTest, ATickFailureIsShownOncePerRun) {
     EXPECT_EQ(boxes().size(), 2U);
 }
 
-TEST_F(WindowTest, TheSharedLiveKmlWaitsTheWindowsCurrentDelay) {
-    auto& ge = w().GE();
-    const Geometry none = Geometry::empty(GeometryType::Polyline);
-    (void)w().Kml().BuildFeatureKml(ge, none, 0, 1, kLiveFeatureIconColour, false,
-                                    kAltitudeModeClampToGround); // reads the camera
-    ASSERT_TRUE(w().Kml().HasStoredCamera());
-    globe.failing.insert("LoadKmlData");
-    for (int i = 0; i < 3; ++i) {
-        w().Options().Click("ViewRefreshDelayIncrease");
-    }
-    const auto before = desk.TickCount();
-    w().Kml().LoadKmlText(ge, "<kml/>"); // fails, and the view is put back after the delay
-    EXPECT_EQ(desk.TickCount() - before, 60);
-}
-
 TEST_F(WindowTest, CheckingAnUninitialisedGlobeKeepsTheOldHandles) {
     process.globe.mainWindow = kNoWindow;
     globe.initialized = 0;
@@ -528,46 +514,9 @@ TEST_F(WindowTest, RandomColourIsThreeRandomChannels) {
     FakeGlobeClient ga{a}, gb{b};
     FakeGlobeConnector ca{ga}, cb{gb};
     ProcessState pa, pb;
-    frmGE2Arc wa(Environment{a, ca}, pa), wb(Environment{b, cb}, pb);
+    frmGE2Arc wa(Environment{a, ca}, pa, RecordingSubsystems(journal)),
+        wb(Environment{b, cb}, pb, RecordingSubsystems(journal));
     EXPECT_EQ(wa.RandomColour(), wb.RandomColour());
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-TEST_F(WindowTest, MissingSubsystemsSayWhatIsNotAvailableYet) {
-    Open(Subsystems{}); // every subsystem missing, whatever this build has
-    auto& c = w().ctl;
-    c.toolbarScribeline.UserClick("setgeview");
-    c.toolbarScribeline.UserClick("setarcview");
-    c.toolbarScribeline.UserClick("dem");
-    c.toolbarScribeline.UserClick("contour");
-    c.vscrollDEMResolution.UserSetValue(10);
-    w().Options().Choose("ShowGEStatus");
-    w().Options().Choose("ShowArcStatus");
-    desk.SetForegroundWindow(w().hWnd());
-    KeyEvent key;
-    key.virtualKey = vk::F8;
-    key.control = true;
-    desk.InjectKey(key);
-    c.imgShot.UserClick();
-    c.imgDefProperty.UserClick();
-    c.Command1.UserClick();
-    c.toolbarScribeline.UserClick("start");
-    std::string texts;
-    for (const auto& box : boxes()) {
-        EXPECT_EQ(box.title, "Scribeline for ArcMap");
-        texts += box.text + "\r\n----\r\n";
-    }
-    EXPECT_EQ(texts,
-              readFile(std::string(SCRIBELINE_TEST_DATA) + "/command/not_available_messages.txt"));
-    // Without a run the window still closes on abort.
-    c.toolbarScribeline.UserClick("abort");
-    EXPECT_FALSE(w().IsLoaded());
 }
 
 } // namespace

@@ -121,7 +121,7 @@ TEST_F(RunTest, PauseHidesTheWindowAndContinueKeepsTheVertices) {
 
     w().cmdDigitizePauseOrContinue_Click(); // what a press of the command does
     EXPECT_TRUE(w().Visible());
-    EXPECT_EQ(w().ctl.cmdDigitizePauseOrContinue.Caption, "Pause");
+    EXPECT_EQ(w().ctl.cmdDigitizePauseOrContinue.Caption(), "Pause");
     Click(offset(c, 0, 60));
     EXPECT_EQ(w().state.vertexCount, 3);
     Press("finishlayer");
@@ -226,10 +226,7 @@ TEST_F(RunTest, TheNewLayerIsInWgs84OnDisk) {
     Click(offset(c, -40, 0));
     Click(offset(c, 40, 0));
     Press("finishlayer");
-    std::ifstream prj(TempFile("~tempDigitizeFromGE1.prj"));
-    std::stringstream read;
-    read << prj.rdbuf();
-    const std::string text = read.str();
+    const std::string text = ReadFile(TempFile("~tempDigitizeFromGE1.prj"));
     EXPECT_NE(text.find("WGS_1984"), std::string::npos) << text;
 }
 
