@@ -1,6 +1,7 @@
 #include "frontends/qt/desk.hpp"
 
 #include "command/clsScribeline.hpp"
+#include "composition/default_subsystems.hpp"
 #include "hosts/globe/base_earth.hpp"
 #include "hosts/globe/raster_dem.hpp"
 #include "hosts/globe/terrain_stack.hpp"
@@ -132,7 +133,8 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
     }
     desktop_->SetMainWindow(host_->hWnd());
 
-    command_ = std::make_unique<clsScribeline>(Environment{*desktop_, globe_->Connector()});
+    command_ = std::make_unique<clsScribeline>(Environment{*desktop_, globe_->Connector()},
+                                               DefaultSubsystems());
     command_->OnCreate(host_);
     map_ = std::make_unique<MapWindow>(*desktop_, *host_, picture_, *command_);
 
@@ -216,7 +218,6 @@ void Desk::queueSync() {
         [this] {
             syncQueued_ = false;
             digitizer_->Attach();
-            digitizer_->SyncAll();
             runSwitch();
         },
         Qt::QueuedConnection);

@@ -85,8 +85,8 @@ public:
 private:
     class CloseFilter;
     void runSwitch();
-    // After input the model may have changed (the window loaded, a run started): bring the
-    // widgets up to date once the event is handled.
+    // After input the window may have loaded (a new window to build widgets in): attach once
+    // the event is handled. The widgets themselves follow the change notification.
     void queueSync();
 
     DeskOptions options_;

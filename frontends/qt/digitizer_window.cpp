@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -173,6 +174,8 @@ void DigitizerWindow::Attach() {
     }
     bindings_.clear();
     filters_.clear();
+    subscription_.Reset();
+    dirty_.clear();
     formWidget_ = widget;
     formWindow_ = form_.hWnd();
     // The form's twips layout was made for an 8-point face.
@@ -245,234 +248,271 @@ int DigitizerWindow::SyncCount(const controls::Control& control) const {
 
 void DigitizerWindow::build(QWidget* form) {
     auto& c = form_.ctl;
-    auto user = [this](const std::function<void()>& action) {
-        // The model's user members go through the form's gate; what is left to do is show the
-        // state they leave.
-        guarded(action);
-        SyncAll();
-    };
-
-    // Frames first: they sit under the controls placed over them.
-    for (controls::Frame* f : {&c.frameLayer, &c.frameGeometryType, &c.frameProperty, &c.frameDEM,
-                               &c.frameContour, &c.frameStartElevation, &c.frameMeasureTrack,
-                               &c.frameOption, &c.frameGetDataFromGE, &c.frameLocation}) {
-        auto* box = new QGroupBox(form);
-        bind(*f, box, [f, box] {
-            Place(box, *f);
-            box->setTitle(Q(f->Caption));
-        });
-    }
-
-    // The toolbar: a button per key, our own icon for its image key.
-    {
-        auto* bar = new QToolBar(form);
-        bar->setIconSize(QSize(24, 24));
-        controls::Toolbar* t = &c.toolbarScribeline;
-        bind(*t, bar, [this, t, bar, user] {
-            Place(bar, *t);
-            bar->clear();
-            for (const controls::ToolbarButton& button : t->Buttons()) {
-                if (button.style == controls::ButtonStyle::Separator) {
-                    bar->addSeparator();
-                    continue;
-                }
-                QAction* a = bar->addAction(Icon(button.imageKey), Q(button.key));
-                a->setToolTip(Q(button.tooltip));
-                a->setStatusTip(Q(button.description));
-                a->setEnabled(button.enabled);
-                a->setVisible(button.visible);
-                a->setCheckable(button.style == controls::ButtonStyle::Check);
-                a->setChecked(button.value == 1);
-                a->setObjectName(Q(button.key));
-                const std::string key = button.key;
-                QObject::connect(a, &QAction::triggered, &context_,
-                                 [t, key, user] { user([t, key] { t->UserClick(key); }); });
-            }
-        });
-    }
-
-    for (controls::Label* l : {&c.lblDEMResolution, &c.Label5, &c.Label6, &c.Label7}) {
-        auto* label = new QLabel(form);
-        bind(*l, label, [l, label] {
-            Place(label, *l);
-            label->setText(Q(l->Caption));
-        });
-    }
-
-    for (controls::Button* b :
-         {&c.cmdBeginDigitalizing, &c.cmdEndDigitalizing,
-          &c.cmdFinishCurrentFeatureAndCreateNewFeature, &c.cmdDigitizePauseOrContinue, &c.cmdAbort,
-          &c.cmdExportKML, &c.cmdGetDEMDateFromGE, &c.cmdGetContourFromGE, &c.cmdSetGEViewEx,
-          &c.cmdSetArcViewEx, &c.Command1, &c.Command2}) {
-        auto* button = new QPushButton(form);
-        bind(*b, button, [b, button] {
-            Place(button, *b);
-            button->setText(Q(b->Caption));
-        });
-        QObject::connect(button, &QPushButton::clicked, &context_,
-                         [b, user] { user([b] { b->UserClick(); }); });
-    }
-
+    // The model's user members go through the form's gate; the widgets follow the changes
+    // they make through the change notification.
+    auto user = [this](const std::function<void()>& action) { guarded(action); };
+    std::map<std::string, controls::OptionArray*> optionArrays;
+    std::map<std::string, QButtonGroup*> groups;
     for (controls::OptionArray* o :
          {&c.optNewOrExistingLayer, &c.optGeometryType, &c.optContourLevel, &c.optStartElevation,
           &c.optLocationReference}) {
-        auto* group = new QButtonGroup(form);
-        group->setExclusive(true);
-        for (int i = 0; i < o->Count(); ++i) {
-            controls::OptionButton* option = &(*o)[i];
+        optionArrays[o->Name()] = o;
+    }
+
+    // Frames first: they sit under the controls placed over them.
+    c.ForEach([&](controls::Control& control) {
+        if (auto* f = dynamic_cast<controls::Frame*>(&control)) {
+            auto* box = new QGroupBox(form);
+            bind(*f, box, [f, box] {
+                Place(box, *f);
+                box->setTitle(Q(f->Caption()));
+            });
+        }
+    });
+
+    c.ForEach([&](controls::Control& control) {
+        if (auto* t = dynamic_cast<controls::Toolbar*>(&control)) {
+            // A button per key, our own icon for its image key.
+            auto* bar = new QToolBar(form);
+            bar->setIconSize(QSize(24, 24));
+            bind(*t, bar, [this, t, bar, user] {
+                Place(bar, *t);
+                bar->clear();
+                for (const controls::ToolbarButton& button : t->Buttons()) {
+                    if (button.style == controls::ButtonStyle::Separator) {
+                        bar->addSeparator();
+                        continue;
+                    }
+                    QAction* a = bar->addAction(Icon(button.imageKey), Q(button.key));
+                    a->setToolTip(Q(button.tooltip));
+                    a->setStatusTip(Q(button.description));
+                    a->setEnabled(button.enabled);
+                    a->setVisible(button.visible);
+                    a->setCheckable(button.style == controls::ButtonStyle::Check);
+                    a->setChecked(button.value == 1);
+                    a->setObjectName(Q(button.key));
+                    const std::string key = button.key;
+                    QObject::connect(a, &QAction::triggered, &context_,
+                                     [t, key, user] { user([t, key] { t->UserClick(key); }); });
+                }
+            });
+        } else if (auto* l = dynamic_cast<controls::Label*>(&control)) {
+            auto* label = new QLabel(form);
+            bind(*l, label, [l, label] {
+                Place(label, *l);
+                label->setText(Q(l->Caption()));
+            });
+        } else if (auto* b = dynamic_cast<controls::Button*>(&control)) {
+            auto* button = new QPushButton(form);
+            bind(*b, button, [b, button] {
+                Place(button, *b);
+                button->setText(Q(b->Caption()));
+            });
+            QObject::connect(button, &QPushButton::clicked, &context_,
+                             [b, user] { user([b] { b->UserClick(); }); });
+        } else if (auto* option = dynamic_cast<controls::OptionButton*>(&control)) {
+            const auto it = optionArrays.find(option->Name());
+            QButtonGroup*& group = groups[option->Name()];
+            if (group == nullptr) {
+                group = new QButtonGroup(form);
+            }
             auto* radio = new QRadioButton(form);
-            group->addButton(radio, i);
+            group->addButton(radio, option->Index());
             bind(*option, radio, [option, radio] {
                 Place(radio, *option);
-                radio->setText(Q(option->Caption));
+                radio->setText(Q(option->Caption()));
                 radio->setChecked(option->Value());
             });
-            QObject::connect(radio, &QRadioButton::clicked, &context_,
-                             [o, i, user] { user([o, i] { o->UserSelect(i); }); });
-        }
-    }
-
-    for (controls::TextBox* t :
-         {&c.txtQty, &c.txtRecordPPS, &c.txtDEMResolution, &c.txtContourLevels,
-          &c.txtContourLevelNumber, &c.txtContourLevelInterval, &c.txtStartElevation}) {
-        auto* edit = new QLineEdit(form);
-        bind(*t, edit, [t, edit] {
-            Place(edit, *t);
-            if (edit->text() != Q(t->Text())) {
-                edit->setText(Q(t->Text()));
-            }
-            edit->setSelection(t->SelStart(), t->SelLength());
-        });
-        // Every key goes through the model (its KeyPress may refuse a character); shortcuts
-        // with Ctrl or Alt and function keys go on to the form.
-        auto filter = std::make_unique<Filter>([t, user](QEvent* event) {
-            if (event->type() != QEvent::KeyPress) {
-                return false;
-            }
-            auto* e = static_cast<QKeyEvent*>(event);
-            const bool chord = (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0;
-            const bool function = e->key() >= Qt::Key_F1 && e->key() <= Qt::Key_F24;
-            if (chord || function) {
-                return false; // the form's window hears it through the hooks
-            }
-            const int key = VirtualKey(e->key());
-            const int shift = (e->modifiers() & Qt::ShiftModifier) ? 1 : 0;
-            if (key == vk::Back) {
-                user([t] { t->UserType(std::string(1, static_cast<char>(vk::Back))); });
-            } else if (key != 0) {
-                user([t, key, shift] { t->UserKey(key, shift); });
-            } else if (!e->text().isEmpty() && e->text().at(0).isPrint()) {
-                const std::string typed = e->text().toStdString();
-                user([t, typed] { t->UserType(typed); });
-            } else {
-                return false;
-            }
-            return true;
-        });
-        edit->installEventFilter(filter.get());
-        filters_.push_back(std::move(filter));
-    }
-
-    for (controls::ScrollBar* s : {&c.vscrollRecordPPS, &c.vscrollDEMResolution,
-                                   &c.vscrollContourLevelnumber, &c.vscrollContourLevelInterval}) {
-        auto* bar = new QScrollBar(Qt::Vertical, form);
-        bind(*s, bar, [s, bar] {
-            Place(bar, *s);
-            const QSignalBlocker quiet(bar);
-            // The platform's bars count down from Min at the top; ours go the same way.
-            bar->setRange(std::min(s->Min(), s->Max()), std::max(s->Min(), s->Max()));
-            bar->setInvertedAppearance(s->Min() > s->Max());
-            bar->setSingleStep(std::max(s->SmallChange(), 1));
-            bar->setPageStep(std::max(s->LargeChange(), 1));
-            bar->setValue(s->Value());
-        });
-        QObject::connect(bar, &QScrollBar::valueChanged, &context_,
-                         [s, user](int value) { user([s, value] { s->UserSetValue(value); }); });
-    }
-
-    {
-        controls::ComboBox* list = &c.cboSelectLayer;
-        auto* combo = new QComboBox(form);
-        bind(*list, combo, [list, combo] {
-            Place(combo, *list);
-            const QSignalBlocker quiet(combo);
-            combo->clear();
-            for (const std::string& item : list->Items()) {
-                combo->addItem(Q(item));
-            }
-            combo->setCurrentIndex(list->ListIndex());
-        });
-        QObject::connect(
-            combo, QOverload<int>::of(&QComboBox::activated), &context_,
-            [list, user](int index) { user([list, index] { list->UserChoose(index); }); });
-    }
-
-    std::vector<controls::Image*> images = {&c.imgDefProperty, &c.imgMore,   &c.imgLess,
-                                            &c.imgShot,        &c.imgCamera, &c.picDigitizerIcon};
-    for (int i = 0; i < c.imgLocation.Count(); ++i) {
-        images.push_back(&c.imgLocation[i]);
-    }
-    for (controls::Image* image : images) {
-        auto* label = new QLabel(form);
-        label->setAlignment(Qt::AlignCenter);
-        bind(*image, label, [image, label] {
-            Place(label, *image);
-            const int side = std::max(1, std::min(label->width(), label->height()));
-            label->setPixmap(IconPixmap(image->PictureKey, side));
-            label->setFrameShape(image->Raised ? QFrame::Panel : QFrame::NoFrame);
-            label->setFrameShadow(QFrame::Raised);
-        });
-        auto filter = std::make_unique<Filter>([image, user](QEvent* event) {
-            if (event->type() == QEvent::MouseButtonPress) {
-                user([image] { image->UserMouseDown(); });
-            } else if (event->type() == QEvent::MouseButtonRelease) {
-                user([image] {
-                    image->UserMouseUp();
-                    image->UserClick();
+            if (it != optionArrays.end()) {
+                controls::OptionArray* array = it->second;
+                const int index = option->Index();
+                QObject::connect(radio, &QRadioButton::clicked, &context_, [array, index, user] {
+                    user([array, index] { array->UserSelect(index); });
                 });
-            } else {
-                return false;
             }
-            return true;
-        });
-        label->installEventFilter(filter.get());
-        filters_.push_back(std::move(filter));
-    }
-
-    {
-        controls::ListView* grid = &c.listviewProperty;
-        auto* tree = new QTreeWidget(form);
-        tree->setRootIsDecorated(false);
-        tree->setAlternatingRowColors(true);
-        bind(*grid, tree, [grid, tree] {
-            Place(tree, *grid);
-            const QSignalBlocker quiet(tree);
-            tree->clear();
-            QStringList headers;
-            for (int i = 0; i < grid->ColumnCount(); ++i) {
-                headers << Q(grid->Header(i).caption);
-            }
-            tree->setColumnCount(std::max(grid->ColumnCount(), 1));
-            tree->setHeaderLabels(headers);
-            for (int i = 0; i < grid->ColumnCount(); ++i) {
-                tree->setColumnWidth(i, TwipsToPixels(grid->Header(i).width));
-            }
-            for (int row = 0; grid->ColumnCount() > 0 && row < grid->ItemCount(); ++row) {
-                auto* item = new QTreeWidgetItem(tree);
-                for (int col = 0; col < grid->ColumnCount(); ++col) {
-                    item->setText(col, Q(grid->CellText(row, col)));
+        } else if (auto* box = dynamic_cast<controls::TextBox*>(&control)) {
+            bindTextBox(*box, form);
+        } else if (auto* s = dynamic_cast<controls::ScrollBar*>(&control)) {
+            auto* bar = new QScrollBar(Qt::Vertical, form);
+            bind(*s, bar, [s, bar] {
+                Place(bar, *s);
+                const QSignalBlocker quiet(bar);
+                // Bars whose Min is above Max count down, as the platform's do.
+                bar->setRange(std::min(s->Min(), s->Max()), std::max(s->Min(), s->Max()));
+                bar->setInvertedAppearance(s->Min() > s->Max());
+                bar->setSingleStep(std::max(s->SmallChange(), 1));
+                bar->setPageStep(std::max(s->LargeChange(), 1));
+                bar->setValue(s->Value());
+            });
+            QObject::connect(bar, &QScrollBar::valueChanged, &context_, [s, user](int value) {
+                user([s, value] { s->UserSetValue(value); });
+            });
+        } else if (auto* list = dynamic_cast<controls::ComboBox*>(&control)) {
+            auto* combo = new QComboBox(form);
+            bind(*list, combo, [list, combo] {
+                Place(combo, *list);
+                const QSignalBlocker quiet(combo);
+                combo->clear();
+                for (const std::string& item : list->Items()) {
+                    combo->addItem(Q(item));
                 }
+                combo->setCurrentIndex(list->ListIndex());
+            });
+            QObject::connect(
+                combo, QOverload<int>::of(&QComboBox::activated), &context_,
+                [list, user](int index) { user([list, index] { list->UserChoose(index); }); });
+        } else if (auto* image = dynamic_cast<controls::Image*>(&control)) {
+            bindImage(*image, form);
+        } else if (auto* grid = dynamic_cast<controls::ListView*>(&control)) {
+            bindGrid(*grid, form);
+        } else if (auto* picture = dynamic_cast<controls::PictureBox*>(&control)) {
+            // A desktop window of its own, which the core draws on and moves (over the globe
+            // too): its widget is the desktop's.
+            if (QWidget* widget = desktop_.Widget(picture->hWnd())) {
+                bind(*picture, widget, [] {});
             }
-            if (grid->SelectedIndex() >= 0 && grid->SelectedIndex() < tree->topLevelItemCount()) {
-                tree->setCurrentItem(tree->topLevelItem(grid->SelectedIndex()));
-            }
-        });
-        QObject::connect(tree, &QTreeWidget::itemClicked, &context_,
-                         [grid, tree, user](QTreeWidgetItem* item, int column) {
-                             const int row = tree->indexOfTopLevelItem(item);
-                             user([grid, row, column] { grid->UserClickCell(row, column); });
-                         });
+        }
+    });
+
+    subscription_ = c.OnChanged([this](const controls::Control& control) { queue(control); });
+}
+
+void DigitizerWindow::queue(const controls::Control& control) {
+    // Changes arrive inside the model's calls (some inside a widget's own signal): the widget
+    // follows once the call is done, once however often the control changed meanwhile.
+    dirty_.insert(&control);
+    if (flushQueued_) {
+        return;
     }
+    flushQueued_ = true;
+    QMetaObject::invokeMethod(
+        &context_, [this] { Flush(); }, Qt::QueuedConnection);
+}
+
+void DigitizerWindow::Flush() {
+    flushQueued_ = false;
+    const auto dirty = std::move(dirty_);
+    dirty_.clear();
+    for (const controls::Control* control : dirty) {
+        Sync(*control);
+    }
+    if (formWidget_) {
+        formWidget_->setWindowTitle(Q(form_.Caption()));
+    }
+}
+
+void DigitizerWindow::bindTextBox(controls::TextBox& box, QWidget* form) {
+    controls::TextBox* t = &box;
+    auto* edit = new QLineEdit(form);
+    bind(*t, edit, [t, edit] {
+        Place(edit, *t);
+        if (edit->text() != Q(t->Text())) {
+            edit->setText(Q(t->Text()));
+        }
+        if (t->SelLength() > 0) {
+            edit->setSelection(t->SelStart(), t->SelLength());
+        } else {
+            edit->setCursorPosition(t->SelStart());
+        }
+    });
+    // Every key goes through the model (its KeyPress may refuse a character); shortcuts with
+    // Ctrl or Alt and function keys go on to the form.
+    auto filter = std::make_unique<Filter>([this, t](QEvent* event) {
+        if (event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        auto* e = static_cast<QKeyEvent*>(event);
+        const bool chord = (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0;
+        const bool function = e->key() >= Qt::Key_F1 && e->key() <= Qt::Key_F24;
+        if (chord || function) {
+            return false;
+        }
+        const int key = VirtualKey(e->key());
+        const int shift = (e->modifiers() & Qt::ShiftModifier) ? 1 : 0;
+        if (key == vk::Back) {
+            guarded([t] { t->UserType(std::string(1, static_cast<char>(vk::Back))); });
+        } else if (key != 0) {
+            guarded([t, key, shift] { t->UserKey(key, shift); });
+        } else if (!e->text().isEmpty() && e->text().at(0).isPrint()) {
+            const std::string typed = e->text().toStdString();
+            guarded([t, typed] { t->UserType(typed); });
+        } else {
+            return false;
+        }
+        return true;
+    });
+    edit->installEventFilter(filter.get());
+    filters_.push_back(std::move(filter));
+}
+
+void DigitizerWindow::bindImage(controls::Image& control, QWidget* form) {
+    controls::Image* image = &control;
+    auto* label = new QLabel(form);
+    label->setAlignment(Qt::AlignCenter);
+    bind(*image, label, [image, label] {
+        Place(label, *image);
+        const int side = std::max(1, std::min(label->width(), label->height()));
+        label->setPixmap(image->PictureKey().empty() ? QPixmap()
+                                                     : IconPixmap(image->PictureKey(), side));
+        label->setFrameShape(image->Raised() ? QFrame::Panel : QFrame::NoFrame);
+        label->setFrameShadow(QFrame::Raised);
+    });
+    auto filter = std::make_unique<Filter>([this, image](QEvent* event) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            guarded([image] { image->UserMouseDown(); });
+            return true;
+        case QEvent::MouseButtonRelease:
+            guarded([image] {
+                image->UserMouseUp();
+                image->UserClick();
+            });
+            return true;
+        case QEvent::Enter:
+            guarded([image] { image->UserMouseMove(); });
+            return false;
+        default:
+            return false;
+        }
+    });
+    label->installEventFilter(filter.get());
+    filters_.push_back(std::move(filter));
+}
+
+void DigitizerWindow::bindGrid(controls::ListView& control, QWidget* form) {
+    controls::ListView* grid = &control;
+    auto* tree = new QTreeWidget(form);
+    tree->setRootIsDecorated(false);
+    tree->setAlternatingRowColors(true);
+    tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    bind(*grid, tree, [grid, tree] {
+        Place(tree, *grid);
+        const QSignalBlocker quiet(tree);
+        tree->clear();
+        QStringList headers;
+        for (int i = 1; i <= grid->ColumnCount(); ++i) {
+            headers << Q(grid->Header(i).caption);
+        }
+        tree->setColumnCount(std::max(grid->ColumnCount(), 1));
+        tree->setHeaderLabels(headers);
+        for (int i = 1; i <= grid->ColumnCount(); ++i) {
+            tree->setColumnWidth(i - 1, TwipsToPixels(grid->Header(i).width));
+        }
+        for (int row = 0; row < grid->ItemCount(); ++row) {
+            auto* item = new QTreeWidgetItem(tree);
+            for (int col = 1; col <= grid->ColumnCount(); ++col) {
+                item->setText(col - 1, Q(grid->CellText(row, col)));
+            }
+        }
+        if (grid->SelectedIndex() >= 0 && grid->SelectedIndex() < tree->topLevelItemCount()) {
+            tree->setCurrentItem(tree->topLevelItem(grid->SelectedIndex()));
+        }
+    });
+    QObject::connect(tree, &QTreeWidget::itemClicked, &context_,
+                     [this, grid, tree](QTreeWidgetItem* item, int column) {
+                         const int row = tree->indexOfTopLevelItem(item);
+                         guarded([grid, row, column] { grid->UserClickCell(row, column + 1); });
+                     });
 }
 
 } // namespace scribeline::frontend

@@ -1,7 +1,9 @@
 // The digitizer window ("Scribeline for ArcMap") as Qt widgets over its control model: each
 // control of the model gets a widget in the form's desktop window, placed at the control's
-// twips position, showing its caption, text, value, enabled and visible state; what a person
-// does on a widget goes back through the control's User... members (so the form's event gate
+// twips position, showing its caption, text, value, enabled and visible state. The widgets
+// follow the model through its one change notification (Controls::OnChanged), never by
+// polling: a change repaints only the widget of the control that changed. What a person does
+// on a widget goes back through the control's User... members (so the form's event gate
 // catches what fails). Text boxes route every key through the model.
 //
 // Takes only what it needs: the Qt desktop that holds the form's window and the form.
@@ -16,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +37,9 @@ public:
     // Builds the widgets when the form is loaded and its window has none yet (a new load
     // makes a new window); does nothing otherwise. Call after anything that may load the form.
     void Attach();
+    // Brings the widgets of the controls that changed since the last flush up to date; runs
+    // by itself on the event loop after every change.
+    void Flush();
     // Brings one control's widget (or every widget) up to the model's state.
     void Sync(const controls::Control& control);
     void SyncAll();
@@ -57,6 +63,10 @@ private:
         int syncs = 0;
     };
     void build(QWidget* form);
+    void bindTextBox(controls::TextBox& box, QWidget* form);
+    void bindImage(controls::Image& image, QWidget* form);
+    void bindGrid(controls::ListView& grid, QWidget* form);
+    void queue(const controls::Control& control);
     void guarded(const std::function<void()>& work);
     void bind(const controls::Control& control, QWidget* widget, std::function<void()> sync);
 
@@ -67,6 +77,9 @@ private:
     QObject context_;
     std::map<const controls::Control*, Binding> bindings_;
     std::vector<std::unique_ptr<QObject>> filters_;
+    controls::Subscription subscription_;
+    std::set<const controls::Control*> dirty_;
+    bool flushQueued_ = false;
     int errors_ = 0;
     std::string lastError_;
 };
