@@ -1,0 +1,187 @@
+// The digitizer window's widgets over its control model (offscreen): every control has a widget
+// showing its state, a change repaints only its own widget, and what a person does on a widget
+// reaches the model.
+#include "command/clsScribeline.hpp"
+#include "frontends/qt/desk.hpp"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+namespace scribeline::frontend {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DigitizerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        out_ = fs::temp_directory_path() /
+               ("scribeline-digitizer-test-" + std::to_string(std::random_device{}()));
+        DeskOptions options;
+        options.outDir = out_;
+        options.screen = Rect{0, 0, 1600, 900};
+        options.drape = false;
+        options.quit = [] {};
+        desk_ = std::make_unique<Desk>(options);
+        desk_->Show();
+        desk_->PressCommand();
+        settle();
+        ASSERT_TRUE(form().IsLoaded());
+    }
+    void TearDown() override {
+        desk_.reset();
+        std::error_code ec;
+        fs::remove_all(out_, ec);
+    }
+    frmGE2Arc& form() { return desk_->Command().Window(); }
+    DigitizerWindow& window() { return desk_->Digitizer(); }
+    // Queued work (attaching, the widgets following the model) runs.
+    static void settle() {
+        for (int i = 0; i < 5; ++i) {
+            QApplication::processEvents();
+        }
+    }
+    // The widgets showing the model's state for every control.
+    void expectWidgetsShowTheModel() {
+        form().ctl.ForEach([&](const controls::Control& control) {
+            if (dynamic_cast<const controls::Timer*>(&control) != nullptr) {
+                return; // nothing to show
+            }
+            const auto* picture = dynamic_cast<const controls::PictureBox*>(&control);
+            if (picture != nullptr && picture->hWnd() == kNoWindow) {
+                return;
+            }
+            QWidget* widget = window().WidgetFor(control);
+            ASSERT_NE(widget, nullptr) << control.Name() << control.Index();
+            if (picture != nullptr) {
+                return; // the core moves and draws its own windows
+            }
+            EXPECT_EQ(widget->isEnabled(), control.Enabled()) << control.Name() << control.Index();
+            if (!control.Visible()) {
+                EXPECT_TRUE(widget->isHidden()) << control.Name() << control.Index();
+            } else if (widget->isHidden()) {
+                // Only the command buttons the toolbar stands for have no place on the form.
+                const bool command =
+                    control.Name().rfind("cmd", 0) == 0 || control.Name().rfind("Command", 0) == 0;
+                EXPECT_TRUE(command) << control.Name() << control.Index() << " has no place";
+            }
+            if (const auto* captioned = dynamic_cast<const controls::CaptionedControl*>(&control)) {
+                QString shown;
+                if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+                    shown = box->title();
+                } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+                    shown = label->text();
+                } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+                    shown = button->text();
+                }
+                EXPECT_EQ(shown.toStdString(), captioned->Caption()) << control.Name();
+            }
+            if (const auto* text = dynamic_cast<const controls::TextBox*>(&control)) {
+                auto* edit = qobject_cast<QLineEdit*>(widget);
+                ASSERT_NE(edit, nullptr);
+                EXPECT_EQ(edit->text().toStdString(), text->Text()) << control.Name();
+            }
+            if (const auto* option = dynamic_cast<const controls::OptionButton*>(&control)) {
+                auto* radio = qobject_cast<QRadioButton*>(widget);
+                ASSERT_NE(radio, nullptr);
+                EXPECT_EQ(radio->isChecked(), option->Value()) << control.Name() << control.Index();
+            }
+        });
+    }
+
+    fs::path out_;
+    std::unique_ptr<Desk> desk_;
+};
+
+TEST_F(DigitizerWindowTest, EveryControlHasAWidgetShowingItsState) {
+    expectWidgetsShowTheModel();
+    EXPECT_EQ(window().Errors(), 0) << window().LastError();
+    // After the user changes things, still.
+    auto* polygon = qobject_cast<QRadioButton*>(window().WidgetFor(form().ctl.optGeometryType[2]));
+    ASSERT_NE(polygon, nullptr);
+    polygon->click();
+    settle();
+    EXPECT_EQ(form().ctl.optGeometryType.Selected(), 2);
+    expectWidgetsShowTheModel();
+    auto* interval = qobject_cast<QRadioButton*>(window().WidgetFor(form().ctl.optContourLevel[1]));
+    ASSERT_NE(interval, nullptr);
+    interval->click();
+    settle();
+    EXPECT_EQ(form().ctl.optContourLevel.Selected(), 1);
+    expectWidgetsShowTheModel();
+    EXPECT_EQ(window().Errors(), 0) << window().LastError();
+}
+
+TEST_F(DigitizerWindowTest, AChangeRepaintsOnlyItsWidget) {
+    std::map<const controls::Control*, int> before;
+    for (const controls::Control* c : window().BoundControls()) {
+        before[c] = window().SyncCount(*c);
+    }
+    controls::TextBox& box = form().ctl.txtStartElevation;
+    box.SetText("750");
+    box.SetText("760"); // two changes before the loop runs: one repaint
+    settle();
+    for (const controls::Control* c : window().BoundControls()) {
+        EXPECT_EQ(window().SyncCount(*c), before[c] + (c == &box ? 1 : 0)) << c->Name();
+    }
+    EXPECT_EQ(qobject_cast<QLineEdit*>(window().WidgetFor(box))->text(), QStringLiteral("760"));
+    form().ctl.frameDEM.SetCaption("DEM Samples");
+    settle();
+    EXPECT_EQ(qobject_cast<QGroupBox*>(window().WidgetFor(form().ctl.frameDEM))->title(),
+              QStringLiteral("DEM Samples"));
+    EXPECT_EQ(window().SyncCount(box), before[&box] + 1);
+}
+
+TEST_F(DigitizerWindowTest, TextBoxKeysGoThroughTheModel) {
+    controls::TextBox& box = form().ctl.txtStartElevation;
+    auto* edit = qobject_cast<QLineEdit*>(window().WidgetFor(box));
+    ASSERT_NE(edit, nullptr);
+    // Make it editable as a person would: the start elevation option first.
+    auto* start = qobject_cast<QRadioButton*>(window().WidgetFor(form().ctl.optStartElevation[0]));
+    const std::string before = box.Text();
+    auto press = [edit](int key, const QString& text) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(edit, &e);
+    };
+    start->click();
+    settle();
+    if (!box.Enabled()) {
+        GTEST_SKIP() << "the start elevation is not editable with the default contour choice";
+    }
+    press(Qt::Key_End, QString());
+    press(Qt::Key_Backspace, QString());
+    press(Qt::Key_4, QStringLiteral("4"));
+    settle();
+    EXPECT_EQ(box.Text(), before.substr(0, before.size() - 1) + "4");
+    EXPECT_EQ(edit->text().toStdString(), box.Text());
+}
+
+TEST_F(DigitizerWindowTest, ToolbarHasAnIconedActionPerKeyInTheModelsState) {
+    auto* bar = qobject_cast<QToolBar*>(window().WidgetFor(form().ctl.toolbarScribeline));
+    ASSERT_NE(bar, nullptr);
+    for (const controls::ToolbarButton& button : form().ctl.toolbarScribeline.Buttons()) {
+        if (button.style == controls::ButtonStyle::Separator) {
+            continue;
+        }
+        QAction* action = bar->findChild<QAction*>(QString::fromStdString(button.key));
+        ASSERT_NE(action, nullptr) << button.key;
+        EXPECT_EQ(action->isEnabled(), button.enabled) << button.key;
+        EXPECT_EQ(action->toolTip().toStdString(), button.tooltip) << button.key;
+        EXPECT_FALSE(action->icon().isNull()) << button.key;
+    }
+}
+
+} // namespace
+} // namespace scribeline::frontend
