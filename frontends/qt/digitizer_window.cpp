@@ -176,6 +176,7 @@ void DigitizerWindow::Attach() {
     filters_.clear();
     subscription_.Reset();
     dirty_.clear();
+    toolbarKeys_.clear();
     formWidget_ = widget;
     formWindow_ = form_.hWnd();
     // The form's twips layout was made for an 8-point face.
@@ -277,23 +278,45 @@ void DigitizerWindow::build(QWidget* form) {
             bar->setIconSize(QSize(24, 24));
             bind(*t, bar, [this, t, bar, user] {
                 Place(bar, *t);
-                bar->clear();
+                // The buttons change state far more often than the set of keys: the actions
+                // are made again only when the keys change.
+                std::vector<std::string> keys;
+                for (const controls::ToolbarButton& button : t->Buttons()) {
+                    keys.push_back(button.style == controls::ButtonStyle::Separator ? std::string()
+                                                                                    : button.key);
+                }
+                if (keys != toolbarKeys_) {
+                    for (QAction* old : bar->actions()) {
+                        bar->removeAction(old);
+                        old->deleteLater();
+                    }
+                    for (const std::string& key : keys) {
+                        if (key.empty()) {
+                            bar->addSeparator();
+                            continue;
+                        }
+                        QAction* a = bar->addAction(Q(key));
+                        a->setObjectName(Q(key));
+                        QObject::connect(a, &QAction::triggered, &context_,
+                                         [t, key, user] { user([t, key] { t->UserClick(key); }); });
+                    }
+                    toolbarKeys_ = keys;
+                }
                 for (const controls::ToolbarButton& button : t->Buttons()) {
                     if (button.style == controls::ButtonStyle::Separator) {
-                        bar->addSeparator();
                         continue;
                     }
-                    QAction* a = bar->addAction(Icon(button.imageKey), Q(button.key));
+                    QAction* a = bar->findChild<QAction*>(Q(button.key));
+                    if (a == nullptr) {
+                        continue;
+                    }
+                    a->setIcon(Icon(button.imageKey));
                     a->setToolTip(Q(button.tooltip));
                     a->setStatusTip(Q(button.description));
                     a->setEnabled(button.enabled);
                     a->setVisible(button.visible);
                     a->setCheckable(button.style == controls::ButtonStyle::Check);
                     a->setChecked(button.value == 1);
-                    a->setObjectName(Q(button.key));
-                    const std::string key = button.key;
-                    QObject::connect(a, &QAction::triggered, &context_,
-                                     [t, key, user] { user([t, key] { t->UserClick(key); }); });
                 }
             });
         } else if (auto* l = dynamic_cast<controls::Label*>(&control)) {

@@ -80,6 +80,7 @@ private:
     controls::Subscription subscription_;
     std::set<const controls::Control*> dirty_;
     bool flushQueued_ = false;
+    std::vector<std::string> toolbarKeys_; // the keys the toolbar's actions stand for
     int errors_ = 0;
     std::string lastError_;
 };

@@ -3,6 +3,7 @@
 // reaches the model.
 #include "command/clsScribeline.hpp"
 #include "frontends/qt/desk.hpp"
+#include "hosts/gis/layers.hpp"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -11,11 +12,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QRadioButton>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <random>
 
@@ -181,6 +184,73 @@ TEST_F(DigitizerWindowTest, ToolbarHasAnIconedActionPerKeyInTheModelsState) {
         EXPECT_EQ(action->toolTip().toStdString(), button.tooltip) << button.key;
         EXPECT_FALSE(action->icon().isNull()) << button.key;
     }
+}
+
+} // namespace
+} // namespace scribeline::frontend
+
+namespace scribeline::frontend {
+namespace {
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at) {
+    QMouseEvent e(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(widget, &e);
+}
+
+// A person at the mouse: the toolbar's start, a left click on the globe (which digitizes and
+// does not pan while the run is active), the feature finished, then quitting, which ends the
+// run and keeps the finished feature.
+TEST_F(DigitizerWindowTest, ClickOnTheGlobeDigitizesAndQuittingSavesTheRun) {
+    auto* point = qobject_cast<QRadioButton*>(window().WidgetFor(form().ctl.optGeometryType[0]));
+    ASSERT_NE(point, nullptr);
+    point->click();
+    auto* bar = qobject_cast<QToolBar*>(window().WidgetFor(form().ctl.toolbarScribeline));
+    ASSERT_NE(bar, nullptr);
+    QAction* start = bar->findChild<QAction*>(QStringLiteral("start"));
+    ASSERT_NE(start, nullptr);
+    start->trigger();
+    settle();
+    ASSERT_TRUE(form().state.digitizingActive) << window().LastError();
+
+    QWidget* globe = desk_->Desktop().Widget(desk_->Globe().RenderWindow());
+    ASSERT_NE(globe, nullptr);
+    const globe::CameraState camera = desk_->Globe().Camera();
+    const QPoint at(globe->width() / 2, globe->height() / 2);
+    SendMouse(globe, QEvent::MouseButtonPress, at);
+    SendMouse(globe, QEvent::MouseMove, at + QPoint(30, 20)); // would pan outside a run
+    SendMouse(globe, QEvent::MouseButtonRelease, at + QPoint(30, 20));
+    EXPECT_TRUE(desk_->Globe().RunActive());
+    EXPECT_DOUBLE_EQ(desk_->Globe().Camera().FocusPointLatitude, camera.FocusPointLatitude);
+    EXPECT_DOUBLE_EQ(desk_->Globe().Camera().FocusPointLongitude, camera.FocusPointLongitude);
+    // The capture tick (500 ms) takes the click.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(900);
+    while (form().state.vertexCount == 0 && std::chrono::steady_clock::now() < until) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(form().state.vertexCount, 1);
+    // Finished, the feature is stored; quitting keeps finished features.
+    settle();
+    QAction* finish = bar->findChild<QAction*>(QStringLiteral("finishfeature"));
+    ASSERT_NE(finish, nullptr);
+    ASSERT_TRUE(finish->isEnabled());
+    finish->trigger();
+    settle();
+
+    EXPECT_TRUE(desk_->RequestQuit());
+    EXPECT_FALSE(form().IsLoaded());
+    EXPECT_FALSE(form().state.digitizingActive);
+    // The run's layer holds the point.
+    std::int64_t features = 0;
+    for (const auto& layer : desk_->Host().FocusMapImpl().Layers()) {
+        if (auto* f = dynamic_cast<gis::FeatureLayer*>(layer.get());
+            f != nullptr && f->FeatureClass() &&
+            f->FeatureClass()->ShapeType() == GeometryType::Point) {
+            features += f->FeatureClass()->FeatureCount(nullptr);
+        }
+    }
+    EXPECT_EQ(features, 1);
 }
 
 } // namespace
