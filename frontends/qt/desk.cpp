@@ -219,6 +219,7 @@ void Desk::queueSync() {
             syncQueued_ = false;
             digitizer_->Attach();
             runSwitch();
+            digitizer_->ShowOptionsMenuIfPoppedUp();
         },
         Qt::QueuedConnection);
 }

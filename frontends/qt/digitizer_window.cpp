@@ -3,6 +3,7 @@
 #include "frontends/qt/icons.hpp"
 
 #include <QAbstractButton>
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
@@ -10,8 +11,10 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -536,6 +539,80 @@ void DigitizerWindow::bindGrid(controls::ListView& control, QWidget* form) {
                          const int row = tree->indexOfTopLevelItem(item);
                          guarded([grid, row, column] { grid->UserClickCell(row, column + 1); });
                      });
+}
+
+namespace {
+
+void AddItems(QMenu* into, const MenuItem& parent) {
+    QActionGroup* radios = nullptr;
+    for (const MenuItem& item : parent.children) {
+        if (!item.visible) {
+            continue;
+        }
+        if (item.kind == MenuItemKind::Separator) {
+            into->addSeparator();
+            radios = nullptr;
+            continue;
+        }
+        if (item.kind == MenuItemKind::Submenu) {
+            QMenu* sub = into->addMenu(Q(item.caption));
+            sub->menuAction()->setObjectName(Q(item.name));
+            sub->setEnabled(item.enabled);
+            AddItems(sub, item);
+            radios = nullptr;
+            continue;
+        }
+        QAction* a = into->addAction(Q(item.caption));
+        a->setObjectName(Q(item.name));
+        a->setEnabled(item.enabled);
+        if (item.kind == MenuItemKind::Check || item.kind == MenuItemKind::Radio) {
+            a->setCheckable(true);
+            a->setChecked(item.checked);
+        }
+        if (item.kind == MenuItemKind::Radio) {
+            if (radios == nullptr) {
+                radios = new QActionGroup(into);
+                radios->setExclusive(true);
+            }
+            radios->addAction(a);
+        } else {
+            radios = nullptr;
+        }
+        if (!item.shortcut.empty()) {
+            // Shown in the menu; the keys themselves work through the window's key handling.
+            a->setShortcut(QKeySequence(Q(item.shortcut)));
+            a->setShortcutContext(Qt::WidgetShortcut);
+        }
+    }
+}
+
+} // namespace
+
+QMenu* DigitizerWindow::BuildOptionsMenu(frmOptionsContextMenu& menu, QWidget* parent) {
+    auto* qmenu = new QMenu(parent);
+    AddItems(qmenu, menu.menuScribeline());
+    return qmenu;
+}
+
+void DigitizerWindow::ShowOptionsMenuIfPoppedUp() {
+    frmOptionsContextMenu& options = form_.Options();
+    if (menuShowing_ || !options.IsLoaded() || !options.IsPoppedUp() || !formWidget_) {
+        return;
+    }
+    menuShowing_ = true;
+    QMenu* menu = BuildOptionsMenu(options, formWidget_);
+    const Point at = options.PopupPosition();
+    QAction* chosen = menu->exec(QPoint(at.x, at.y));
+    const std::string name = chosen != nullptr ? chosen->objectName().toStdString() : "";
+    menu->deleteLater();
+    menuShowing_ = false;
+    if (name.empty()) {
+        options.ClosePopup();
+        return;
+    }
+    guarded([&form = form_, name] {
+        form.Errors().Run("Options menu", [&form, name] { (void)form.Options().Choose(name); });
+    });
 }
 
 } // namespace scribeline::frontend

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+class QMenu;
 class QWidget;
 
 namespace scribeline::frontend {
@@ -52,6 +53,13 @@ public:
     // How often a control's widget was brought up to date (tests: a change repaints only it).
     [[nodiscard]] int SyncCount(const controls::Control& control) const;
 
+    // When the form popped its options menu up (a right click), shows it as a Qt menu where it
+    // asked, with the items' check and radio marks, enabled states and shortcuts; a choice
+    // goes to the menu model (Choose), a dismissal closes its popup. Call after input.
+    void ShowOptionsMenuIfPoppedUp();
+    // The options menu as a Qt menu (owned by `parent`): an action per item, named after it.
+    static QMenu* BuildOptionsMenu(frmOptionsContextMenu& menu, QWidget* parent);
+
     // Failures caught at the widgets' edge (syncing or a user's action the gate let through).
     [[nodiscard]] int Errors() const { return errors_; }
     [[nodiscard]] const std::string& LastError() const { return lastError_; }
@@ -81,6 +89,7 @@ private:
     std::set<const controls::Control*> dirty_;
     bool flushQueued_ = false;
     std::vector<std::string> toolbarKeys_; // the keys the toolbar's actions stand for
+    bool menuShowing_ = false;
     int errors_ = 0;
     std::string lastError_;
 };

@@ -7,11 +7,13 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QToolBar>
@@ -251,6 +253,67 @@ TEST_F(DigitizerWindowTest, ClickOnTheGlobeDigitizesAndQuittingSavesTheRun) {
         }
     }
     EXPECT_EQ(features, 1);
+}
+
+} // namespace
+} // namespace scribeline::frontend
+
+namespace scribeline::frontend {
+namespace {
+
+void ExpectMenuShowsModel(QMenu* qmenu, const MenuItem& parent, int& shortcuts) {
+    for (const MenuItem& item : parent.children) {
+        if (item.kind == MenuItemKind::Separator || !item.visible) {
+            continue;
+        }
+        QAction* a = qmenu->findChild<QAction*>(QString::fromStdString(item.name));
+        if (item.kind == MenuItemKind::Submenu) {
+            QMenu* sub = nullptr;
+            for (QMenu* m : qmenu->findChildren<QMenu*>()) {
+                if (m->menuAction()->objectName().toStdString() == item.name) {
+                    sub = m;
+                }
+            }
+            ASSERT_NE(sub, nullptr) << item.name;
+            EXPECT_EQ(sub->title().toStdString(), item.caption);
+            ExpectMenuShowsModel(sub, item, shortcuts);
+            continue;
+        }
+        ASSERT_NE(a, nullptr) << item.name;
+        EXPECT_EQ(a->text().toStdString(), item.caption) << item.name;
+        EXPECT_EQ(a->isEnabled(), item.enabled) << item.name;
+        const bool marked = item.kind == MenuItemKind::Check || item.kind == MenuItemKind::Radio;
+        EXPECT_EQ(a->isCheckable(), marked) << item.name;
+        if (marked) {
+            EXPECT_EQ(a->isChecked(), item.checked) << item.name;
+        }
+        if (item.kind == MenuItemKind::Radio) {
+            ASSERT_NE(a->actionGroup(), nullptr) << item.name;
+            EXPECT_TRUE(a->actionGroup()->isExclusive());
+        }
+        EXPECT_EQ(a->shortcut().toString().toStdString(), item.shortcut) << item.name;
+        shortcuts += item.shortcut.empty() ? 0 : 1;
+    }
+}
+
+TEST_F(DigitizerWindowTest, OptionsMenuShowsMarksAndShortcuts) {
+    frmOptionsContextMenu& options = form().Options();
+    QWidget parent;
+    QMenu* menu = DigitizerWindow::BuildOptionsMenu(options, &parent);
+    int shortcuts = 0;
+    ExpectMenuShowsModel(menu, options.menuScribeline(), shortcuts);
+    EXPECT_GT(shortcuts, 0);
+    // A changed mark shows in the next menu.
+    const std::string name = options.ItemNames().front();
+    const bool was = options.Checked(name);
+    options.SetChecked(name, !was);
+    QMenu* again = DigitizerWindow::BuildOptionsMenu(options, &parent);
+    QAction* a = again->findChild<QAction*>(QString::fromStdString(name));
+    ASSERT_NE(a, nullptr);
+    if (a->isCheckable()) {
+        EXPECT_EQ(a->isChecked(), !was);
+    }
+    options.SetChecked(name, was);
 }
 
 } // namespace
