@@ -1,5 +1,6 @@
 #include "apps/scribeline/desk_command.hpp"
 
+#include "command/clsScribeline.hpp"
 #include "frontends/qt/desk.hpp"
 #include "frontends/qt/display.hpp"
 
@@ -45,6 +46,10 @@ int RunDesk(const DeskCommand& command, int argc, char** argv) {
         desk.Show();
         if (command.open) {
             desk.PressCommand();
+        }
+        if (!command.screenshot.empty() && command.open) {
+            // The map shows what the globe shows, as the toolbar's button makes it.
+            desk.Command().Window().ctl.toolbarScribeline.UserClick("setarcview");
         }
         std::cout << "scribeline desk: writing to " << desk.OutDir().string() << '\n' << std::flush;
         if (!command.screenshot.empty()) {
