@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMetaObject>
 #include <QObject>
 #include <QWidget>
@@ -71,6 +72,41 @@ protected:
         event->ignore();
         (void)desk_.RequestQuit();
         return true; // the windows stay until the desk goes, in its order
+    }
+
+private:
+    Desk& desk_;
+};
+
+// The digitizer window's shortcuts (Ctrl and Alt chords, function keys) from the globe's
+// windows: the globe is where a person's hands are during a run.
+class Desk::GlobeKeys final : public QObject {
+public:
+    explicit GlobeKeys(Desk& desk) : desk_(desk) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        auto* e = static_cast<QKeyEvent*>(event);
+        const bool chord = (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0;
+        int key = 0;
+        if (e->key() >= Qt::Key_F1 && e->key() <= Qt::Key_F12) {
+            key = 0x70 + (e->key() - Qt::Key_F1);
+        } else if (chord && ((e->key() >= Qt::Key_A && e->key() <= Qt::Key_Z) ||
+                             (e->key() >= Qt::Key_0 && e->key() <= Qt::Key_9))) {
+            key = e->key(); // letters and digits are their own key codes
+        }
+        frmGE2Arc& form = desk_.command_->Window();
+        if (key == 0 || !form.IsLoaded()) {
+            return false;
+        }
+        const int shift = ((e->modifiers() & Qt::ShiftModifier) ? 1 : 0) |
+                          ((e->modifiers() & Qt::ControlModifier) ? 2 : 0) |
+                          ((e->modifiers() & Qt::AltModifier) ? 4 : 0);
+        form.Errors().Run("Keys", [&form, key, shift] { form.Form_KeyDown(key, shift); });
+        return false;
     }
 
 private:
@@ -163,6 +199,10 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
         return HookResult::Pass;
     });
 
+    globeKeys_ = std::make_unique<GlobeKeys>(*this);
+    if (QWidget* render = desktop_->Widget(globe_->RenderWindow())) {
+        render->installEventFilter(globeKeys_.get());
+    }
     closeFilter_ = std::make_unique<CloseFilter>(*this);
     for (WindowHandle w : {host_->hWnd(), globe_->MainWindow()}) {
         if (QWidget* widget = desktop_->Widget(w)) {
@@ -181,6 +221,9 @@ Desk::~Desk() {
     }
     delete context_;
     context_ = nullptr;
+    if (QWidget* render = desktop_->Widget(globe_->RenderWindow())) {
+        render->removeEventFilter(globeKeys_.get());
+    }
     for (WindowHandle w : {host_->hWnd(), globe_->MainWindow()}) {
         if (QWidget* widget = desktop_->Widget(w)) {
             widget->removeEventFilter(closeFilter_.get());

@@ -84,6 +84,7 @@ public:
 
 private:
     class CloseFilter;
+    class GlobeKeys;
     void runSwitch();
     // After input the window may have loaded (a new window to build widgets in): attach once
     // the event is handled. The widgets themselves follow the change notification.
@@ -102,6 +103,7 @@ private:
     HookHandle syncKeyHook_ = 0;
     bool syncQueued_ = false;
     std::unique_ptr<CloseFilter> closeFilter_;
+    std::unique_ptr<GlobeKeys> globeKeys_;
     HookHandle runHook_ = 0;
     bool quitting_ = false;
 };

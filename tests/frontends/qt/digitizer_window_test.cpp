@@ -318,3 +318,44 @@ TEST_F(DigitizerWindowTest, OptionsMenuShowsMarksAndShortcuts) {
 
 } // namespace
 } // namespace scribeline::frontend
+
+namespace scribeline::frontend {
+namespace {
+
+void SendChord(QWidget* widget, int key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(widget, &release);
+}
+
+// The window's shortcuts from real key events: on the form, from a text box of the form, and
+// on the globe's render window.
+TEST_F(DigitizerWindowTest, ShortcutsWorkFromTheWindowATextBoxAndTheGlobe) {
+    QWidget* formWidget = desk_->Desktop().Widget(form().hWnd());
+    ASSERT_NE(formWidget, nullptr);
+    desk_->Desktop().SetForegroundWindow(form().hWnd());
+    const int delay = form().values.viewRefreshDelay;
+    SendChord(formWidget, Qt::Key_I, Qt::ControlModifier);
+    settle();
+    EXPECT_GT(form().values.viewRefreshDelay, delay) << "Ctrl+I on the window";
+
+    const int afterWindow = form().values.viewRefreshDelay;
+    QWidget* edit = window().WidgetFor(form().ctl.txtRecordPPS);
+    ASSERT_NE(edit, nullptr);
+    SendChord(edit, Qt::Key_D, Qt::ControlModifier);
+    settle();
+    EXPECT_LT(form().values.viewRefreshDelay, afterWindow) << "Ctrl+D in a text box";
+    EXPECT_EQ(form().ctl.txtRecordPPS.Text().find('d'), std::string::npos);
+
+    const int afterText = form().values.viewRefreshDelay;
+    QWidget* globe = desk_->Desktop().Widget(desk_->Globe().RenderWindow());
+    ASSERT_NE(globe, nullptr);
+    desk_->Desktop().SetForegroundWindow(desk_->Globe().MainWindow());
+    SendChord(globe, Qt::Key_I, Qt::ControlModifier);
+    settle();
+    EXPECT_GT(form().values.viewRefreshDelay, afterText) << "Ctrl+I on the globe";
+}
+
+} // namespace
+} // namespace scribeline::frontend
