@@ -182,6 +182,7 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
     digitizer_ = std::make_unique<DigitizerWindow>(*desktop_, command_->Window());
     context_ = new QObject();
     map_->afterCommand = [this] { queueSync(); };
+    digitizer_->afterAction = [this] { queueSync(); };
 
     // Left and right drags navigate only while no run is active; the switch is set as a press
     // arrives, before the globe's window sees it.
@@ -237,6 +238,7 @@ Desk::~Desk() {
     } catch (...) {
         // Quitting goes on: what the run wrote is on disk already.
     }
+    fieldDialog_.reset();
     digitizer_.reset();
     frames_.reset();
     map_.reset();
@@ -260,11 +262,29 @@ void Desk::queueSync() {
         context_,
         [this] {
             syncQueued_ = false;
-            digitizer_->Attach();
-            runSwitch();
-            digitizer_->ShowOptionsMenuIfPoppedUp();
+            AfterInput();
         },
         Qt::QueuedConnection);
+}
+
+void Desk::AfterInput() {
+    digitizer_->Attach();
+    runSwitch();
+    frmDefProperty* fields = nullptr;
+    for (IForm* form : command_->Process().loadedForms) {
+        if (form->FormName() == frmDefProperty::kFormName) {
+            fields = dynamic_cast<frmDefProperty*>(form);
+        }
+    }
+    if (fields == nullptr) {
+        fieldDialog_.reset();
+    } else {
+        if (!fieldDialog_ || &fieldDialog_->Model() != fields) {
+            fieldDialog_ = std::make_unique<FieldDialog>(*fields);
+        }
+        fieldDialog_->Sync();
+    }
+    digitizer_->ShowOptionsMenuIfPoppedUp();
 }
 
 void Desk::PressCommand() {

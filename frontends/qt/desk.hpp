@@ -5,6 +5,7 @@
 #pragma once
 
 #include "frontends/qt/digitizer_window.hpp"
+#include "frontends/qt/field_dialog.hpp"
 #include "frontends/qt/globe_window.hpp"
 #include "frontends/qt/map_window.hpp"
 
@@ -80,6 +81,12 @@ public:
     [[nodiscard]] MapWindow& Map() { return *map_; }
     [[nodiscard]] GlobeFrames& Frames() { return *frames_; }
     [[nodiscard]] DigitizerWindow& Digitizer() { return *digitizer_; }
+    // The field-definition dialog while its form is loaded; null otherwise.
+    [[nodiscard]] FieldDialog* Fields() { return fieldDialog_.get(); }
+    // What follows input: the digitizer's widgets attached to a newly loaded window, the run
+    // switch, the options menu and the field dialog shown when the model asks. Queued after
+    // every press and key; tests call it directly.
+    void AfterInput();
     [[nodiscard]] const std::filesystem::path& OutDir() const { return options_.outDir; }
 
 private:
@@ -99,6 +106,7 @@ private:
     std::unique_ptr<MapWindow> map_;
     std::unique_ptr<GlobeFrames> frames_;
     std::unique_ptr<DigitizerWindow> digitizer_;
+    std::unique_ptr<FieldDialog> fieldDialog_;
     QObject* context_ = nullptr; // queued calls die with it
     HookHandle syncKeyHook_ = 0;
     bool syncQueued_ = false;

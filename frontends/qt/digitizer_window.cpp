@@ -211,6 +211,13 @@ void DigitizerWindow::guarded(const std::function<void()>& work) {
     }
 }
 
+void DigitizerWindow::userAction(const std::function<void()>& action) {
+    guarded(action);
+    if (afterAction) {
+        afterAction();
+    }
+}
+
 void DigitizerWindow::Sync(const controls::Control& control) {
     const auto it = bindings_.find(&control);
     if (it == bindings_.end() || !it->second.widget) {
@@ -254,7 +261,7 @@ void DigitizerWindow::build(QWidget* form) {
     auto& c = form_.ctl;
     // The model's user members go through the form's gate; the widgets follow the changes
     // they make through the change notification.
-    auto user = [this](const std::function<void()>& action) { guarded(action); };
+    auto user = [this](const std::function<void()>& action) { userAction(action); };
     std::map<std::string, controls::OptionArray*> optionArrays;
     std::map<std::string, QButtonGroup*> groups;
     for (controls::OptionArray* o :
@@ -456,12 +463,12 @@ void DigitizerWindow::bindTextBox(controls::TextBox& box, QWidget* form) {
         const int key = VirtualKey(e->key());
         const int shift = (e->modifiers() & Qt::ShiftModifier) ? 1 : 0;
         if (key == vk::Back) {
-            guarded([t] { t->UserType(std::string(1, static_cast<char>(vk::Back))); });
+            userAction([t] { t->UserType(std::string(1, static_cast<char>(vk::Back))); });
         } else if (key != 0) {
-            guarded([t, key, shift] { t->UserKey(key, shift); });
+            userAction([t, key, shift] { t->UserKey(key, shift); });
         } else if (!e->text().isEmpty() && e->text().at(0).isPrint()) {
             const std::string typed = e->text().toStdString();
-            guarded([t, typed] { t->UserType(typed); });
+            userAction([t, typed] { t->UserType(typed); });
         } else {
             return false;
         }
@@ -486,16 +493,16 @@ void DigitizerWindow::bindImage(controls::Image& control, QWidget* form) {
     auto filter = std::make_unique<Filter>([this, image](QEvent* event) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
-            guarded([image] { image->UserMouseDown(); });
+            userAction([image] { image->UserMouseDown(); });
             return true;
         case QEvent::MouseButtonRelease:
-            guarded([image] {
+            userAction([image] {
                 image->UserMouseUp();
                 image->UserClick();
             });
             return true;
         case QEvent::Enter:
-            guarded([image] { image->UserMouseMove(); });
+            userAction([image] { image->UserMouseMove(); });
             return false;
         default:
             return false;
@@ -537,7 +544,7 @@ void DigitizerWindow::bindGrid(controls::ListView& control, QWidget* form) {
     QObject::connect(tree, &QTreeWidget::itemClicked, &context_,
                      [this, grid, tree](QTreeWidgetItem* item, int column) {
                          const int row = tree->indexOfTopLevelItem(item);
-                         guarded([grid, row, column] { grid->UserClickCell(row, column + 1); });
+                         userAction([grid, row, column] { grid->UserClickCell(row, column + 1); });
                      });
 }
 

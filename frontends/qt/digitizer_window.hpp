@@ -60,6 +60,9 @@ public:
     // The options menu as a Qt menu (owned by `parent`): an action per item, named after it.
     static QMenu* BuildOptionsMenu(frmOptionsContextMenu& menu, QWidget* parent);
 
+    // Called after every action a person takes on the widgets (may be empty).
+    std::function<void()> afterAction;
+
     // Failures caught at the widgets' edge (syncing or a user's action the gate let through).
     [[nodiscard]] int Errors() const { return errors_; }
     [[nodiscard]] const std::string& LastError() const { return lastError_; }
@@ -76,6 +79,7 @@ private:
     void bindGrid(controls::ListView& grid, QWidget* form);
     void queue(const controls::Control& control);
     void guarded(const std::function<void()>& work);
+    void userAction(const std::function<void()>& action);
     void bind(const controls::Control& control, QWidget* widget, std::function<void()> sync);
 
     qtdesktop::QtDesktop& desktop_;

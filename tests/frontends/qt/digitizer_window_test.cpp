@@ -9,12 +9,15 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QToolBar>
 
@@ -355,6 +358,60 @@ TEST_F(DigitizerWindowTest, ShortcutsWorkFromTheWindowATextBoxAndTheGlobe) {
     SendChord(globe, Qt::Key_I, Qt::ControlModifier);
     settle();
     EXPECT_GT(form().values.viewRefreshDelay, afterText) << "Ctrl+I on the globe";
+}
+
+} // namespace
+} // namespace scribeline::frontend
+
+namespace scribeline::frontend {
+namespace {
+
+// The field-definition dialog from the grid's define image: a field typed, added and handed
+// over with OK, all through the dialog's widgets.
+TEST_F(DigitizerWindowTest, FieldDialogDefinesAFieldThroughItsWidgets) {
+    QWidget* define = window().WidgetFor(form().ctl.imgDefProperty);
+    ASSERT_NE(define, nullptr);
+    if (!form().ctl.imgDefProperty.Enabled() || !form().ctl.imgDefProperty.Visible()) {
+        // The define image shows with the property frame: open it as the menu does.
+        form().Options().Click("EditFeatureProperties");
+        settle();
+    }
+    SendMouse(define, QEvent::MouseButtonPress, QPoint(2, 2));
+    SendMouse(define, QEvent::MouseButtonRelease, QPoint(2, 2));
+    settle();
+    FieldDialog* dialog = desk_->Fields();
+    ASSERT_NE(dialog, nullptr) << window().LastError();
+    ASSERT_TRUE(dialog->Dialog()->isVisible());
+    EXPECT_EQ(dialog->Dialog()->windowTitle().toStdString(), frmDefProperty::kCaption);
+
+    auto* name = dialog->Dialog()->findChildren<QLineEdit*>().value(0);
+    ASSERT_NE(name, nullptr);
+    for (const char c : std::string("HEIGHT")) {
+        QKeyEvent e(QEvent::KeyPress, Qt::Key_A + (c - 'A'), Qt::NoModifier, QString(QChar(c)));
+        QApplication::sendEvent(name, &e);
+    }
+    const frmDefProperty& model = dialog->Model();
+    EXPECT_EQ(model.ctl.txtFieldName.Text(), "HEIGHT");
+    QPushButton* add = nullptr;
+    QPushButton* ok = nullptr;
+    for (QPushButton* b : dialog->Dialog()->findChildren<QPushButton*>()) {
+        if (b->text() == QString::fromStdString(model.ctl.cmdAdd.Caption())) {
+            add = b;
+        } else if (b->text() == QString::fromStdString(model.ctl.Command1.Caption())) {
+            ok = b;
+        }
+    }
+    ASSERT_NE(add, nullptr);
+    ASSERT_NE(ok, nullptr);
+    ASSERT_TRUE(add->isEnabled());
+    add->click();
+    EXPECT_EQ(model.ctl.List1.ListCount(), 1);
+    EXPECT_EQ(dialog->Dialog()->findChild<QListWidget*>()->count(), 1);
+    ok->click();
+    ASSERT_EQ(model.Result().size(), 1u);
+    EXPECT_EQ(model.Result().front().name, "HEIGHT");
+    settle();
+    EXPECT_TRUE(desk_->Fields() == nullptr || !desk_->Fields()->Dialog()->isVisible());
 }
 
 } // namespace
