@@ -183,8 +183,24 @@ private:
     QRubberBand* box_ = nullptr;
 };
 
-// ---- the window
-// ----------------------------------------------------------------------------------
+// The main window resized: the map view takes the new room, the tool bar and list follow.
+class MapWindow::ResizeFilter final : public QObject {
+public:
+    explicit ResizeFilter(MapWindow& window) : window_(window) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            window_.fitView();
+        }
+        return false;
+    }
+
+private:
+    MapWindow& window_;
+};
+
+// ---- the window --------------------------------------------------------------------------------
 
 MapWindow::MapWindow(qtdesktop::QtDesktop& desktop, gis::GisHost& host,
                      std::shared_ptr<MapPicture> picture, ICommand& command)
@@ -200,6 +216,9 @@ MapWindow::MapWindow(qtdesktop::QtDesktop& desktop, gis::GisHost& host,
 
 MapWindow::~MapWindow() {
     picture_->onRepaint = nullptr;
+    if (QWidget* main = MainWidget()) {
+        main->removeEventFilter(resize_.get());
+    }
     if (QWidget* view = MapViewWidget()) {
         view->removeEventFilter(filter_.get());
     }
@@ -305,6 +324,25 @@ void MapWindow::build() {
     layout();
     toolbar_->show();
     layers_->show();
+    resize_ = std::make_unique<ResizeFilter>(*this);
+    main->installEventFilter(resize_.get());
+}
+
+void MapWindow::fitView() {
+    QWidget* main = MainWidget();
+    QWidget* view = MapViewWidget();
+    if (main == nullptr || view == nullptr) {
+        return;
+    }
+    const QRect v = view->geometry();
+    const int width = std::max(main->width() - v.left() - 4, 50);
+    const int height = std::max(main->height() - v.top() - 24, 50);
+    if (width != v.width() || height != v.height()) {
+        desktop_.SetWindowPos(host_.MapViewWindow(), v.left(), v.top(), width, height,
+                              swp::NoZOrder);
+        host_.DataView().Refresh();
+    }
+    layout();
 }
 
 void MapWindow::layout() {

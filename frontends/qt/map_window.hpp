@@ -83,6 +83,8 @@ public:
 
 private:
     class ViewFilter;
+    class ResizeFilter;
+    void fitView();
     void build();
     void layout();
     void setExtent(const Envelope& extent);
@@ -98,6 +100,7 @@ private:
     QProgressBar* progress_ = nullptr;
     QAction* commandAction_ = nullptr;
     std::unique_ptr<ViewFilter> filter_;
+    std::unique_ptr<ResizeFilter> resize_;
     bool refreshingLayers_ = false;
 };
 

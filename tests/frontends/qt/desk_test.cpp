@@ -125,6 +125,25 @@ TEST_F(DeskTest, PanAndZoomMoveTheExtentByWhatThePointerDid) {
     EXPECT_GE(shown.XMax, layerExtent->XMax);
 }
 
+TEST_F(DeskTest, TheMapViewFollowsTheWindowsSize) {
+    Desk& d = Start();
+    QWidget* main = d.Map().MainWidget();
+    QWidget* view = d.Map().MapViewWidget();
+    ASSERT_NE(main, nullptr);
+    ASSERT_NE(view, nullptr);
+    const QSize before = view->size();
+    main->resize(main->width() + 100, main->height() + 60);
+    QApplication::processEvents();
+    // The view keeps its place and takes the room up to the window's edges.
+    EXPECT_GT(view->width(), before.width() + 90);
+    EXPECT_GT(view->height(), before.height() + 50);
+    EXPECT_EQ(view->geometry().right(), main->width() - 5);
+    // The map is drawn at the new size.
+    const auto picture = d.Desktop().CaptureWindow(d.Host().MapViewWindow());
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(picture->width, view->width());
+}
+
 TEST_F(DeskTest, GlobeWindowShowsRenderedFramesWithTheMapDraped) {
     Desk& d = Start();
     ASSERT_TRUE(d.Frames().WaitShown(std::chrono::milliseconds(20000)));
