@@ -8,6 +8,9 @@
 //
 // Field indices follow the host's convention: 0 is the object id, 1 the shape, attribute
 // fields from 2 on in their order.
+//
+// What the core relies on beyond the signatures is written at each operation as "Contract:";
+// tests/conformance/map_host_conformance.* checks every implementation against it.
 #pragma once
 
 #include "platform/types.hpp"
@@ -239,14 +242,24 @@ struct QueryFilter {
 class IFeature {
 public:
     virtual ~IFeature() = default;
+    // -1 before the first Store. Contract: a feature stored outside an edit session has its
+    // final id at once; inside one the id is only meant for this session.
     [[nodiscard]] virtual std::int64_t OID() const = 0;
+    // Contract: what was stored reads back with the same x, y and z; polygon rings come back
+    // closed, exterior rings clockwise.
     [[nodiscard]] virtual Geometry Shape() const = 0;
+    // Raises PortError for a geometry of another kind than the class's.
     virtual void SetShape(const Geometry& shape) = 0;
     // Index by the host convention (0 object id, 1 shape, 2 the first attribute field).
     [[nodiscard]] virtual FieldValue Value(int index) const = 0;
+    // Raises PortError for indices 0 and 1, indices past the last field and values the field
+    // cannot hold (text longer than the field, text that is no number for a number field).
     virtual void SetValue(int index, const FieldValue& value) = 0;
     [[nodiscard]] virtual Fields GetFields() const = 0;
     // Persists the feature (inside an edit session: durable at StopEditing(true)).
+    // Contract: outside an edit session the feature is in the class at once (the terrain
+    // commands store that way); inside one the class's searches and counts include it before
+    // the session is saved.
     virtual void Store() = 0;
 };
 
@@ -269,8 +282,11 @@ public:
     [[nodiscard]] virtual GeometryType ShapeType() const = 0;
     [[nodiscard]] virtual int FeatureType() const = 0;
     [[nodiscard]] virtual bool HasZ() const = 0;
+    // Contract: a class created with a field list reads back each attribute field with the
+    // same name and type (in a shapefile the type is told by the column width).
     [[nodiscard]] virtual Fields GetFields() const = 0;
-    // filter may be null: every feature.
+    // filter may be null: every feature. Where clauses are OGR SQL; one that names no field
+    // of the class or cannot be parsed raises PortError (here and in Search).
     virtual std::int64_t FeatureCount(const QueryFilter* filter) = 0;
     // filter may be null. recycling is accepted for fidelity; cursors never recycle here.
     virtual std::unique_ptr<IFeatureCursor> Search(const QueryFilter* filter, bool recycling) = 0;
@@ -279,6 +295,7 @@ public:
     virtual std::shared_ptr<ISpatialReference> SpatialReference() = 0;
     // Whether the schema allows AlterSpatialReference.
     virtual bool CanAlterSpatialReference() = 0;
+    // Contract: a shapefile class gets an ESRI .prj beside it, and reads back the reference.
     virtual void AlterSpatialReference(const std::shared_ptr<ISpatialReference>& reference) = 0;
     virtual std::shared_ptr<IWorkspace> Workspace() = 0;
 };
@@ -297,6 +314,8 @@ public:
     [[nodiscard]] virtual std::string PathName() const = 0;
 };
 
+// Contract: every handle on one class (opened twice, or through two layers) sees the features
+// stored through the others, in and outside edit sessions.
 class IFeatureWorkspace : public IWorkspace {
 public:
     // fields must hold one geometry field named shapeFieldName; configKeyword may be empty.
@@ -335,6 +354,8 @@ public:
     virtual std::shared_ptr<IFeatureClass> FeatureClass() = 0;
     virtual void SetFeatureClass(const std::shared_ptr<IFeatureClass>& featureClass) = 0;
     [[nodiscard]] virtual std::string DefinitionExpression() const = 0;
+    // An OGR SQL where clause; empty shows every feature. Contract: an expression the host
+    // refuses raises PortError and the previous expression stays.
     virtual void SetDefinitionExpression(const std::string& expression) = 0;
     virtual std::shared_ptr<ISelectionSet> SelectionSet() = 0;
 };
@@ -370,6 +391,9 @@ public:
     virtual MapPoint ToMapPoint(scribeline::Point device) = 0;
 };
 
+// Contract: drawing calls outside StartDrawing/FinishDrawing and geometries of the wrong kind
+// (DrawPoint takes points and multipoints) raise PortError; what was drawn stays until the
+// view's next Refresh.
 class IScreenDisplay {
 public:
     virtual ~IScreenDisplay() = default;
@@ -386,11 +410,16 @@ public:
 class IActiveView {
 public:
     virtual ~IActiveView() = default;
+    // May only schedule the redraw (a real host renders asynchronously).
     virtual void Refresh() = 0;
+    // Contract: after SetExtent(e) the extent covers e, is centred on it and matches it in
+    // width or height (widened to the window's shape at most); an empty, inverted or
+    // non-finite e raises PortError.
     virtual Envelope Extent() = 0;
     virtual void SetExtent(const Envelope& extent) = 0;
     virtual IScreenDisplay& ScreenDisplay() = 0;
     // Graphic elements (the DEM grid preview): lines drawn with a symbol until deleted.
+    // Raises PortError for a geometry that is not a polyline.
     virtual void AddLineElement(const Geometry& polyline, const Symbol& symbol) = 0;
     virtual void DeleteAllElements() = 0;
 };
@@ -403,15 +432,18 @@ public:
     // Top-level layer i (0 the first).
     virtual std::shared_ptr<ILayer> Layer(int index) = 0;
     // Every layer, group layers and their members included, in the host's order (a group,
-    // then its members).
+    // then its members, recursively).
     virtual std::vector<std::shared_ptr<ILayer>> Layers() = 0;
+    // The selected features of every feature layer.
     virtual std::int64_t SelectionCount() = 0;
-    // The added layer becomes layer 0.
+    // The added layer becomes layer 0. Raises PortError for null.
     virtual void AddLayer(const std::shared_ptr<ILayer>& layer) = 0;
     // Null when the map has none.
     virtual std::shared_ptr<ISpatialReference> SpatialReference() = 0;
     virtual void SetSpatialReference(const std::shared_ptr<ISpatialReference>& reference) = 0;
+    // The unit of the map's reference: 11 for a geographic one, 9 for metres.
     virtual int MapUnits() = 0;
+    // Contract: gives the code set last; a code outside 0 .. 12 raises PortError.
     virtual int DistanceUnits() = 0;
     virtual void SetDistanceUnits(int units) = 0;
 };
@@ -434,8 +466,11 @@ class IEditor {
 public:
     virtual ~IEditor() = default;
     virtual int EditState() = 0;
+    // Raises PortError while a session is open.
     virtual void StartEditing(const std::shared_ptr<IWorkspace>& workspace) = 0;
     // save true: every feature stored since StartEditing becomes durable; false: discarded.
+    // Raises PortError when no session is open. Contract: when saving fails the session
+    // stays open with every stored feature kept, so nothing is lost and it can be retried.
     virtual void StopEditing(bool save) = 0;
 };
 
@@ -465,6 +500,8 @@ public:
     virtual ~IMapApplication() = default;
     virtual std::shared_ptr<IMxDocument> Document() = 0;
     // Main window; its child of class "AfxFrameOrView70u" with an empty title is the map view.
+    // Contract: the map view's client area is the device of the display transformation
+    // (pixel 0,0 its top left corner, y down).
     virtual WindowHandle hWnd() = 0;
     // "esriCore.Editor" gives the editor; null for an unknown identifier.
     virtual std::shared_ptr<IEditor> FindExtensionByCLSID(const std::string& clsid) = 0;

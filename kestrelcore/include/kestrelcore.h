@@ -27,9 +27,10 @@
 
 /* Export decoration. On Windows the exports, with their undecorated names and fixed
  * ordinals, come from kestrelcore.def; on ELF platforms a version script exports exactly
- * the functions below. */
+ * the functions below. KESTRELCORE_STATIC: the caller links the functions statically, not
+ * from the DLL. */
 #if defined(_WIN32)
-#if defined(KESTRELCORE_BUILDING)
+#if defined(KESTRELCORE_BUILDING) || defined(KESTRELCORE_STATIC)
 #define KC_API
 #else
 #define KC_API __declspec(dllimport)
@@ -75,8 +76,8 @@ KC_API int KC_CALL KC_GetMetaInfoFromShpDBF(char* typeOut, int* countOut, int wi
 
 /* Reads feature `index`: vertices "x,y \r\n" into coordsOut, bounds "x,y x,y" into
  * boundsOut, with withAttributes the record into attrsOut. index, or -1. */
-KC_API int KC_CALL KC_ReadFeature(int index, int withAttributes, char* coordsOut,
-                                  char* attrsOut, char* boundsOut);
+KC_API int KC_CALL KC_ReadFeature(int index, int withAttributes, char* coordsOut, char* attrsOut,
+                                  char* boundsOut);
 
 /* ---- Spatial searches and great-circle distance ------------------------- */
 
@@ -87,8 +88,8 @@ KC_API int KC_CALL KC_SearchShpFile(double x, double y, int withAttributes, char
 
 /* As KC_SearchShpFile, the line of vertex i appended to vertexTexts[i] (one buffer per
  * vertex). -1 on a miss, no text touched. */
-KC_API int KC_CALL KC_SearchShpFile2(double x, double y, int withAttributes,
-                                     char** vertexTexts, char* attrsOut);
+KC_API int KC_CALL KC_SearchShpFile2(double x, double y, int withAttributes, char** vertexTexts,
+                                     char* attrsOut);
 
 /* Among the features whose extent contains (x, y), the nearest (point and polyline files)
  * or the last containing one (polygon files). Feature index, or -1 (both texts emptied). */
@@ -97,9 +98,8 @@ KC_API int KC_CALL KC_FindNearest(double x, double y, int withAttributes, char* 
 
 /* Lists (appends to listOut) up to 1,024 features whose extent overlaps the box
  * (x1, y1)-(x2, y2) and writes them to the KML file kmlPath. Number found. */
-KC_API int KC_CALL KC_MultiSearchShpFile(double x1, double y1, double x2, double y2,
-                                         char* listOut, int ringFlag, const char* kmlPath,
-                                         int bboxFlag);
+KC_API int KC_CALL KC_MultiSearchShpFile(double x1, double y1, double x2, double y2, char* listOut,
+                                         int ringFlag, const char* kmlPath, int bboxFlag);
 
 /* Lists (appends to listOut) up to 1,024 features lying wholly inside the circle of centre
  * (cx, cy) through (px, py) and writes them to kmlPath with ringText as outline. */

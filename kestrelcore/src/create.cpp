@@ -1,7 +1,7 @@
 // Shapefile creation and feature append.
 #include "coords.h"
-#include "io.h"
 #include "records.h"
+#include "shapeio.h"
 #include "state.h"
 
 #include <algorithm>

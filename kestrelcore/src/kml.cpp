@@ -1,8 +1,8 @@
 #include "kml.h"
 
 #include "format.h"
-#include "io.h"
 #include "records.h"
+#include "shapeio.h"
 #include "state.h"
 
 #include <algorithm>
@@ -131,7 +131,7 @@ const Literals& lit() {
 // A KML file written through one buffer, flushed in large blocks.
 class KmlFile {
 public:
-    explicit KmlFile(const char* path) : f_(path ? std::fopen(path, "wb") : nullptr) {
+    explicit KmlFile(const char* path) : f_(path ? openFile(path, "wb") : nullptr) {
         buf_.reserve(kFlushAt + 4096);
     }
     ~KmlFile() {

@@ -1,6 +1,6 @@
 #include "records.h"
 
-#include "io.h"
+#include "shapeio.h"
 
 #include <algorithm>
 #include <cmath>

@@ -240,7 +240,7 @@ TEST_F(Create, DoubleSeparatorsYieldAZeroValue) {
 TEST_F(Create, ParsingIgnoresTheLocale) {
     const std::string base = dir.file("pts");
     ASSERT_EQ(KC_CreateShapeFile(base.c_str(), "point"), 0);
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, kGermanLocale), nullptr);
     EXPECT_EQ(add("1.5,2.25,3.125"), 0);
     std::setlocale(LC_ALL, "C");
     KC_CloseShpFile();

@@ -229,7 +229,8 @@ TEST_F(Export, NumbersMatchPrintfForAwkwardValuesInAnyLocale) {
     withTable(base, fs.size());
     const char* old = std::setlocale(LC_ALL, nullptr);
     const std::string saved = old ? old : "C";
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "locale de_DE.UTF-8 missing";
+    ASSERT_NE(std::setlocale(LC_ALL, kGermanLocale), nullptr)
+        << "locale " << kGermanLocale << " missing";
     const std::string doc = exportDoc(base, static_cast<int>(fs.size()));
     char c[1024], a[64], b[1024];
     ASSERT_EQ(KC_OpenShpFile(base.c_str()), 1);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace kctest;
 
 namespace {
@@ -10,7 +12,15 @@ namespace {
 class Cli : public ::testing::Test {
 protected:
     int kestrel(const std::string& args, std::string* out = nullptr) {
+#if defined(_WIN32)
+        // cmd.exe quotes with double quotes only, and takes "/" for a switch.
+        std::string program = KC_KESTREL, line = args;
+        std::replace(program.begin(), program.end(), '/', '\\');
+        std::replace(line.begin(), line.end(), '\'', '"');
+        return run(program + " " + line, out);
+#else
         return run(std::string(KC_KESTREL) + " " + args, out);
+#endif
     }
     TempDir dir;
 };

@@ -20,12 +20,7 @@ std::string fixed8(double v) {
 }
 
 std::string printf6(double v) {
-    static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    const locale_t old = uselocale(c);
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%f", v);
-    uselocale(old);
-    return buf;
+    return printfC("%f", v);
 }
 
 TEST(Format, AwkwardValues) {
@@ -95,7 +90,7 @@ TEST(Format, RandomValuesOfEveryMagnitude) {
 }
 
 TEST(Format, IgnoresTheProcessLocale) {
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, kGermanLocale), nullptr);
     EXPECT_EQ(fixed8(1234.5), "1234.50000000");
     EXPECT_EQ(fixed8(1e20), "100000000000000000000.00000000");
     std::string s;

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -14,7 +15,14 @@
 #include <sstream>
 #include <stdexcept>
 
+#if defined(_WIN32)
+#include <process.h>
+#define KC_GETPID _getpid
+#else
+#include <sys/wait.h>
 #include <unistd.h>
+#define KC_GETPID ::getpid
+#endif
 
 namespace kctest {
 
@@ -25,8 +33,8 @@ TempDir::TempDir() {
     for (char& c : name)
         if (c == '/')
             c = '_';
-    path_ = fs::temp_directory_path() /
-            ("kctest_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" + name);
+    path_ = fs::temp_directory_path() / ("kctest_" + std::to_string(KC_GETPID()) + "_" +
+                                         std::to_string(counter++) + "_" + name);
     fs::remove_all(path_);
     fs::create_directories(path_);
 }
@@ -152,18 +160,41 @@ MessageLog::~MessageLog() {
 }
 
 std::string printf8(double v) {
+    return printfC("%.8f", v);
+}
+
+std::string printfC(const char* format, double v) {
     // The reference: the C library's printf, with the "C" locale in force.
+    char buf[512];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#if defined(_WIN32)
+    const char* current = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = current ? current : "C";
+    std::setlocale(LC_NUMERIC, "C");
+    __mingw_snprintf(buf, sizeof buf, format, v);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    // The library's texts are those of glibc's printf, which writes the sign of a NaN;
+    // mingw's printf leaves it out.
+    if (std::isnan(v) && std::signbit(v) && buf[0] != '-')
+        return std::string("-") + buf;
+#else
     static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     const locale_t old = uselocale(c);
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.8f", v);
+    std::snprintf(buf, sizeof buf, format, v);
     uselocale(old);
+#endif
+#pragma GCC diagnostic pop
     return buf;
 }
 
 int run(const std::string& command, std::string* output) {
     std::string cmd = command + " 2>&1";
+#if defined(_WIN32)
+    FILE* p = ::_popen(cmd.c_str(), "r");
+#else
     FILE* p = ::popen(cmd.c_str(), "r");
+#endif
     if (p == nullptr)
         return -1;
     std::string out;
@@ -171,10 +202,17 @@ int run(const std::string& command, std::string* output) {
     std::size_t n;
     while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
         out.append(buf.data(), n);
+#if defined(_WIN32)
+    const int status = ::_pclose(p); // the exit code itself
+    if (output)
+        *output = out;
+    return status;
+#else
     const int status = ::pclose(p);
     if (output)
         *output = out;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 } // namespace kctest

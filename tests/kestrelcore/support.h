@@ -66,6 +66,16 @@ public:
 
 // printf("%.8f") in the C locale, the reference for every number text.
 std::string printf8(double v);
+// printf of one double with the given format in the C locale. On Windows this is mingw's
+// printf: msvcrt's rounds ties differently and writes infinities differently from C99.
+std::string printfC(const char* format, double v);
+
+// A locale whose decimal separator is a comma (the Windows C runtime names it differently).
+#if defined(_WIN32)
+inline constexpr const char* kGermanLocale = "German_Germany.1252";
+#else
+inline constexpr const char* kGermanLocale = "de_DE.UTF-8";
+#endif
 
 // Runs a command line; returns its exit code and fills output with stdout (+stderr).
 int run(const std::string& command, std::string* output = nullptr);

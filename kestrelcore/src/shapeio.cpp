@@ -1,4 +1,4 @@
-#include "io.h"
+#include "shapeio.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +11,14 @@
 #include <vector>
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <locale.h>
@@ -22,6 +30,21 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+
+// shapelib 1.6 (the Windows build) passes a user pointer to FOpen and Remove and a const
+// buffer to FWrite; 1.5 (Debian) does neither.
+#if defined(SHAPELIB_AT_LEAST)
+#if SHAPELIB_AT_LEAST(1, 6, 0)
+#define KC_SHAPELIB_16 1
+#endif
+#endif
+#if defined(KC_SHAPELIB_16)
+#define KC_HOOK_USER , void*
+using WriteBuffer = const void*;
+#else
+#define KC_HOOK_USER
+using WriteBuffer = void*;
 #endif
 
 namespace kc {
@@ -49,10 +72,29 @@ std::uint64_t rawSize(Fd fd) {
     struct _stat64 st;
     return _fstat64(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
+// File names are UTF-8; one that is not valid UTF-8 is taken as it is, in the ANSI code page.
+std::wstring wideName(const char* name) {
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, nullptr, 0);
+    if (n <= 0)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide.data(), n) != n)
+        return {};
+    wide.resize(static_cast<std::size_t>(n - 1));
+    return wide;
+}
 Fd rawOpen(const char* name, int flags) {
     int fd = -1;
-    _sopen_s(&fd, name, flags | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    const std::wstring wide = wideName(name);
+    if (!wide.empty())
+        _wsopen_s(&fd, wide.c_str(), flags | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    else
+        _sopen_s(&fd, name, flags | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
     return fd;
+}
+int rawRemove(const char* name) {
+    const std::wstring wide = wideName(name);
+    return wide.empty() ? std::remove(name) : _wremove(wide.c_str());
 }
 void rawClose(Fd fd) {
     _close(fd);
@@ -80,6 +122,9 @@ std::uint64_t rawSize(Fd fd) {
 }
 Fd rawOpen(const char* name, int flags) {
     return ::open(name, flags | O_CLOEXEC, 0666);
+}
+int rawRemove(const char* name) {
+    return std::remove(name);
 }
 void rawClose(Fd fd) {
     ::close(fd);
@@ -348,10 +393,10 @@ SAFile openStream(const char* name, const char* access, bool mapShp) {
     return reinterpret_cast<SAFile>(stream);
 }
 
-SAFile hookOpen(const char* name, const char* access) {
+SAFile hookOpen(const char* name, const char* access KC_HOOK_USER) {
     return openStream(name, access, false);
 }
-SAFile hookOpenMapped(const char* name, const char* access) {
+SAFile hookOpenMapped(const char* name, const char* access KC_HOOK_USER) {
     return openStream(name, access, true);
 }
 
@@ -367,7 +412,7 @@ SAOffset hookRead(void* p, SAOffset size, SAOffset nmemb, SAFile file) {
     return static_cast<SAOffset>(got / size);
 }
 
-SAOffset hookWrite(void* p, SAOffset size, SAOffset nmemb, SAFile file) {
+SAOffset hookWrite(WriteBuffer p, SAOffset size, SAOffset nmemb, SAFile file) {
     FileStream* s = asStream(file);
     if (size == 0 || nmemb == 0)
         return 0;
@@ -403,8 +448,8 @@ int hookClose(SAFile file) {
     return 0;
 }
 
-int hookRemove(const char* name) {
-    return std::remove(name);
+int hookRemove(const char* name KC_HOOK_USER) {
+    return rawRemove(name);
 }
 
 void hookError(const char*) {
@@ -446,6 +491,15 @@ SAHooks* mappedHooks() {
         return m;
     }();
     return &h;
+}
+
+std::FILE* openFile(const char* name, const char* mode) {
+#if defined(_WIN32)
+    const std::wstring wide = wideName(name), wideMode = wideName(mode);
+    if (!wide.empty() && !wideMode.empty())
+        return _wfopen(wide.c_str(), wideMode.c_str());
+#endif
+    return std::fopen(name, mode);
 }
 
 double strtodC(const char* text, char** end) {

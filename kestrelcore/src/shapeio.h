@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace kc {
 
@@ -30,6 +31,10 @@ public:
     // Records of the real .shx (after an open).
     std::uint64_t realRecords() const;
 };
+
+// fopen for a file name in UTF-8 (on Windows a name that is not valid UTF-8 is taken in the
+// ANSI code page, as everywhere in the library's file access).
+std::FILE* openFile(const char* name, const char* mode);
 
 // The C library's string-to-double conversion in the "C" locale (strtod semantics).
 double strtodC(const char* text, char** end);
