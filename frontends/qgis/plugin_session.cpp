@@ -1,0 +1,160 @@
+#include "frontends/qgis/plugin_session.hpp"
+
+#include "command/clsScribeline.hpp"
+#include "hosts/globe/simulated_globe.hpp"
+#include "hosts/qtdesktop/qt_desktop.hpp"
+
+#include <QIcon>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QWidget>
+
+#include <utility>
+
+namespace scribeline::qgisplugin {
+
+namespace {
+
+// Starts the globe client the first time the command asks for an application object, so
+// that loading the plugin creates no globe until the command's window loads.
+class LazyGlobe final : public IGlobeConnector {
+public:
+    explicit LazyGlobe(qtdesktop::QtDesktop& desktop) : desktop_(desktop) {}
+
+    std::shared_ptr<IApplicationGE> CreateApplication() override {
+        return Started().Connector().CreateApplication();
+    }
+
+    globe::SimulatedGlobe& Started() {
+        if (!globe_) {
+            globe::GlobeOptions options;
+            // A person drives this globe: drags and keys move the view.
+            options.dragNavigation = true;
+            options.onRepaint = [this](WindowHandle w) { desktop_.Repaint(w); };
+            globe_ = std::make_unique<globe::SimulatedGlobe>(desktop_, std::move(options));
+            globe::SimulatedGlobe* g = globe_.get();
+            desktop_.SetRenderer(g->RenderWindow(),
+                                 [g](Size size) { return g->RenderBitmap(size); });
+        }
+        return *globe_;
+    }
+    [[nodiscard]] globe::SimulatedGlobe* Globe() const { return globe_.get(); }
+
+private:
+    qtdesktop::QtDesktop& desktop_;
+    std::unique_ptr<globe::SimulatedGlobe> globe_;
+};
+
+} // namespace
+
+struct PluginSession::Impl {
+    qtdesktop::QtDesktop desktop;
+    std::shared_ptr<qgis::QgisHost> host;
+    LazyGlobe globe{desktop};
+    std::unique_ptr<clsScribeline> command;
+
+    explicit Impl(const qgis::QgisParts& parts) {
+        // The registrar only registers: QGIS keeps its widgets where it put them.
+        host = std::make_shared<qgis::QgisHost>(
+            parts, [this](QWidget* widget, const std::string& className, const std::string& title,
+                          WindowHandle parent) {
+                return desktop.RegisterForeign(widget, className, title, parent);
+            });
+        desktop.SetMainWindow(host->hWnd());
+        command = std::make_unique<clsScribeline>(Environment{desktop, globe});
+        command->OnCreate(host);
+    }
+};
+
+PluginSession::PluginSession(const qgis::QgisParts& parts) : impl_(std::make_unique<Impl>(parts)) {}
+
+PluginSession::~PluginSession() {
+    // Class_Terminate unloads the window (a run ends as a close ends it) before the globe
+    // and the desktop it draws on go.
+    impl_->command->Class_Terminate();
+    impl_->command.reset();
+}
+
+CommandFace PluginSession::Face() {
+    clsScribeline& c = *impl_->command;
+    return CommandFace{c.Caption(), c.Tooltip(), c.Message(), c.Enabled()};
+}
+
+QIcon PluginSession::Icon() {
+    clsScribeline& c = *impl_->command;
+    const PictureHandle picture = c.Bitmap();
+    return CommandIcon(picture == 0 ? std::string() : c.Window().Images().Key(picture));
+}
+
+void PluginSession::Press() {
+    impl_->command->OnClick();
+}
+
+bool PluginSession::Busy() {
+    frmGE2Arc& window = impl_->command->Window();
+    return window.IsLoaded() && window.state.busy;
+}
+
+bool PluginSession::CloseWindow() {
+    frmGE2Arc& window = impl_->command->Window();
+    if (!impl_->command->Process().windowOpen || Busy()) {
+        return false;
+    }
+    return window.Unload();
+}
+
+bool PluginSession::WindowOpen() const {
+    return impl_->command->Process().windowOpen;
+}
+
+bool PluginSession::GlobeStarted() const {
+    return impl_->globe.Globe() != nullptr;
+}
+
+QWidget* PluginSession::GlobeWidget() const {
+    const globe::SimulatedGlobe* g = impl_->globe.Globe();
+    return g == nullptr ? nullptr : impl_->desktop.Widget(g->MainWindow());
+}
+
+qtdesktop::QtDesktop& PluginSession::Desktop() {
+    return impl_->desktop;
+}
+
+qgis::QgisHost& PluginSession::Host() {
+    return *impl_->host;
+}
+
+QIcon CommandIcon(const std::string& key) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (key.empty()) {
+        // No picture: a plain frame, so the button still has a face.
+        p.setPen(QPen(QColor(90, 90, 90), 2));
+        p.drawRect(4, 4, 24, 24);
+        return QIcon(pixmap);
+    }
+    // A globe with a meridian and the equator, and a digitized line with its vertices.
+    p.setPen(QPen(QColor(30, 70, 140), 1.5));
+    p.setBrush(QColor(90, 150, 220));
+    p.drawEllipse(QRectF(2, 2, 28, 28));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRectF(10, 2, 12, 28));
+    p.drawLine(QPointF(2, 16), QPointF(30, 16));
+    QPainterPath line;
+    line.moveTo(7, 23);
+    line.lineTo(14, 10);
+    line.lineTo(24, 19);
+    p.setPen(QPen(QColor(240, 200, 20), 2.5));
+    p.drawPath(line);
+    p.setBrush(QColor(220, 40, 30));
+    p.setPen(Qt::NoPen);
+    for (const QPointF at : {QPointF(7, 23), QPointF(14, 10), QPointF(24, 19)}) {
+        p.drawEllipse(at, 2.5, 2.5);
+    }
+    return QIcon(pixmap);
+}
+
+} // namespace scribeline::qgisplugin

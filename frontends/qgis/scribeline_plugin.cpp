@@ -1,0 +1,300 @@
+// The QGIS 3.22 C++ plugin: the exported functions QGIS's plugin registry looks for, and the
+// plugin object that puts the command on a toolbar button and into the Plugins menu and the
+// globe into a dock. Everything that needs no QGIS header lives in plugin_session.cpp, so this
+// is the one QGIS-including file of the plugin.
+#include "frontends/qgis/plugin_session.hpp"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QIcon>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <qgisinterface.h>
+#include <qgisplugin.h>
+#include <qgsmapcanvas.h>
+#include <qgsmaplayer.h>
+#include <qgsproject.h>
+#include <qgsvectorlayer.h>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <vector>
+
+namespace scribeline::qgisplugin {
+
+namespace {
+
+const QString kName = QStringLiteral("Scribeline");
+const QString kDescription =
+    QStringLiteral("Digitize points, polylines and polygons on a 3D globe into QGIS layers");
+const QString kCategory = QStringLiteral("Vector");
+const QString kVersion = QStringLiteral("2.2.0");
+const QString kMenu = QStringLiteral("&Scribeline");
+// How often a deferred deletion looks whether a terrain command's loops have unwound.
+constexpr int kUnwindPollMs = 100;
+
+QString text(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+
+void report(const char* where, const std::exception& e) {
+    std::fprintf(stderr, "Scribeline: %s: %s\n", where, e.what());
+}
+
+} // namespace
+
+class ScribelinePlugin final : public QgisPlugin {
+public:
+    explicit ScribelinePlugin(QgisInterface* iface)
+        : QgisPlugin(kName, kDescription, kCategory, kVersion, QgisPlugin::UI), iface_(iface) {}
+
+    ~ScribelinePlugin() override { teardown(); }
+    ScribelinePlugin(const ScribelinePlugin&) = delete;
+    ScribelinePlugin& operator=(const ScribelinePlugin&) = delete;
+
+    void initGui() override {
+        if (iface_ == nullptr || session_) {
+            return;
+        }
+        auto* main = qobject_cast<QMainWindow*>(iface_->mainWindow());
+        QgsMapCanvas* canvas = iface_->mapCanvas();
+        if (main == nullptr || canvas == nullptr) {
+            std::fputs("Scribeline: QGIS gave no main window or map canvas\n", stderr);
+            return;
+        }
+        try {
+            session_ = std::make_unique<PluginSession>(
+                qgis::QgisParts{main, canvas, QgsProject::instance(), main->statusBar()});
+        } catch (const std::exception& e) {
+            report("start", e);
+            return;
+        }
+        action_ = new QAction(session_->Icon(), QString(), main);
+        action_->setObjectName(QStringLiteral("mActionScribeline"));
+        QObject::connect(action_, &QAction::triggered, action_, [this] { press(); });
+        iface_->addToolBarIcon(action_);
+        iface_->addPluginToMenu(kMenu, action_);
+
+        dock_ = new QDockWidget(QStringLiteral("Scribeline globe"), main);
+        dock_->setObjectName(QStringLiteral("ScribelineGlobeDock"));
+        dock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                           QDockWidget::DockWidgetFloatable);
+        dockBody_ = new QWidget(dock_);
+        new QVBoxLayout(dockBody_);
+        dockBody_->layout()->setContentsMargins(0, 0, 0, 0);
+        dock_->setWidget(dockBody_);
+        iface_->addDockWidget(Qt::RightDockWidgetArea, dock_);
+        placeGlobe();
+
+        watchProject();
+        refresh();
+    }
+
+    void unload() override {
+        unloading_ = true;
+        if (iface_ != nullptr && action_ != nullptr) {
+            iface_->removePluginMenu(kMenu, action_);
+            iface_->removeToolBarIcon(action_);
+        }
+        if (iface_ != nullptr && dock_ != nullptr) {
+            iface_->removeDockWidget(dock_);
+        }
+        for (const QMetaObject::Connection& c : connections_) {
+            QObject::disconnect(c);
+        }
+        connections_.clear();
+        if (action_ != nullptr) {
+            action_->setEnabled(false);
+        }
+    }
+
+    // Deletes the plugin now, or once a terrain command's nested loops have unwound (deleting
+    // it under them would pull the window out from under the running command).
+    void release() {
+        if (!session_ || !session_->Busy()) {
+            delete this;
+            return;
+        }
+        auto* poll = new QTimer();
+        poll->setInterval(kUnwindPollMs);
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll] {
+            if (session_ && session_->Busy()) {
+                return;
+            }
+            poll->deleteLater();
+            delete this;
+        });
+        poll->start();
+    }
+
+    [[nodiscard]] PluginSession* session() const { return session_.get(); }
+
+private:
+    void press() {
+        if (!session_ || unloading_) {
+            return;
+        }
+        session_->Press();
+        placeGlobe();
+        refresh();
+    }
+
+    // Re-reads the command's caption, tooltip and enabled state into the action.
+    void refresh() {
+        if (!session_ || action_ == nullptr || unloading_) {
+            return;
+        }
+        const CommandFace face = session_->Face();
+        action_->setText(text(face.caption));
+        action_->setToolTip(text(face.tooltip));
+        action_->setStatusTip(text(face.statusTip));
+        action_->setEnabled(face.enabled);
+    }
+
+    // The globe client's window goes into the dock once the client runs.
+    void placeGlobe() {
+        if (!session_ || dockBody_ == nullptr || globeInDock_) {
+            return;
+        }
+        QWidget* globe = session_->GlobeWidget();
+        if (globe == nullptr) {
+            return;
+        }
+        globe_ = globe;
+        globeParent_ = globe->parentWidget();
+        dockBody_->layout()->addWidget(globe);
+        globe->show();
+        globeInDock_ = true;
+    }
+
+    // Layers coming and going, selections and edit sessions change whether the command is
+    // enabled; a project being closed (all its layers about to go) ends a run as closing
+    // the window does.
+    void watchProject() {
+        QgsProject* project = QgsProject::instance();
+        connections_.push_back(QObject::connect(project, &QgsProject::layersAdded, action_,
+                                                [this](const QList<QgsMapLayer*>& layers) {
+                                                    for (QgsMapLayer* l : layers) {
+                                                        watchLayer(l);
+                                                    }
+                                                    refresh();
+                                                }));
+        connections_.push_back(
+            QObject::connect(project, &QgsProject::layersRemoved, action_, [this] { refresh(); }));
+        connections_.push_back(QObject::connect(project, &QgsProject::removeAll, action_, [this] {
+            if (session_ && !session_->CloseWindow() && session_->Busy()) {
+                std::fputs("Scribeline: the project closes while a terrain command runs; "
+                           "the window closes when it ends\n",
+                           stderr);
+                closeWhenUnwound();
+            }
+        }));
+        connections_.push_back(
+            QObject::connect(project, &QgsProject::cleared, action_, [this] { refresh(); }));
+        connections_.push_back(
+            QObject::connect(project, &QgsProject::readProject, action_, [this] { refresh(); }));
+        for (QgsMapLayer* l : project->mapLayers().values()) {
+            watchLayer(l);
+        }
+    }
+
+    void watchLayer(QgsMapLayer* layer) {
+        auto* vector = qobject_cast<QgsVectorLayer*>(layer);
+        if (vector == nullptr) {
+            return;
+        }
+        // Connected with the action as context: gone with the layer or the plugin's GUI.
+        connections_.push_back(QObject::connect(vector, &QgsVectorLayer::selectionChanged, action_,
+                                                [this] { refresh(); }));
+        connections_.push_back(QObject::connect(vector, &QgsVectorLayer::editingStarted, action_,
+                                                [this] { refresh(); }));
+        connections_.push_back(QObject::connect(vector, &QgsVectorLayer::editingStopped, action_,
+                                                [this] { refresh(); }));
+    }
+
+    void closeWhenUnwound() {
+        auto* poll = new QTimer(action_);
+        poll->setInterval(kUnwindPollMs);
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll] {
+            if (session_ && session_->Busy()) {
+                return;
+            }
+            if (session_) {
+                session_->CloseWindow();
+            }
+            poll->deleteLater();
+        });
+        poll->start();
+    }
+
+    void teardown() {
+        unload();
+        // The desktop owns the globe's window: take it out of the dock before the dock goes.
+        if (globe_ != nullptr) {
+            globe_->hide();
+            globe_->setParent(globeParent_);
+        }
+        session_.reset();
+        delete dock_;
+        dock_ = nullptr;
+        delete action_;
+        action_ = nullptr;
+    }
+
+    QgisInterface* iface_;
+    std::unique_ptr<PluginSession> session_;
+    QAction* action_ = nullptr;
+    QDockWidget* dock_ = nullptr;
+    QWidget* dockBody_ = nullptr;
+    QPointer<QWidget> globe_;
+    QWidget* globeParent_ = nullptr;
+    bool globeInDock_ = false;
+    bool unloading_ = false;
+    std::vector<QMetaObject::Connection> connections_;
+};
+
+} // namespace scribeline::qgisplugin
+
+// ---- the functions QGIS's plugin registry resolves ----
+
+QGISEXTERN QgisPlugin* classFactory(QgisInterface* iface) {
+    return new scribeline::qgisplugin::ScribelinePlugin(iface);
+}
+
+QGISEXTERN const QString* name() {
+    return &scribeline::qgisplugin::kName;
+}
+
+QGISEXTERN const QString* description() {
+    return &scribeline::qgisplugin::kDescription;
+}
+
+QGISEXTERN const QString* category() {
+    return &scribeline::qgisplugin::kCategory;
+}
+
+QGISEXTERN const QString* version() {
+    return &scribeline::qgisplugin::kVersion;
+}
+
+QGISEXTERN const QString* icon() {
+    static const QString none;
+    return &none;
+}
+
+QGISEXTERN int type() {
+    return QgisPlugin::UI;
+}
+
+QGISEXTERN void unload(QgisPlugin* plugin) {
+    if (auto* p = dynamic_cast<scribeline::qgisplugin::ScribelinePlugin*>(plugin)) {
+        p->release();
+    } else {
+        delete plugin;
+    }
+}
