@@ -15,6 +15,7 @@
 
 #include <qgisinterface.h>
 #include <qgisplugin.h>
+#include <qgslayertree.h>
 #include <qgsmapcanvas.h>
 #include <qgsmaplayer.h>
 #include <qgsproject.h>
@@ -184,8 +185,12 @@ private:
                                                     }
                                                     refresh();
                                                 }));
-        connections_.push_back(
-            QObject::connect(project, &QgsProject::layersRemoved, action_, [this] { refresh(); }));
+        // The map's layers are the layer tree's: it changes after the project's layer list.
+        QgsLayerTree* root = project->layerTreeRoot();
+        connections_.push_back(QObject::connect(root, &QgsLayerTreeNode::addedChildren, action_,
+                                                [this] { refresh(); }));
+        connections_.push_back(QObject::connect(root, &QgsLayerTreeNode::removedChildren, action_,
+                                                [this] { refresh(); }));
         connections_.push_back(QObject::connect(project, &QgsProject::removeAll, action_, [this] {
             if (session_ && !session_->CloseWindow() && session_->Busy()) {
                 std::fputs("Scribeline: the project closes while a terrain command runs; "
