@@ -1,6 +1,9 @@
 // scribeline: plays a session on the digitizer with the real hosts (headless desktop, simulated
 // globe, map host) and reports what came of it. See docs/session.md.
 #include "apps/scribeline/session_runner.hpp"
+#ifdef SCRIBELINE_HAVE_DESK
+#include "apps/scribeline/desk_command.hpp"
+#endif
 
 #include <CLI/CLI.hpp>
 
@@ -102,7 +105,29 @@ int main(int argc, char** argv) {
     run->add_flag("--pictures", pictures, "Write globe.png and map.png at the end");
     run->add_flag("--progress", progress, "Print one line on standard output after every step");
 
+#ifdef SCRIBELINE_HAVE_DESK
+    scribeline::app::DeskCommand deskCommand;
+    CLI::App* desk = app.add_subcommand(
+        "desk", "Open the desktop app: the globe (base Earth, or with the DEMs given), the map "
+                "(Natural Earth, or the project given) and the Scribeline command in the map's "
+                "tool bar, to digitize with the mouse. Needs a display (DISPLAY or "
+                "WAYLAND_DISPLAY); without one run it under xvfb-run");
+    desk->add_option("--dem", deskCommand.dems,
+                     "A raster DEM (any GDAL format, a VRT too) set in the base Earth; give it "
+                     "more than once for several");
+    desk->add_option("--map", deskCommand.project,
+                     "A project file for the map instead of the default map");
+    desk->add_option("--out", deskCommand.out,
+                     "Where run shapefiles, live KML and the map copy go (default: "
+                     "scribeline-out/desk)");
+#endif
+
     CLI11_PARSE(app, argc, argv);
+#ifdef SCRIBELINE_HAVE_DESK
+    if (desk->parsed()) {
+        return scribeline::app::RunDesk(deskCommand, argc, argv);
+    }
+#endif
 
     using namespace scribeline::app;
     try {

@@ -1,0 +1,222 @@
+#include "frontends/qt/desk.hpp"
+
+#include "command/clsScribeline.hpp"
+#include "hosts/globe/base_earth.hpp"
+#include "hosts/globe/raster_dem.hpp"
+#include "hosts/globe/terrain_stack.hpp"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QWidget>
+
+#include <fstream>
+
+namespace scribeline::frontend {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void RequireReadable(const char* option, const fs::path& file) {
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) {
+        throw DeskError(std::string(option) + " " + file.string() + ": no such file");
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        throw DeskError(std::string(option) + " " + file.string() + ": cannot be read");
+    }
+}
+
+} // namespace
+
+std::shared_ptr<const globe::ElevationModel> LoadDeskTerrain(const DeskOptions& options) {
+    auto base = options.baseEarth.empty()
+                    ? globe::SharedBaseEarth()
+                    : std::make_shared<const globe::BaseEarth>(options.baseEarth);
+    try {
+        base->Check();
+    } catch (const std::exception& e) {
+        throw DeskError(e.what());
+    }
+    std::vector<std::shared_ptr<const globe::RasterDem>> dems;
+    for (const fs::path& dem : options.dems) {
+        RequireReadable("--dem", dem);
+        try {
+            dems.push_back(globe::RasterDem::Load(dem));
+        } catch (const std::exception& e) {
+            throw DeskError("--dem " + dem.string() + ": " + e.what());
+        }
+    }
+    if (dems.empty()) {
+        return base;
+    }
+    return std::make_shared<globe::TerrainStack>(std::move(dems), base);
+}
+
+// Closing the map or the globe window is a request to quit the desk.
+class Desk::CloseFilter final : public QObject {
+public:
+    explicit CloseFilter(Desk& desk) : desk_(desk) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Close || desk_.quitting_) {
+            return false;
+        }
+        event->ignore();
+        (void)desk_.RequestQuit();
+        return true; // the windows stay until the desk goes, in its order
+    }
+
+private:
+    Desk& desk_;
+};
+
+Desk::Desk(DeskOptions options) : options_(std::move(options)) {
+    if (options_.project) {
+        RequireReadable("--map", *options_.project);
+    }
+    auto terrain = LoadDeskTerrain(options_);
+    if (options_.outDir.empty()) {
+        options_.outDir = fs::temp_directory_path() / "scribeline-desk";
+    }
+    std::error_code ec;
+    fs::create_directories(options_.outDir, ec);
+    if (ec) {
+        throw DeskError("--out " + options_.outDir.string() + ": " + ec.message());
+    }
+
+    qtdesktop::QtDesktopOptions d;
+    d.tempFolder = options_.outDir;
+    desktop_ = std::make_unique<qtdesktop::QtDesktop>(d);
+
+    // The map on the left half of the screen, the globe on the right.
+    const Rect s = options_.screen;
+    const int half = s.left + s.width() / 2;
+    globe::GlobeOptions g;
+    g.terrain = std::move(terrain);
+    g.mainWindow = Rect{half, s.top, s.right, s.top + std::min(s.height(), 720)};
+    g.sidePanelWidth = 0;
+    g.dragNavigation = true;
+    g.onRepaint = [this](WindowHandle window) {
+        desktop_->Repaint(window);
+        if (frames_) {
+            frames_->ViewChanged();
+        }
+    };
+    globe_ = std::make_unique<globe::SimulatedGlobe>(*desktop_, std::move(g));
+
+    picture_ = std::make_shared<MapPicture>();
+    gis::GisHostOptions m;
+    const int mapHeight = std::min(s.height(), 1000);
+    m.mainWindow = Rect{s.left, s.top, half, s.top + mapHeight};
+    m.mapView = Rect{250, 44, half - s.left - 4, mapHeight - 28};
+    m.title = "Scribeline Map";
+    host_ =
+        std::make_shared<gis::GisHost>(*desktop_, MapPicture::HostOptions(*desktop_, picture_, m));
+    try {
+        if (options_.project) {
+            host_->LoadProject(*options_.project);
+        } else if (options_.worldMapSource.empty()) {
+            host_->LoadDefaultMap(options_.outDir);
+        } else {
+            host_->LoadDefaultMap(options_.outDir, options_.worldMapSource);
+        }
+    } catch (const std::exception& e) {
+        throw DeskError(options_.project ? "--map " + options_.project->string() + ": " + e.what()
+                                         : std::string("the default map: ") + e.what());
+    }
+    desktop_->SetMainWindow(host_->hWnd());
+
+    command_ = std::make_unique<clsScribeline>(Environment{*desktop_, globe_->Connector()});
+    command_->OnCreate(host_);
+    map_ = std::make_unique<MapWindow>(*desktop_, *host_, picture_, *command_);
+
+    GuiDrapeRenderer drape;
+    if (options_.drape) {
+        drape = [this](const globe::DrapeArea& area) { return RenderDrape(*host_, area); };
+    }
+    frames_ = std::make_unique<GlobeFrames>(*desktop_, *globe_, std::move(drape));
+
+    // Left and right drags navigate only while no run is active; the switch is set as a press
+    // arrives, before the globe's window sees it.
+    runHook_ = desktop_->SetMouseHook([this](const MouseEvent& e) {
+        if (e.message == MouseMessage::LeftDown || e.message == MouseMessage::RightDown) {
+            runSwitch();
+        }
+        return HookResult::Pass;
+    });
+
+    closeFilter_ = std::make_unique<CloseFilter>(*this);
+    for (WindowHandle w : {host_->hWnd(), globe_->MainWindow()}) {
+        if (QWidget* widget = desktop_->Widget(w)) {
+            widget->installEventFilter(closeFilter_.get());
+        }
+    }
+}
+
+Desk::~Desk() {
+    quitting_ = true;
+    if (runHook_ != 0) {
+        desktop_->Unhook(runHook_);
+    }
+    for (WindowHandle w : {host_->hWnd(), globe_->MainWindow()}) {
+        if (QWidget* widget = desktop_->Widget(w)) {
+            widget->removeEventFilter(closeFilter_.get());
+        }
+    }
+    // The window goes before the hosts it uses: end a run as closing the window does.
+    try {
+        if (command_->Window().IsLoaded()) {
+            (void)command_->Window().Unload();
+        }
+    } catch (...) {
+        // Quitting goes on: what the run wrote is on disk already.
+    }
+    frames_.reset();
+    map_.reset();
+    command_.reset();
+    host_.reset();
+    globe_.reset();
+    desktop_.reset();
+}
+
+void Desk::runSwitch() {
+    const frmGE2Arc& w = command_->Window();
+    globe_->SetRunActive(w.IsLoaded() && w.state.digitizingActive);
+}
+
+void Desk::Show() {
+    for (WindowHandle w : {host_->hWnd(), globe_->MainWindow()}) {
+        desktop_->ShowWindow(w, ShowCommand::Show);
+    }
+    desktop_->SetForegroundWindow(host_->hWnd());
+}
+
+bool Desk::RequestQuit() {
+    frmGE2Arc& w = command_->Window();
+    if (w.IsLoaded()) {
+        if (w.state.busy) {
+            desktop_->MessageBox(host_->hWnd(),
+                                 "Scribeline is reading the terrain from the globe. Wait until "
+                                 "it is done, or press Abort, before quitting.",
+                                 frmGE2Arc::kCaption, mb::Ok | mb::IconExclamation);
+            return false;
+        }
+        w.UserClose();
+        if (w.IsLoaded()) {
+            return false;
+        }
+    }
+    quitting_ = true;
+    if (options_.quit) {
+        options_.quit();
+    } else {
+        QCoreApplication::quit();
+    }
+    return true;
+}
+
+} // namespace scribeline::frontend
