@@ -20,7 +20,13 @@ namespace {
 // that loading the plugin creates no globe until the command's window loads.
 class LazyGlobe final : public IGlobeConnector {
 public:
-    explicit LazyGlobe(qtdesktop::QtDesktop& desktop) : desktop_(desktop) {}
+    LazyGlobe(qtdesktop::QtDesktop& desktop, frontend::GuiDrapeRenderer drape)
+        : desktop_(desktop), drape_(std::move(drape)) {}
+    ~LazyGlobe() override {
+        frames_.reset(); // its render thread paints into the globe's window
+    }
+    LazyGlobe(const LazyGlobe&) = delete;
+    LazyGlobe& operator=(const LazyGlobe&) = delete;
 
     std::shared_ptr<IApplicationGE> CreateApplication() override {
         return Started().Connector().CreateApplication();
@@ -29,21 +35,31 @@ public:
     globe::SimulatedGlobe& Started() {
         if (!globe_) {
             globe::GlobeOptions options;
+            options.sidePanelWidth = 0;
+            options.toolBarHeight = 0;
+            options.statusBarHeight = 0;
+            options.mainWindow = Rect{0, 0, 480, 480};
             // A person drives this globe: drags and keys move the view.
             options.dragNavigation = true;
-            options.onRepaint = [this](WindowHandle w) { desktop_.Repaint(w); };
+            options.onRepaint = [this](WindowHandle w) {
+                desktop_.Repaint(w);
+                if (frames_) {
+                    frames_->ViewChanged();
+                }
+            };
             globe_ = std::make_unique<globe::SimulatedGlobe>(desktop_, std::move(options));
-            globe::SimulatedGlobe* g = globe_.get();
-            desktop_.SetRenderer(g->RenderWindow(),
-                                 [g](Size size) { return g->RenderBitmap(size); });
+            frames_ = std::make_unique<frontend::GlobeFrames>(desktop_, *globe_, drape_);
         }
         return *globe_;
     }
     [[nodiscard]] globe::SimulatedGlobe* Globe() const { return globe_.get(); }
+    [[nodiscard]] frontend::GlobeFrames* Frames() const { return frames_.get(); }
 
 private:
     qtdesktop::QtDesktop& desktop_;
+    frontend::GuiDrapeRenderer drape_;
     std::unique_ptr<globe::SimulatedGlobe> globe_;
+    std::unique_ptr<frontend::GlobeFrames> frames_;
 };
 
 } // namespace
@@ -51,10 +67,11 @@ private:
 struct PluginSession::Impl {
     qtdesktop::QtDesktop desktop;
     std::shared_ptr<qgis::QgisHost> host;
-    LazyGlobe globe{desktop};
+    LazyGlobe globe;
     std::unique_ptr<clsScribeline> command;
 
-    explicit Impl(const qgis::QgisParts& parts) {
+    Impl(const qgis::QgisParts& parts, frontend::GuiDrapeRenderer drape)
+        : globe(desktop, std::move(drape)) {
         // The registrar only registers: QGIS keeps its widgets where it put them.
         host = std::make_shared<qgis::QgisHost>(
             parts, [this](QWidget* widget, const std::string& className, const std::string& title,
@@ -67,7 +84,8 @@ struct PluginSession::Impl {
     }
 };
 
-PluginSession::PluginSession(const qgis::QgisParts& parts) : impl_(std::make_unique<Impl>(parts)) {}
+PluginSession::PluginSession(const qgis::QgisParts& parts, frontend::GuiDrapeRenderer drape)
+    : impl_(std::make_unique<Impl>(parts, std::move(drape))) {}
 
 PluginSession::~PluginSession() {
     // Class_Terminate unloads the window (a run ends as a close ends it) before the globe
@@ -123,6 +141,10 @@ qtdesktop::QtDesktop& PluginSession::Desktop() {
 
 qgis::QgisHost& PluginSession::Host() {
     return *impl_->host;
+}
+
+frontend::GlobeFrames* PluginSession::Frames() const {
+    return impl_->globe.Frames();
 }
 
 QIcon CommandIcon(const std::string& key) {

@@ -6,6 +6,7 @@
 // Threads: the QGIS user-interface thread only.
 #pragma once
 
+#include "frontends/qt/globe_window.hpp"
 #include "hosts/qgis/qgis_host.hpp"
 
 #include <memory>
@@ -33,9 +34,10 @@ struct CommandFace {
 
 class PluginSession {
 public:
-    // The QGIS objects are borrowed and must outlive the session. Raises PortError when a
-    // part is missing.
-    explicit PluginSession(const qgis::QgisParts& parts);
+    // The QGIS objects are borrowed and must outlive the session. `drape` draws the map over
+    // an area for the globe, on the GUI thread (may be empty: bare terrain). Raises PortError
+    // when a part is missing.
+    PluginSession(const qgis::QgisParts& parts, frontend::GuiDrapeRenderer drape);
     // Ends a run as closing the window does and releases the command. Must not run while
     // Busy() (the caller defers it).
     ~PluginSession();
@@ -66,6 +68,8 @@ public:
 
     [[nodiscard]] qtdesktop::QtDesktop& Desktop();
     [[nodiscard]] qgis::QgisHost& Host();
+    // The globe's frames, null before the globe started.
+    [[nodiscard]] frontend::GlobeFrames* Frames() const;
 
 private:
     struct Impl;

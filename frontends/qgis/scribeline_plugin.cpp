@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QIcon>
+#include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStatusBar>
@@ -15,15 +16,21 @@
 
 #include <qgisinterface.h>
 #include <qgisplugin.h>
+#include <qgscoordinatereferencesystem.h>
 #include <qgslayertree.h>
 #include <qgsmapcanvas.h>
 #include <qgsmaplayer.h>
+#include <qgsmaprendererparalleljob.h>
+#include <qgsmapsettings.h>
 #include <qgsproject.h>
 #include <qgsvectorlayer.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace scribeline::qgisplugin {
@@ -41,6 +48,38 @@ constexpr int kUnwindPollMs = 100;
 
 QString text(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+
+// The largest map picture drawn for the globe, per side.
+constexpr int kMaxDrapeSide = 2048;
+
+// Draws the canvas's layers over an area in WGS 84 with QGIS's own renderer: the layers are
+// rendered on QGIS's worker threads while this waits.
+std::optional<globe::Image> RenderDrape(QgsMapCanvas* canvas, const globe::DrapeArea& area) {
+    if (canvas == nullptr || canvas->layers().isEmpty()) {
+        return std::nullopt;
+    }
+    const int columns = std::min(area.Columns(), kMaxDrapeSide);
+    const int rows = std::min(area.Rows(), kMaxDrapeSide);
+    QgsMapSettings settings;
+    settings.setLayers(canvas->layers());
+    settings.setDestinationCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:4326")));
+    settings.setTransformContext(canvas->mapSettings().transformContext());
+    settings.setOutputSize(QSize(columns, rows));
+    settings.setExtent(QgsRectangle(area.west, area.south, area.east, area.north));
+    settings.setBackgroundColor(Qt::transparent);
+    settings.setOutputImageFormat(QImage::Format_ARGB32_Premultiplied);
+    QgsMapRendererParallelJob job(settings);
+    job.start();
+    job.waitForFinished();
+    const QImage picture = job.renderedImage().convertToFormat(QImage::Format_RGBA8888);
+    globe::Image image(picture.width(), picture.height());
+    const auto rowBytes = static_cast<std::size_t>(picture.width()) * 4;
+    for (int y = 0; y < picture.height(); ++y) {
+        std::memcpy(image.rgba.data() + static_cast<std::size_t>(y) * rowBytes,
+                    picture.constScanLine(y), rowBytes);
+    }
+    return image;
 }
 
 void report(const char* where, const std::exception& e) {
@@ -70,7 +109,8 @@ public:
         }
         try {
             session_ = std::make_unique<PluginSession>(
-                qgis::QgisParts{main, canvas, QgsProject::instance(), main->statusBar()});
+                qgis::QgisParts{main, canvas, QgsProject::instance(), main->statusBar()},
+                [canvas](const globe::DrapeArea& area) { return RenderDrape(canvas, area); });
         } catch (const std::exception& e) {
             report("start", e);
             return;
