@@ -1,7 +1,10 @@
 #include "frontends/qgis/plugin_session.hpp"
 
 #include "command/clsScribeline.hpp"
+#include "hosts/globe/base_earth.hpp"
+#include "hosts/globe/raster_dem.hpp"
 #include "hosts/globe/simulated_globe.hpp"
+#include "hosts/globe/terrain_stack.hpp"
 #include "hosts/qtdesktop/qt_desktop.hpp"
 
 #include <QIcon>
@@ -32,9 +35,18 @@ public:
         return Started().Connector().CreateApplication();
     }
 
+    // Null: the base Earth.
+    void SetTerrain(std::shared_ptr<const globe::ElevationModel> model) {
+        terrain_ = std::move(model);
+        if (globe_) {
+            globe_->SetTerrain(terrain_);
+        }
+    }
+
     globe::SimulatedGlobe& Started() {
         if (!globe_) {
             globe::GlobeOptions options;
+            options.terrain = terrain_;
             options.sidePanelWidth = 0;
             options.toolBarHeight = 0;
             options.statusBarHeight = 0;
@@ -58,6 +70,7 @@ public:
 private:
     qtdesktop::QtDesktop& desktop_;
     frontend::GuiDrapeRenderer drape_;
+    std::shared_ptr<const globe::ElevationModel> terrain_;
     std::unique_ptr<globe::SimulatedGlobe> globe_;
     std::unique_ptr<frontend::GlobeFrames> frames_;
 };
@@ -69,6 +82,7 @@ struct PluginSession::Impl {
     std::shared_ptr<qgis::QgisHost> host;
     LazyGlobe globe;
     std::unique_ptr<clsScribeline> command;
+    std::string terrainFile;
 
     Impl(const qgis::QgisParts& parts, frontend::GuiDrapeRenderer drape)
         : globe(desktop, std::move(drape)) {
@@ -141,6 +155,22 @@ qtdesktop::QtDesktop& PluginSession::Desktop() {
 
 qgis::QgisHost& PluginSession::Host() {
     return *impl_->host;
+}
+
+void PluginSession::SetTerrainFile(const std::string& file) {
+    if (file.empty()) {
+        impl_->globe.SetTerrain(nullptr);
+    } else {
+        // Loaded first: a raster that cannot be read leaves the terrain as it was.
+        std::vector<std::shared_ptr<const globe::RasterDem>> dems{globe::RasterDem::Load(file)};
+        impl_->globe.SetTerrain(
+            std::make_shared<globe::TerrainStack>(std::move(dems), globe::SharedBaseEarth()));
+    }
+    impl_->terrainFile = file;
+}
+
+const std::string& PluginSession::TerrainFile() const {
+    return impl_->terrainFile;
 }
 
 frontend::GlobeFrames* PluginSession::Frames() const {

@@ -68,6 +68,11 @@ public:
 
     [[nodiscard]] qtdesktop::QtDesktop& Desktop();
     [[nodiscard]] qgis::QgisHost& Host();
+    // The globe's terrain: the raster file as a DEM on top of the base Earth; empty: the base
+    // Earth alone. Kept for a globe that has not started yet. Raises DemError (naming the
+    // file) when the raster cannot be read; the terrain is then left as it was.
+    void SetTerrainFile(const std::string& file);
+    [[nodiscard]] const std::string& TerrainFile() const;
     // The globe's frames, null before the globe started.
     [[nodiscard]] frontend::GlobeFrames* Frames() const;
 

@@ -6,8 +6,10 @@
 
 #include <QAction>
 #include <QDockWidget>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStatusBar>
@@ -20,9 +22,12 @@
 #include <qgslayertree.h>
 #include <qgsmapcanvas.h>
 #include <qgsmaplayer.h>
+#include <qgsmaplayercombobox.h>
+#include <qgsmaplayerproxymodel.h>
 #include <qgsmaprendererparalleljob.h>
 #include <qgsmapsettings.h>
 #include <qgsproject.h>
+#include <qgsrasterlayer.h>
 #include <qgsvectorlayer.h>
 
 #include <algorithm>
@@ -43,6 +48,9 @@ const QString kDescription =
 const QString kCategory = QStringLiteral("Vector");
 const QString kVersion = QStringLiteral("2.2.0");
 const QString kMenu = QStringLiteral("&Scribeline");
+// Where the project remembers the globe's terrain layer (its layer id; empty: base Earth).
+const QString kScope = QStringLiteral("Scribeline");
+const QString kTerrainKey = QStringLiteral("/terrainLayer");
 // How often a deferred deletion looks whether a terrain command's loops have unwound.
 constexpr int kUnwindPollMs = 100;
 
@@ -128,11 +136,25 @@ public:
         dockBody_ = new QWidget(dock_);
         new QVBoxLayout(dockBody_);
         dockBody_->layout()->setContentsMargins(0, 0, 0, 0);
+        auto* row = new QWidget(dockBody_);
+        auto* rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(4, 2, 4, 2);
+        rowLayout->addWidget(new QLabel(QStringLiteral("Terrain"), row));
+        terrainBox_ = new QgsMapLayerComboBox(row);
+        terrainBox_->setObjectName(QStringLiteral("ScribelineTerrainLayer"));
+        terrainBox_->setFilters(QgsMapLayerProxyModel::RasterLayer);
+        terrainBox_->setAllowEmptyLayer(true, QStringLiteral("Base Earth only"));
+        terrainBox_->setLayer(nullptr);
+        rowLayout->addWidget(terrainBox_, 1);
+        dockBody_->layout()->addWidget(row);
+        QObject::connect(terrainBox_, &QgsMapLayerComboBox::layerChanged, terrainBox_,
+                         [this](QgsMapLayer* layer) { terrainChosen(layer); });
         dock_->setWidget(dockBody_);
         iface_->addDockWidget(Qt::RightDockWidgetArea, dock_);
         placeGlobe();
 
         watchProject();
+        restoreTerrain();
         refresh();
     }
 
@@ -241,8 +263,10 @@ private:
         }));
         connections_.push_back(
             QObject::connect(project, &QgsProject::cleared, action_, [this] { refresh(); }));
-        connections_.push_back(
-            QObject::connect(project, &QgsProject::readProject, action_, [this] { refresh(); }));
+        connections_.push_back(QObject::connect(project, &QgsProject::readProject, action_, [this] {
+            restoreTerrain();
+            refresh();
+        }));
         for (QgsMapLayer* l : project->mapLayers().values()) {
             watchLayer(l);
         }
@@ -260,6 +284,35 @@ private:
                                                 [this] { refresh(); }));
         connections_.push_back(QObject::connect(vector, &QgsVectorLayer::editingStopped, action_,
                                                 [this] { refresh(); }));
+    }
+
+    // A raster layer chosen as the globe's DEM (null: the base Earth alone); the project
+    // remembers it.
+    void terrainChosen(QgsMapLayer* layer) {
+        if (!session_ || unloading_) {
+            return;
+        }
+        auto* raster = qobject_cast<QgsRasterLayer*>(layer);
+        const QString id = raster == nullptr ? QString() : raster->id();
+        try {
+            session_->SetTerrainFile(raster == nullptr ? std::string()
+                                                       : raster->source().toStdString());
+        } catch (const std::exception& e) {
+            report("terrain", e);
+            return;
+        }
+        QgsProject* project = QgsProject::instance();
+        if (project->readEntry(kScope, kTerrainKey) != id) {
+            project->writeEntry(kScope, kTerrainKey, id);
+        }
+    }
+
+    void restoreTerrain() {
+        if (terrainBox_ == nullptr) {
+            return;
+        }
+        const QString id = QgsProject::instance()->readEntry(kScope, kTerrainKey);
+        terrainBox_->setLayer(id.isEmpty() ? nullptr : QgsProject::instance()->mapLayer(id));
     }
 
     void closeWhenUnwound() {
@@ -296,6 +349,7 @@ private:
     QAction* action_ = nullptr;
     QDockWidget* dock_ = nullptr;
     QWidget* dockBody_ = nullptr;
+    QgsMapLayerComboBox* terrainBox_ = nullptr;
     QPointer<QWidget> globe_;
     QWidget* globeParent_ = nullptr;
     bool globeInDock_ = false;

@@ -15,7 +15,9 @@
 
 #include <qgisplugin.h>
 #include <qgsmapcanvas.h>
+#include <qgsmaplayercombobox.h>
 #include <qgsproject.h>
+#include <qgsrasterlayer.h>
 #include <qgsvectorlayer.h>
 
 #include <dlfcn.h>
@@ -143,6 +145,23 @@ QgsVectorLayer* AddLayer(const std::string& stem) {
     return layer;
 }
 
+// A small DEM as an ESRI ASCII grid (GDAL reads it; WGS 84 by the extent).
+QgsRasterLayer* AddDem(const std::string& stem) {
+    const auto path = std::filesystem::temp_directory_path() / (stem + ".asc");
+    std::ofstream(path) << "ncols 3\nnrows 3\nxllcorner 11.0\nyllcorner 47.0\ncellsize 0.1\n"
+                        << "NODATA_value -9999\n1000 1100 1200\n1300 1400 1500\n1600 1700 1800\n";
+    auto* layer = new QgsRasterLayer(QString::fromStdString(path.string()),
+                                     QString::fromStdString(stem), QStringLiteral("gdal"));
+    EXPECT_TRUE(layer->isValid());
+    QgsProject::instance()->addMapLayer(layer);
+    return layer;
+}
+
+QString TerrainEntry() {
+    return QgsProject::instance()->readEntry(QStringLiteral("Scribeline"),
+                                             QStringLiteral("/terrainLayer"));
+}
+
 std::vector<QWidget*> VisibleScribelineWindows() {
     std::vector<QWidget*> out;
     for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -264,6 +283,41 @@ TEST_F(PluginLoadTest, PressOpensTheWindowAndTheGlobeGoesIntoTheDock) {
     EXPECT_EQ(VisibleScribelineWindows().size(), 1U);
     Unload(plugin);
     EXPECT_TRUE(VisibleScribelineWindows().empty());
+}
+
+TEST_F(PluginLoadTest, TheTerrainLayerIsAProjectSetting) {
+    TestInterface iface;
+    QgisPlugin* plugin = Load(iface);
+    auto* box =
+        iface.Main().findChild<QgsMapLayerComboBox*>(QStringLiteral("ScribelineTerrainLayer"));
+    ASSERT_NE(box, nullptr);
+    AddLayer("scribeline-plugin-points");
+    QgsRasterLayer* dem = AddDem("scribeline-plugin-dem");
+    // Only raster layers are offered, and the base Earth alone is the first choice.
+    EXPECT_EQ(box->count(), 2);
+    EXPECT_EQ(box->currentLayer(), nullptr);
+    EXPECT_TRUE(TerrainEntry().isEmpty());
+
+    box->setLayer(dem);
+    EXPECT_EQ(TerrainEntry(), dem->id());
+    box->setLayer(nullptr);
+    EXPECT_TRUE(TerrainEntry().isEmpty());
+
+    // Saved with the project and chosen again when it is read.
+    box->setLayer(dem);
+    const QString file = QString::fromStdString(
+        (std::filesystem::temp_directory_path() / "scribeline-plugin-terrain.qgs").string());
+    ASSERT_TRUE(QgsProject::instance()->write(file));
+    QgsProject::instance()->clear();
+    EXPECT_EQ(box->currentLayer(), nullptr);
+    ASSERT_TRUE(QgsProject::instance()->read(file));
+    ASSERT_NE(box->currentLayer(), nullptr);
+    EXPECT_EQ(box->currentLayer()->name(), QStringLiteral("scribeline-plugin-dem"));
+    // Choosing the layer it already has does not mark the project modified.
+    QgsProject::instance()->setDirty(false);
+    box->setLayer(box->currentLayer());
+    EXPECT_FALSE(QgsProject::instance()->isDirty());
+    Unload(plugin);
 }
 
 TEST_F(PluginLoadTest, LoadsAgainAfterUnload) {
