@@ -1,7 +1,5 @@
 #include "attributes/attribute_grid.hpp"
 
-#include "command/frmGE2Arc.hpp"
-
 #include <cmath>
 #include <limits>
 
@@ -41,7 +39,7 @@ FieldValue GridValue(FieldType type, const std::string& text) {
     }
 }
 
-clsPropertyGrid::clsPropertyGrid(frmGE2Arc& window) : window_(window) {
+clsPropertyGrid::clsPropertyGrid(const AttributeGridContext& context) : cx_(context) {
     // The window prepares its grid as it creates it: the columns stand before any row comes.
     DefListViewHead();
 }
@@ -53,9 +51,9 @@ void clsPropertyGrid::DefListViewHead() {
         return; // the grid keeps its columns for the window's lifetime
     }
     // The list control outlives the grid objects of earlier loads: start it afresh.
-    window_.ctl.listviewProperty.Clear();
-    grid_.list(window_.ctl.listviewProperty);
-    grid_.textbox(window_.ctl.txtQty);
+    cx_.ctl.listviewProperty.Clear();
+    grid_.list(cx_.ctl.listviewProperty);
+    grid_.textbox(cx_.ctl.txtQty);
     grid_.addcolumn("Name", kNameKey, 900, false, false, 0, true);
     grid_.addcolumn("Type", kTypeKey, 900, true, false, 0, true);
     grid_.addcolumn("Value", kValueKey, 1560, false, true, 0, true);
@@ -65,7 +63,7 @@ void clsPropertyGrid::DefListViewHead() {
 
 void clsPropertyGrid::imgDefProperty_Click() {
     if (!dialog_) {
-        dialog_ = std::make_unique<frmDefProperty>(window_.Process(), &window_.Errors());
+        dialog_ = std::make_unique<frmDefProperty>(cx_.process, &cx_.errors);
         dialog_->Closed = [this](const std::vector<UserDefinedField>& fields) {
             userFields_ = fields;
         };
@@ -89,7 +87,7 @@ void clsPropertyGrid::StoreValues(IFeature& feature) {
     // A value still in the edit box counts as typed.
     grid_.Commit();
     const Fields fields = feature.GetFields();
-    const auto& list = window_.ctl.listviewProperty;
+    const auto& list = cx_.ctl.listviewProperty;
     for (int row = 0; row < list.ItemCount(); ++row) {
         const int index = row + 2;
         if (index >= fields.FieldCount()) {
@@ -104,8 +102,8 @@ void clsPropertyGrid::StoreValues(IFeature& feature) {
     }
 }
 
-std::unique_ptr<IAttributeGrid> MakeAttributeGrid(frmGE2Arc& window) {
-    return std::make_unique<clsPropertyGrid>(window);
+std::unique_ptr<IAttributeGrid> MakeAttributeGrid(const AttributeGridContext& context) {
+    return std::make_unique<clsPropertyGrid>(context);
 }
 
 } // namespace scribeline

@@ -3,7 +3,8 @@
 // Value), the values typed there written into every finished feature; and the define button's
 // field definition dialog, whose OK hands the user-defined fields to the window.
 //
-// Ownership: the window is borrowed and outlives the grid (the window owns it while loaded).
+// Ownership: the context's references are borrowed and outlive the grid (the window owns it
+// while loaded).
 // The grid owns its editable list view and the dialog.
 #pragma once
 
@@ -35,7 +36,7 @@ public:
     static constexpr int kValueColumn = 3;
 
     // Prepares the grid's columns on the window's list view (DefListViewHead).
-    explicit clsPropertyGrid(frmGE2Arc& window);
+    explicit clsPropertyGrid(const AttributeGridContext& context);
     ~clsPropertyGrid() override;
 
     void DefListViewHead() override;
@@ -51,14 +52,15 @@ public:
     [[nodiscard]] frmDefProperty* Dialog() { return dialog_.get(); }
 
 private:
-    frmGE2Arc& window_;
+    AttributeGridContext cx_;
     clsEditableListView grid_;
     bool headDefined_ = false;
     std::unique_ptr<frmDefProperty> dialog_;
     std::vector<UserDefinedField> userFields_;
 };
 
-// The factory DefaultSubsystems() registers.
-[[nodiscard]] std::unique_ptr<IAttributeGrid> MakeAttributeGrid(frmGE2Arc& window);
+// The grid's factory.
+[[nodiscard]] std::unique_ptr<IAttributeGrid>
+MakeAttributeGrid(const AttributeGridContext& context);
 
 } // namespace scribeline

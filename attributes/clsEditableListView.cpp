@@ -1,80 +1,32 @@
 #include "attributes/clsEditableListView.hpp"
 
-#include <cctype>
+#include "platform/numbers.hpp"
+
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace scribeline {
-
-double LeadingNumber(const std::string& text) {
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    auto digit = [&](std::size_t k) {
-        return k < n && std::isdigit(static_cast<unsigned char>(text[k])) != 0;
-    };
-    while (i < n && (text[i] == ' ' || text[i] == '\t')) {
-        ++i;
-    }
-    const std::size_t start = i;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        ++i;
-    }
-    bool any = false;
-    while (digit(i)) {
-        ++i;
-        any = true;
-    }
-    if (i < n && text[i] == '.') {
-        ++i;
-        while (digit(i)) {
-            ++i;
-            any = true;
-        }
-    }
-    if (!any) {
-        return 0.0;
-    }
-    // An exponent counts only when digits follow it ("12e" is 12).
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t k = i + 1;
-        if (k < n && (text[k] == '+' || text[k] == '-')) {
-            ++k;
-        }
-        if (digit(k)) {
-            while (digit(k)) {
-                ++k;
-            }
-            i = k;
-        }
-    }
-    const std::string number = text.substr(start, i - start);
-    const double value = std::strtod(number.c_str(), nullptr);
-    return std::isfinite(value) ? value : 0.0;
-}
 
 std::string NumberText(double value) {
     if (value == 0.0) {
         return "0"; // also for -0
     }
-    char buffer[400];
+    std::string text;
     int digits = 1;
     for (; digits <= 17; ++digits) {
-        std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
-        if (std::strtod(buffer, nullptr) == value) {
+        text = FormatSignificant(value, digits);
+        if (ParseNumber(text) == value) {
             break;
         }
     }
     // Plain digits for the sizes people type; the exponent form only for the extremes.
     const double magnitude = std::fabs(value);
-    if (magnitude >= 1e-5 && magnitude < 1e15 &&
-        std::string(buffer).find('e') != std::string::npos) {
+    if (magnitude >= 1e-5 && magnitude < 1e15 && text.find('e') != std::string::npos) {
         const int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
         const int decimals = digits - 1 - exponent > 0 ? digits - 1 - exponent : 0;
-        std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+        text = FormatFixed(value, decimals);
     }
-    return buffer;
+    return text;
 }
 
 namespace {
@@ -87,15 +39,15 @@ bool wholeNumber(const std::string& text) {
     if (i == text.size()) {
         return false;
     }
-    char* end = nullptr;
-    (void)std::strtod(text.c_str() + i, &end);
-    if (end == text.c_str() + i) {
+    const NumberPrefix number = ParseNumberPrefix(std::string_view(text).substr(i));
+    if (number.length == 0) {
         return false;
     }
-    while (*end == ' ') {
+    std::size_t end = i + number.length;
+    while (end < text.size() && text[end] == ' ') {
         ++end;
     }
-    return *end == '\0';
+    return end == text.size();
 }
 
 } // namespace
@@ -132,10 +84,8 @@ std::string FormatWithPattern(const std::string& text, const std::string& patter
             return text;
         }
     }
-    const double value = std::strtod(text.c_str(), nullptr);
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.*f", maxDecimals, std::fabs(value));
-    std::string digits = buffer;
+    const double value = ParseNumberPrefix(text).value;
+    std::string digits = FormatFixed(std::fabs(value), maxDecimals);
     std::string integer = digits.substr(0, digits.find('.'));
     std::string decimals =
         digits.find('.') == std::string::npos ? std::string() : digits.substr(digits.find('.') + 1);

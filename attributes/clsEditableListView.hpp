@@ -9,6 +9,7 @@
 
 #include "attributes/clsColumn.hpp"
 #include "command/controls.hpp"
+#include "platform/numbers.hpp"
 
 #include <memory>
 #include <string>
@@ -16,9 +17,7 @@
 
 namespace scribeline {
 
-// The value of the leading number of a text: blanks skipped, an optional sign, digits with at
-// most one decimal point, an optional exponent; 0 when the text does not start with a number.
-[[nodiscard]] double LeadingNumber(const std::string& text);
+// Typed numbers are read with LeadingNumber (platform/numbers.hpp).
 // A number as committed text: the shortest general form with "." ("12", "1.5", "-0.25").
 [[nodiscard]] std::string NumberText(double value);
 // Formats a number with a pattern of 0 (digit), # (optional digit), "," (thousands groups) and

@@ -43,6 +43,8 @@ private:
 class frmDefProperty final : public IForm, private controls::IEventGate {
 public:
     static constexpr const char* kCaption = "Define Fields";
+    // The name the loaded-forms collection knows the dialog by.
+    static constexpr const char* kFormName = "frmDefProperty";
     static constexpr int kMaxFields = 201;
     static constexpr int kMaxNameLength = 10;
 
@@ -113,7 +115,7 @@ public:
     Controls ctl;
 
     // IForm
-    [[nodiscard]] std::string FormName() const override { return "frmDefProperty"; }
+    [[nodiscard]] std::string FormName() const override { return kFormName; }
     bool UnloadForm() override {
         Unload();
         return true;

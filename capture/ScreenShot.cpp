@@ -2,8 +2,6 @@
 // command.
 #include "capture/ScreenShot.hpp"
 
-#include "command/frmGE2Arc.hpp"
-
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -156,37 +154,34 @@ void SaveBmp(const std::filesystem::path& path, const Bitmap& picture) {
 
 // ---- the window's shot command ---------------------------------------------------------------
 
-ScreenShots::ScreenShots(frmGE2Arc& window) : w_(window) {}
+ScreenShots::ScreenShots(const ScreenShotContext& context) : cx_(context) {}
 
 std::optional<Bitmap> ScreenShots::shootGlobe() {
-    auto ge = w_.Globe().CreateApplication();
+    auto ge = cx_.globe.CreateApplication();
     const WindowHandle render = ge->GetRenderHwnd();
     const WindowHandle main = ge->GetMainHwnd();
-    w_.Desktop().SetForegroundWindow(main);
-    return CaptureWindowPicture(w_.Desktop(), render,
-                                w_.Options().Checked("PlayAnimationWhenCapturingScreenShot"));
+    cx_.desktop.SetForegroundWindow(main);
+    return CaptureWindowPicture(cx_.desktop, render,
+                                cx_.options.Checked("PlayAnimationWhenCapturingScreenShot"));
 }
 
 std::optional<Bitmap> ScreenShots::shootMapView() {
-    if (!w_.Application()) {
-        throw std::runtime_error("The window has no map host application.");
-    }
-    IDesktop& desktop = w_.Desktop();
-    const WindowHandle mapView = desktop.FindWindowEx(w_.Application()->hWnd(), kNoWindow,
-                                                      std::string(kMapViewClass), std::string());
-    const bool animate = w_.Options().Checked("PlayAnimationWhenCapturingScreenShot");
+    IDesktop& desktop = cx_.desktop;
+    const WindowHandle mapView =
+        desktop.FindWindowEx(cx_.map.hWnd(), kNoWindow, std::string(kMapViewClass), std::string());
+    const bool animate = cx_.options.Checked("PlayAnimationWhenCapturingScreenShot");
     // The digitizer window steps out of the picture and comes back whatever happens.
-    const controls::Bounds place = w_.FormBounds();
-    w_.MoveForm(place.left, -place.height);
+    const controls::Bounds place = cx_.window.FormBounds();
+    cx_.window.MoveForm(place.left, -place.height);
     std::optional<Bitmap> picture;
     try {
         desktop.DoEvents();
         picture = CaptureWindowPicture(desktop, mapView, animate);
     } catch (...) {
-        w_.MoveForm(place.left, place.top);
+        cx_.window.MoveForm(place.left, place.top);
         throw;
     }
-    w_.MoveForm(place.left, place.top);
+    cx_.window.MoveForm(place.left, place.top);
     return picture;
 }
 
@@ -204,7 +199,7 @@ void ScreenShots::TakeScreenShot(int target) {
         break;
     case kTargetDesktop:
         what = "the desktop";
-        picture = CaptureDesktopPicture(w_.Desktop());
+        picture = CaptureDesktopPicture(cx_.desktop);
         break;
     default:
         throw std::invalid_argument("There is no screen shot target " + std::to_string(target) +
@@ -215,8 +210,8 @@ void ScreenShots::TakeScreenShot(int target) {
                                  ": its window has no place on the screen. Nothing was saved.");
     }
     auto shown = std::make_shared<const Bitmap>(std::move(*picture));
-    w_.ctl.pictScreenShot.Picture = shown;
-    const auto path = ScreenShotPath(w_.Desktop().GetModuleFolder(), w_.Desktop().Now());
+    cx_.ctl.pictScreenShot.Picture = shown;
+    const auto path = ScreenShotPath(cx_.desktop.GetModuleFolder(), cx_.desktop.Now());
     SaveBmp(path, *shown);
     lastFile_ = path;
 }

@@ -20,8 +20,6 @@
 
 namespace scribeline {
 
-class frmGE2Arc;
-
 namespace capture {
 
 // Targets of a shot.
@@ -59,11 +57,11 @@ inline constexpr int kFrameMs = 100;
 // the file cannot be written.
 void SaveBmp(const std::filesystem::path& path, const Bitmap& picture);
 
-// The shot command of the window. One lives per load of the window, which owns it and must
-// outlive it.
+// The shot command of the window. One lives per load of the window, which owns it; its context
+// outlives it.
 class ScreenShots final : public IScreenShots {
 public:
-    explicit ScreenShots(frmGE2Arc& window);
+    explicit ScreenShots(const ScreenShotContext& context);
     // Takes one shot of target 0, 1 or 2 (std::invalid_argument for any other), puts it into
     // pictScreenShot and saves it.
     void TakeScreenShot(int target) override;
@@ -74,7 +72,7 @@ private:
     std::optional<Bitmap> shootMapView();
     std::optional<Bitmap> shootGlobe();
 
-    frmGE2Arc& w_;
+    ScreenShotContext cx_;
     std::filesystem::path lastFile_;
 };
 

@@ -23,17 +23,13 @@ namespace scribeline {
 // The document may be null, which is a failure (PortError).
 [[nodiscard]] bool CheckMapLayers(IMxDocument* document, const std::string& mode);
 
-// Fills the window's layer list from the map: feature layers whose class is point, polyline or
-// polygon, not annotation (feature types 11 and 12), with at least one feature; group layers
-// and other layers are skipped. The list's text shows its first entry when it is not empty.
-void FillLayerList(controls::ComboBox& list, IMap& map);
-
 class clsScribeline final : public ICommand {
 public:
     static constexpr const char* kClassName = "Scribeline";
 
     // The environment's references are borrowed and must outlive the command.
-    explicit clsScribeline(Environment environment, Subsystems subsystems = DefaultSubsystems());
+    // `subsystems` must have every factory set (DefaultSubsystems() in composition/).
+    clsScribeline(Environment environment, Subsystems subsystems);
     // Class_Terminate.
     ~clsScribeline() override;
     clsScribeline(const clsScribeline&) = delete;

@@ -85,6 +85,35 @@ std::string ImageStore::Key(PictureHandle handle) const {
 
 // ---- construction ----------------------------------------------------------------------------
 
+namespace {
+
+// The map host as the subsystems hold it: a reference valid for the whole load that forwards
+// to the window's application, so the one check for a missing application is here.
+class WindowMapHost final : public IMapApplication {
+public:
+    explicit WindowMapHost(const std::shared_ptr<IMapApplication>& application)
+        : application_(application) {}
+    std::shared_ptr<IMxDocument> Document() override { return host().Document(); }
+    WindowHandle hWnd() override { return host().hWnd(); }
+    std::shared_ptr<IEditor> FindExtensionByCLSID(const std::string& clsid) override {
+        return host().FindExtensionByCLSID(clsid);
+    }
+    int ProductCode() override { return host().ProductCode(); }
+    IStepProgressor& StepProgressor() override { return host().StepProgressor(); }
+    IMapObjectFactory& Factory() override { return host().Factory(); }
+
+private:
+    IMapApplication& host() {
+        if (!application_) {
+            throw std::runtime_error("The window has no map host application.");
+        }
+        return *application_;
+    }
+    const std::shared_ptr<IMapApplication>& application_;
+};
+
+} // namespace
+
 frmGE2Arc::frmGE2Arc(Environment environment, ProcessState& process, Subsystems subsystems)
     : desktop_(environment.desktop), globe_(environment.globe), process_(process),
       factories_(std::move(subsystems)), errors_(environment.desktop, [this] { return window_; }),
@@ -96,7 +125,10 @@ frmGE2Arc::frmGE2Arc(Environment environment, ProcessState& process, Subsystems 
               },
               [this] { errors_.Run("Check ArcGIS Status", [this] { Status().GetArcStatus(); }); },
           }),
-      kml_(environment.desktop, [this] { return values.viewRefreshDelay; }) {
+      mapHost_(std::make_unique<WindowMapHost>(application_)) {
+    if (!factories_.Complete()) {
+        throw std::invalid_argument("The digitizer window needs a factory for every subsystem.");
+    }
     bindEvents();
 }
 
@@ -424,13 +456,14 @@ void frmGE2Arc::createSubsystems() {
     retired_.clear();
     Parts earlier = std::move(parts_);
     parts_ = Parts{};
+    (void)Grid();
+    (void)Target();
     (void)Run();
     (void)Export();
     (void)Terrain();
     (void)Views();
     (void)Status();
     (void)ScreenShots();
-    (void)Grid();
 }
 
 void frmGE2Arc::retireSubsystems() {
@@ -438,74 +471,93 @@ void frmGE2Arc::retireSubsystems() {
     parts_ = Parts{};
 }
 
+SubsystemPorts frmGE2Arc::ports() {
+    return SubsystemPorts{desktop_, globe_, *mapHost_, process_, errors_, options_, *this};
+}
+
+IAttributeGrid& frmGE2Arc::Grid() {
+    if (!parts_.grid) {
+        parts_.grid = factories_.attributeGrid(
+            AttributeGridContext{ports(), {ctl.listviewProperty, ctl.txtQty}});
+    }
+    return *parts_.grid;
+}
+
+ITargetLayer& frmGE2Arc::Target() {
+    if (!parts_.target) {
+        IAttributeGrid& grid = Grid();
+        parts_.target = factories_.targetLayer(
+            TargetLayerContext{ports(),
+                               state,
+                               grid,
+                               {ctl.optNewOrExistingLayer, ctl.cboSelectLayer, ctl.frameProperty}});
+    }
+    return *parts_.target;
+}
+
 IDigitizingRun& frmGE2Arc::Run() {
     if (!parts_.run) {
-        parts_.run = factories_.digitizingRun ? factories_.digitizingRun(*this) : nullptr;
-        if (!parts_.run) {
-            parts_.run = MissingDigitizingRun();
-        }
+        IAttributeGrid& grid = Grid();
+        ITargetLayer& target = Target();
+        auto& c = ctl;
+        parts_.run = factories_.digitizingRun(DigitizingRunContext{
+            ports(),
+            state,
+            values,
+            grid,
+            target,
+            {c.toolbarScribeline, c.optNewOrExistingLayer, c.cboSelectLayer, c.optGeometryType,
+             c.frameProperty, c.imgDefProperty, c.txtRecordPPS, c.Label5, c.Label6, c.Label7,
+             c.pictGETool, c.pictPicture, c.timerDigitalizing, c.cmdBeginDigitalizing,
+             c.cmdEndDigitalizing, c.cmdDigitizePauseOrContinue, c.cmdExportKML}});
     }
     return *parts_.run;
 }
 
 ILayerExport& frmGE2Arc::Export() {
     if (!parts_.exporter) {
-        parts_.exporter = factories_.layerExport ? factories_.layerExport(*this) : nullptr;
-        if (!parts_.exporter) {
-            parts_.exporter = MissingLayerExport();
-        }
+        parts_.exporter = factories_.layerExport(
+            LayerExportContext{ports(), state, values, {ctl.cboSelectLayer}});
     }
     return *parts_.exporter;
 }
 
 ITerrainCommands& frmGE2Arc::Terrain() {
     if (!parts_.terrain) {
-        parts_.terrain = factories_.terrain ? factories_.terrain(*this) : nullptr;
-        if (!parts_.terrain) {
-            parts_.terrain = MissingTerrain();
-        }
+        ITargetLayer& target = Target();
+        auto& c = ctl;
+        parts_.terrain = factories_.terrain(TerrainContext{
+            ports(),
+            state,
+            values,
+            target,
+            {c.toolbarScribeline, c.cboSelectLayer, c.optGeometryType, c.txtDEMResolution,
+             c.vscrollDEMResolution, c.optContourLevel, c.txtContourLevels,
+             c.vscrollContourLevelnumber, c.vscrollContourLevelInterval, c.optStartElevation,
+             c.txtStartElevation}});
     }
     return *parts_.terrain;
 }
 
 IViewSync& frmGE2Arc::Views() {
     if (!parts_.views) {
-        parts_.views = factories_.viewSync ? factories_.viewSync(*this) : nullptr;
-        if (!parts_.views) {
-            parts_.views = MissingViewSync();
-        }
+        parts_.views = factories_.viewSync(ViewsContext{ports(), state});
     }
     return *parts_.views;
 }
 
 IStatusReports& frmGE2Arc::Status() {
     if (!parts_.status) {
-        parts_.status = factories_.statusReports ? factories_.statusReports(*this) : nullptr;
-        if (!parts_.status) {
-            parts_.status = MissingStatusReports();
-        }
+        parts_.status = factories_.statusReports(ViewsContext{ports(), state});
     }
     return *parts_.status;
 }
 
 IScreenShots& frmGE2Arc::ScreenShots() {
     if (!parts_.shots) {
-        parts_.shots = factories_.screenShots ? factories_.screenShots(*this) : nullptr;
-        if (!parts_.shots) {
-            parts_.shots = MissingScreenShots();
-        }
+        parts_.shots = factories_.screenShots(ScreenShotContext{ports(), {ctl.pictScreenShot}});
     }
     return *parts_.shots;
-}
-
-IAttributeGrid& frmGE2Arc::Grid() {
-    if (!parts_.grid) {
-        parts_.grid = factories_.attributeGrid ? factories_.attributeGrid(*this) : nullptr;
-        if (!parts_.grid) {
-            parts_.grid = MissingAttributeGrid();
-        }
-    }
-    return *parts_.grid;
 }
 
 IApplicationGE& frmGE2Arc::GE() {

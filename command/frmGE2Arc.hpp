@@ -22,7 +22,7 @@
 #include "command/map_port.hpp"
 #include "command/process_state.hpp"
 #include "command/subsystems.hpp"
-#include "kml/basKML.hpp"
+#include "command/window_state.hpp"
 #include "options/frmOptionsContextMenu.hpp"
 
 #include <map>
@@ -43,7 +43,10 @@ private:
     std::map<std::string, PictureHandle> handles_;
 };
 
-class frmGE2Arc final : private IWindowHandler, private controls::IEventGate, public IForm {
+class frmGE2Arc final : private IWindowHandler,
+                        private controls::IEventGate,
+                        public IForm,
+                        public IDigitizerWindow {
 public:
     // Window sizes, twips, width by height.
     static constexpr int kCompactWidth = 4080;
@@ -58,13 +61,13 @@ public:
     // timerMsgBox runs while the window is loaded: a box titled "x_y_z" stands at most this
     // long before the timer closes it.
     static constexpr int kMsgBoxInterval = 250;
-    static constexpr const char* kCaption = "Scribeline for ArcMap";
+    static constexpr const char* kCaption = kDigitizerCaption;
     static constexpr const char* kKmlBaseName = "~tempDigitizeFromGE";
     static constexpr const char* kMsgBoxTitle = "x_y_z";
 
-    // The ports and the process state are borrowed and must outlive the window.
-    frmGE2Arc(Environment environment, ProcessState& process,
-              Subsystems subsystems = DefaultSubsystems());
+    // The ports and the process state are borrowed and must outlive the window. Raises
+    // std::invalid_argument when a factory of `subsystems` is empty.
+    frmGE2Arc(Environment environment, ProcessState& process, Subsystems subsystems);
     ~frmGE2Arc() override;
     frmGE2Arc(const frmGE2Arc&) = delete;
     frmGE2Arc& operator=(const frmGE2Arc&) = delete;
@@ -74,13 +77,13 @@ public:
     // unloaded and lets the failure through.
     void Load();
     // Form_Unload: false when the close is refused (a terrain command is busy).
-    bool Unload();
+    bool Unload() override;
     [[nodiscard]] bool IsLoaded() const { return loaded_; }
     // Shows the window; modal showing returns at once so the host's command stays usable.
-    void Show(bool modal);
-    void Hide();
+    void Show(bool modal) override;
+    void Hide() override;
     [[nodiscard]] bool Visible() const;
-    [[nodiscard]] WindowHandle hWnd() const { return window_; }
+    [[nodiscard]] WindowHandle hWnd() const override { return window_; }
     // A close by the user (the window's close box, or the desktop's close request).
     void UserClose();
 
@@ -95,11 +98,11 @@ public:
     // Places the window by location 0..8 over the reference optLocationReference selects.
     void SetMeIntoArcWindow(int location);
     void Check_GEisIsInitialized();
-    void DefListViewHead();
+    void DefListViewHead() override;
     void cmdDigitizePauseOrContinue_Click();
     void FinishFeature();
-    void SetControlParentToGE(controls::PictureBox& control);
-    void RecoverControlParent();
+    void SetControlParentToGE(controls::PictureBox& control) override;
+    void RecoverControlParent() override;
     // The decimal text of a random RGB colour.
     [[nodiscard]] std::string RandomColour();
 
@@ -107,7 +110,7 @@ public:
     // The dispatch of every toolbar key.
     void toolbarScribeline_ButtonClick(const std::string& key);
     // "less_options", "more_options" or "digitizing".
-    void ApplyLayout(const std::string& layout);
+    void ApplyLayout(const std::string& layout) override;
     // keyCode a virtual key; shift the platform's mask: 1 Shift, 2 Ctrl, 4 Alt.
     void Form_KeyDown(int keyCode, int shift);
     // A right-button release at client pixels of the form (background or a frame); pops the
@@ -215,34 +218,12 @@ public:
 
     // The form's own caption and place (screen twips).
     [[nodiscard]] const std::string& Caption() const { return caption_; }
-    [[nodiscard]] const controls::Bounds& FormBounds() const { return formBounds_; }
+    [[nodiscard]] const controls::Bounds& FormBounds() const override { return formBounds_; }
     // Moves the form, screen twips.
-    void MoveForm(int left, int top) { moveForm(left, top); }
+    void MoveForm(int left, int top) override { moveForm(left, top); }
 
     // ---- window state shared with the subsystems ------------------------------------------
-    struct State {
-        std::string tempFolder;  // the user's temporary folder, ending with a separator
-        std::string kmlBaseName; // "~tempDigitizeFromGE"
-        bool loaded = false;     // false while Form_Load runs
-        bool busy = false;       // a terrain command runs: closing is refused
-        bool digitizingActive = false;
-        // The toolbar action under way; set by "start", "record", "dem", "contour", "export".
-        std::string currentButtonKey;
-        // The action word of the run: "start" or "record" for a digitizing run, "dem" or
-        // "contour" for a terrain command. Steering keys never change it.
-        std::string runKey;
-        bool finishAllowed = false;  // the feature has enough vertices to be finished
-        bool toolStripHover = false; // the pointer highlights a zone of the tool strip
-        bool wgs84Set = false;       // the map was put in WGS 1984 since this load
-        int vertexCount = 0;
-        int demColumns = 5; // DEM resolution M by N
-        int demRows = 5;
-        bool blinkPhase = false;
-        // The picture last placed into the globe's render window, and its parent before.
-        WindowHandle reparentedControl = kNoWindow;
-        WindowHandle reparentedOldParent = kNoWindow;
-        bool lastRecoverSucceeded = false;
-    };
+    using State = WindowState;
     State state;
 
     // The view refresh delay and the DEM preview target, changed by the options menu.
@@ -255,10 +236,7 @@ public:
     [[nodiscard]] frmOptionsContextMenu& Options() { return options_; }
     [[nodiscard]] ActionErrors& Errors() { return errors_; }
     [[nodiscard]] ImageStore& Images() { return images_; }
-    // The live KML module every subsystem shares, so there is one stored camera for the
-    // LookAt of every document. Its recovery waits the window's current view refresh delay.
-    [[nodiscard]] basKML& Kml() { return kml_; }
-    // The subsystem objects of this load; a missing subsystem answers "not available yet".
+    // The subsystem objects of this load, created at first use.
     [[nodiscard]] IDigitizingRun& Run();
     [[nodiscard]] ILayerExport& Export();
     [[nodiscard]] ITerrainCommands& Terrain();
@@ -266,8 +244,9 @@ public:
     [[nodiscard]] IStatusReports& Status();
     [[nodiscard]] IScreenShots& ScreenShots();
     [[nodiscard]] IAttributeGrid& Grid();
+    [[nodiscard]] ITargetLayer& Target();
     // The globe application object, created when first needed.
-    [[nodiscard]] IApplicationGE& GE();
+    [[nodiscard]] IApplicationGE& GE() override;
 
     // IForm
     [[nodiscard]] std::string FormName() const override { return "frmGE2Arc"; }
@@ -280,6 +259,7 @@ private:
     void createWindows();
     void destroyWindows();
     void createSubsystems();
+    [[nodiscard]] SubsystemPorts ports();
     void retireSubsystems();
     void buildToolbar();
     void setContourDefaults();
@@ -313,22 +293,26 @@ private:
     ActionErrors errors_;
     frmOptionsContextMenu options_;
     ImageStore images_;
-    basKML kml_;
     std::shared_ptr<IMapApplication> application_;
+    // What the subsystems hold as the map host: forwards to application_.
+    std::unique_ptr<IMapApplication> mapHost_;
     std::string caption_;
     controls::Bounds formBounds_;
     WindowHandle window_ = kNoWindow;
     bool loaded_ = false;
     const controls::Control* focused_ = nullptr;
 
+    // Destroyed in reverse order: the run and the terrain commands hold the target and the
+    // grid, the target holds the grid.
     struct Parts {
+        std::unique_ptr<IAttributeGrid> grid;
+        std::unique_ptr<ITargetLayer> target;
         std::unique_ptr<IDigitizingRun> run;
         std::unique_ptr<ILayerExport> exporter;
         std::unique_ptr<ITerrainCommands> terrain;
         std::unique_ptr<IViewSync> views;
         std::unique_ptr<IStatusReports> status;
         std::unique_ptr<IScreenShots> shots;
-        std::unique_ptr<IAttributeGrid> grid;
     };
     Parts parts_;
     // Subsystems of the last load, kept until the next load: an unload may come from inside

@@ -1,8 +1,9 @@
 // The digitizing run of the digitizer window: the run itself (begin, capture tick, pause and
 // continue, finish, end, abort), the capture of vertices from the globe's render view through
-// the desktop's low-level hooks, the target layer and the writing of features, the measure
-// read-out, and the checks made on every layer choice. One DigitizingRun lives per load of
-// the window, which owns it; the window must outlive it.
+// the desktop's low-level hooks, the measure read-out, and the checks made on every layer
+// choice; the target layer and the writing of features are the TargetLayer's (target_layer.hpp).
+// One DigitizingRun lives per load of the window, which owns it; the references of its context
+// outlive it.
 //
 // Coordinates: vertices carry x = longitude and y = latitude (degrees, WGS 1984) and
 // z = altitude (metres). Pixel positions are render-window client pixels unless named screen.
@@ -27,8 +28,6 @@
 #include <vector>
 
 namespace scribeline {
-
-class frmGE2Arc;
 
 namespace digitizing {
 
@@ -82,7 +81,7 @@ enum class ClickState : int { Remove = -1, Nothing = 0, Add = 1 };
 
 class DigitizingRun final : public IDigitizingRun {
 public:
-    explicit DigitizingRun(frmGE2Arc& window);
+    explicit DigitizingRun(const DigitizingRunContext& context);
     ~DigitizingRun() override;
     DigitizingRun(const DigitizingRun&) = delete;
     DigitizingRun& operator=(const DigitizingRun&) = delete;
@@ -100,19 +99,22 @@ public:
     void optGeometryType_Click(int index) override;
     void optNewOrExistingLayer_Click(int index) override;
     void cboSelectLayer_Click() override;
-    int PrepareTerrainTarget(int geometryKind) override;
-    Geometry& FeatureUnderConstruction() override { return shape_; }
-    std::shared_ptr<IFeatureClass> TargetFeatureClass() override { return targetClass_; }
 
     // ---- the parts the window and its tests look at ----
     void UpdateMeasureTrack();
-    [[nodiscard]] const Geometry& CurrentShape() const { return shape_; }
-    [[nodiscard]] int GeometryKind() const { return geometryType_; }
-    [[nodiscard]] int RunNumber() const { return runNumber_; }
+    [[nodiscard]] const Geometry& CurrentShape() const {
+        return cx_.target.FeatureUnderConstruction();
+    }
+    [[nodiscard]] int GeometryKind() const { return cx_.target.GeometryKind(); }
+    [[nodiscard]] int RunNumber() const { return cx_.target.RunNumber(); }
     [[nodiscard]] std::string LiveName() const;
     [[nodiscard]] std::filesystem::path LiveKmlPath() const;
-    [[nodiscard]] const std::shared_ptr<IFeatureClass>& TargetClass() const { return targetClass_; }
-    [[nodiscard]] const std::shared_ptr<IFeatureLayer>& TargetLayer() const { return targetLayer_; }
+    [[nodiscard]] std::shared_ptr<IFeatureClass> TargetClass() const {
+        return cx_.target.TargetFeatureClass();
+    }
+    [[nodiscard]] std::shared_ptr<IFeatureLayer> TargetLayer() const {
+        return cx_.target.TargetFeatureLayer();
+    }
     [[nodiscard]] bool CaptureEnabled() const { return captureEnabled_; }
     [[nodiscard]] int ClickCount() const { return clickCount_; }
     [[nodiscard]] ClickState PendingClick() const { return clickState_; }
@@ -121,15 +123,9 @@ public:
     [[nodiscard]] basKML& Kml() { return kml_; }
 
 private:
-    // target layer
-    void CreateFeaturelayer_AddFeatureClass();
-    std::shared_ptr<IFeatureClass> CreateShape(const std::string& folder, const std::string& name);
-    void AlterSpatialReference();
-    void openExistingLayer();
+    // edit session
     void startEditing();
     void stopEditing(bool save);
-    void cleanUpRunFiles();
-    [[nodiscard]] bool runFilesInMap(const std::string& liveName);
     // layer choice
     void checkChosenLayer();
     // capture
@@ -159,19 +155,18 @@ private:
     [[nodiscard]] bool checked(const std::string& item);
     void setOptionQuietly(controls::OptionArray& options, int index);
     void createSymbols();
+    // The feature under construction and the geometry kind, kept by the target layer.
+    [[nodiscard]] Geometry& shape() { return cx_.target.FeatureUnderConstruction(); }
+    [[nodiscard]] int kind() const { return cx_.target.GeometryKind(); }
 
-    frmGE2Arc& w_;
+    DigitizingRunContext cx_;
     basKML kml_;
     basOutputKML exportChecks_;
 
     // run state
-    int geometryType_ = 1;
     bool captureEnabled_ = false;
     bool useKmlFile_ = true;
-    bool newLayer_ = true;
     int recordRate_ = 5;
-    int runNumber_ = 0;
-    Geometry shape_ = Geometry::empty(GeometryType::Polyline);
     std::vector<Point> pixelTrack_ = std::vector<Point>(kPixelTrackSize);
     double firstX_ = 0.0;
     double firstY_ = 0.0;
@@ -181,10 +176,7 @@ private:
     bool changingOptions_ = false;
     bool gridPrepared_ = false;
 
-    // target layer
-    std::shared_ptr<IMxDocument> document_;
-    std::shared_ptr<IFeatureLayer> targetLayer_;
-    std::shared_ptr<IFeatureClass> targetClass_;
+    // edit session
     std::shared_ptr<IEditor> editor_;
 
     // hook-to-tick exchange
@@ -213,11 +205,11 @@ private:
 // The export of the chosen layer to the globe.
 class LayerExport final : public ILayerExport {
 public:
-    explicit LayerExport(frmGE2Arc& window);
+    explicit LayerExport(const LayerExportContext& context);
     void cmdExportKML_Click() override;
 
 private:
-    frmGE2Arc& w_;
+    LayerExportContext cx_;
 };
 
 } // namespace digitizing

@@ -1,7 +1,6 @@
 // Capturing vertices from the globe's render view: the low-level hooks that turn mouse events
 // into a pending position and click state, the capture step of each tick, and the feedback
 // drawn on the globe's view, the map view and the desktop.
-#include "command/frmGE2Arc.hpp"
 #include "digitizing/basDigitizing.hpp"
 
 #include <algorithm>
@@ -41,9 +40,9 @@ void DigitizingRun::createSymbols() {
 // ---- start and stop ----------------------------------------------------------------------------
 
 void DigitizingRun::startCapture() {
-    auto& globe = w_.Process().globe;
+    auto& globe = cx_.process.globe;
     globe.renderWindow = ge().GetRenderHwnd();
-    globe.renderRect = w_.Desktop().GetWindowRect(globe.renderWindow);
+    globe.renderRect = cx_.desktop.GetWindowRect(globe.renderWindow);
     if (globe.renderRect) {
         lastRenderRect_ = globe.renderRect;
         globe.mainWindow = ge().GetMainHwnd();
@@ -54,7 +53,7 @@ void DigitizingRun::startCapture() {
 
 void DigitizingRun::stopCapture() {
     removeHooks();
-    w_.Desktop().Sleep(500);
+    cx_.desktop.Sleep(500);
 }
 
 void DigitizingRun::installHooks() {
@@ -63,8 +62,8 @@ void DigitizingRun::installHooks() {
     clickState_ = ClickState::Nothing;
     leftHeld_ = false;
     rightHeld_ = false;
-    auto& desktop = w_.Desktop();
-    if (w_.state.runKey == "start") {
+    auto& desktop = cx_.desktop;
+    if (cx_.state.runKey == "start") {
         mouseHook_ = desktop.SetMouseHook([this](const MouseEvent& e) { return clickHook(e); });
         viewChanged_ = false;
         startExtents_ = ge().ViewExtents();
@@ -78,7 +77,7 @@ void DigitizingRun::installHooks() {
 }
 
 void DigitizingRun::removeHooks() {
-    auto& desktop = w_.Desktop();
+    auto& desktop = cx_.desktop;
     if (mouseHook_ != 0) {
         desktop.Unhook(mouseHook_);
         mouseHook_ = 0;
@@ -95,8 +94,8 @@ bool DigitizingRun::hookEntry(const MouseEvent& event, Point& client, Size& rend
     if (!event.ready) {
         return false;
     }
-    auto& desktop = w_.Desktop();
-    const WindowHandle renderWindow = w_.Process().globe.renderWindow;
+    auto& desktop = cx_.desktop;
+    const WindowHandle renderWindow = cx_.process.globe.renderWindow;
     pointerScreen_ = event.screen;
     if (renderWindow == kNoWindow || desktop.WindowFromPoint(event.screen) != renderWindow) {
         return false;
@@ -125,9 +124,9 @@ HookResult DigitizingRun::clickHook(const MouseEvent& event) {
         }
         return HookResult::Pass;
     }
-    if (w_.state.toolStripHover) {
-        w_.state.toolStripHover = false;
-        w_.ctl.pictGETool.PictureKey = w_.ctl.pictPicture[0].PictureKey;
+    if (cx_.state.toolStripHover) {
+        cx_.state.toolStripHover = false;
+        cx_.ctl.pictGETool.PictureKey = cx_.ctl.pictPicture[0].PictureKey;
     }
     switch (event.message) {
     case MouseMessage::Move:
@@ -171,11 +170,11 @@ HookResult DigitizingRun::recordHook(const MouseEvent& event) {
     if (!hookEntry(event, client, render)) {
         return HookResult::Pass;
     }
-    if (w_.state.toolStripHover) {
-        w_.state.toolStripHover = false;
-        w_.ctl.pictGETool.PictureKey = w_.ctl.pictPicture[0].PictureKey;
+    if (cx_.state.toolStripHover) {
+        cx_.state.toolStripHover = false;
+        cx_.ctl.pictGETool.PictureKey = cx_.ctl.pictPicture[0].PictureKey;
     }
-    const int vertexIndex = std::clamp(w_.state.vertexCount, 0, kMaxVertexCount);
+    const int vertexIndex = std::clamp(cx_.state.vertexCount, 0, kMaxVertexCount);
     if (rightHeld_) {
         clickCount_ = vertexIndex;
         clickState_ = ClickState::Remove;
@@ -218,8 +217,8 @@ HookResult DigitizingRun::recordHook(const MouseEvent& event) {
 // ---- drawing on the globe's view ---------------------------------------------------------------
 
 void DigitizingRun::drawCursorMarker(Point client) {
-    auto& desktop = w_.Desktop();
-    const WindowHandle render = w_.Process().globe.renderWindow;
+    auto& desktop = cx_.desktop;
+    const WindowHandle render = cx_.process.globe.renderWindow;
     const Pen pen{kYellow, 1, RasterOp::Copy};
     const int half = kCursorMarkerSize / 2;
     desktop.DrawLine(render, {client.x - half, client.y}, {client.x - 3, client.y}, pen);
@@ -229,21 +228,21 @@ void DigitizingRun::drawCursorMarker(Point client) {
 }
 
 void DigitizingRun::drawRubberBand(Point client) {
-    if (clickCount_ < 1 || geometryType_ == 0) {
+    if (clickCount_ < 1 || kind() == 0) {
         return;
     }
-    auto& desktop = w_.Desktop();
-    const WindowHandle render = w_.Process().globe.renderWindow;
+    auto& desktop = cx_.desktop;
+    const WindowHandle render = cx_.process.globe.renderWindow;
     const Pen pen{kCyan, 2, RasterOp::Copy};
     desktop.DrawLine(render, clickTrack_[static_cast<std::size_t>(clickCount_)], client, pen);
-    if (geometryType_ == 2) {
+    if (kind() == 2) {
         desktop.DrawLine(render, clickTrack_[1], client, pen);
     }
 }
 
 void DigitizingRun::drawTrack(Point client) {
-    auto& desktop = w_.Desktop();
-    const WindowHandle render = w_.Process().globe.renderWindow;
+    auto& desktop = cx_.desktop;
+    const WindowHandle render = cx_.process.globe.renderWindow;
     const Pen pen{kCyan, 2, RasterOp::Copy};
     for (int i = std::max(2, clickCount_ - kTrackSegmentsDrawn + 1); i <= clickCount_; ++i) {
         desktop.DrawLine(render, clickTrack_[static_cast<std::size_t>(i - 1)],
@@ -265,8 +264,8 @@ void DigitizingRun::timerDigitalizing_Timer() {
         alarmLamp();
     }
     // 2
-    auto& globe = w_.Process().globe;
-    const auto rect = w_.Desktop().GetWindowRect(globe.renderWindow);
+    auto& globe = cx_.process.globe;
+    const auto rect = cx_.desktop.GetWindowRect(globe.renderWindow);
     globe.renderRect = rect;
     if (!rect) {
         return;
@@ -283,16 +282,16 @@ void DigitizingRun::timerDigitalizing_Timer() {
 }
 
 void DigitizingRun::alarmLamp() {
-    auto& state = w_.state;
+    auto& state = cx_.state;
     state.blinkPhase = !state.blinkPhase;
-    auto& toolbar = w_.ctl.toolbarScribeline;
+    auto& toolbar = cx_.ctl.toolbarScribeline;
     if (toolbar.HasButton(state.currentButtonKey)) {
         toolbar.SetButtonImage(state.currentButtonKey, state.blinkPhase ? "starting" : "nothing");
     }
-    const WindowHandle strip = w_.ctl.pictGETool.hWnd();
+    const WindowHandle strip = cx_.ctl.pictGETool.hWnd();
     if (strip != kNoWindow) {
         const Colour blue = rgb(0, 0, 255);
-        w_.Desktop().FillCircle(strip, {6, 6}, 4, state.blinkPhase ? rgb(255, 0, 0) : blue, blue);
+        cx_.desktop.FillCircle(strip, {6, 6}, 4, state.blinkPhase ? rgb(255, 0, 0) : blue, blue);
     }
 }
 
@@ -308,16 +307,17 @@ void DigitizingRun::captureStep() {
     // 3
     switch (clickState_) {
     case ClickState::Remove: {
-        if (shape_.IsEmpty()) {
+        if (shape().IsEmpty()) {
             return;
         }
-        const MapPoint last = shape_.Point(shape_.PointCount() - 1);
+        const MapPoint last = shape().Point(shape().PointCount() - 1);
         removeLastVertex();
-        document_->ActiveView()->Refresh();
-        if (w_.state.vertexCount > 0) {
-            --w_.state.vertexCount;
-            const bool animate = w_.state.runKey == "start" ? checked("PlayAnimationWhenDigitizing")
-                                                            : checked("PlayAnimationWhenRecording");
+        cx_.target.Document()->ActiveView()->Refresh();
+        if (cx_.state.vertexCount > 0) {
+            --cx_.state.vertexCount;
+            const bool animate = cx_.state.runKey == "start"
+                                     ? checked("PlayAnimationWhenDigitizing")
+                                     : checked("PlayAnimationWhenRecording");
             if (animate) {
                 playAnimation(last, lastClickScreen_, false);
             }
@@ -331,14 +331,15 @@ void DigitizingRun::captureStep() {
         }
         break;
     case ClickState::Add:
-        if (w_.state.digitizingActive) {
-            const int index = w_.state.vertexCount;
+        if (cx_.state.digitizingActive) {
+            const int index = cx_.state.vertexCount;
             if (index < 0 || index > kMaxVertexCount) {
                 throw std::out_of_range("The feature holds more vertices than the run allows.");
             }
             pixelTrack_[static_cast<std::size_t>(index)] = lastClickScreen_;
-            const bool animate = w_.state.runKey == "start" ? checked("PlayAnimationWhenDigitizing")
-                                                            : checked("PlayAnimationWhenRecording");
+            const bool animate = cx_.state.runKey == "start"
+                                     ? checked("PlayAnimationWhenDigitizing")
+                                     : checked("PlayAnimationWhenRecording");
             if (animate) {
                 playAnimation(MapPoint{point.Longitude, point.Latitude, point.Altitude},
                               lastClickScreen_, true);
@@ -348,9 +349,9 @@ void DigitizingRun::captureStep() {
                 firstX_ = point.Longitude;
                 firstY_ = point.Latitude;
             }
-            ++w_.state.vertexCount;
+            ++cx_.state.vertexCount;
             clickState_ = ClickState::Nothing;
-            if (w_.state.vertexCount > kMaxVertexCount) {
+            if (cx_.state.vertexCount > kMaxVertexCount) {
                 autoFinish();
                 return; // the window is gone
             }
@@ -363,21 +364,21 @@ void DigitizingRun::captureStep() {
 }
 
 void DigitizingRun::addVertex(const IPointOnTerrainGE& point) {
-    shape_.AddPoint(MapPoint{point.Longitude, point.Latitude, point.Altitude});
+    shape().AddPoint(MapPoint{point.Longitude, point.Latitude, point.Altitude});
     if (checked("MeasureTrack")) {
         UpdateMeasureTrack();
     }
-    if (w_.state.runKey == "start") {
-        kml_.ShowFeatureInEarth(ge(), useKmlFile_, geometryType_, shape_, LiveKmlPath(), true);
+    if (cx_.state.runKey == "start") {
+        kml_.ShowFeatureInEarth(ge(), useKmlFile_, kind(), shape(), LiveKmlPath(), true);
     }
 }
 
 void DigitizingRun::removeLastVertex() {
-    const int n = shape_.PointCount();
+    const int n = shape().PointCount();
     if (n >= 1) {
-        shape_.RemovePoints(n - 1, 1);
-        if (w_.state.runKey == "start") {
-            kml_.ShowFeatureInEarth(ge(), useKmlFile_, geometryType_, shape_, LiveKmlPath(), true);
+        shape().RemovePoints(n - 1, 1);
+        if (cx_.state.runKey == "start") {
+            kml_.ShowFeatureInEarth(ge(), useKmlFile_, kind(), shape(), LiveKmlPath(), true);
         }
     }
 }
@@ -385,47 +386,47 @@ void DigitizingRun::removeLastVertex() {
 void DigitizingRun::autoFinish() {
     cmdFinishCurrentFeatureAndCreateNewFeature_Click();
     cmdEndDigitalizing_Click();
-    w_.Desktop().Sleep(100);
-    (void)w_.Unload();
+    cx_.desktop.Sleep(100);
+    (void)cx_.window.Unload();
 }
 
 void DigitizingRun::updateFinishButtons() {
-    auto& toolbar = w_.ctl.toolbarScribeline;
-    const bool allowed = w_.state.vertexCount >= MinimumVertices(geometryType_);
+    auto& toolbar = cx_.ctl.toolbarScribeline;
+    const bool allowed = cx_.state.vertexCount >= MinimumVertices(kind());
     toolbar.SetButtonEnabled("finishfeature", allowed);
     toolbar.SetButtonEnabled("finishlayer", allowed);
-    w_.state.finishAllowed = allowed;
+    cx_.state.finishAllowed = allowed;
 }
 
 // ---- feedback in the map and on the desktop ----------------------------------------------------
 
 void DigitizingRun::redrawInArcMap() {
-    if (!document_) {
+    if (!cx_.target.Document()) {
         return;
     }
-    IScreenDisplay& display = document_->ActiveView()->ScreenDisplay();
+    IScreenDisplay& display = cx_.target.Document()->ActiveView()->ScreenDisplay();
     display.StartDrawing(-2);
-    const int n = shape_.PointCount();
-    if (geometryType_ == 0) {
+    const int n = shape().PointCount();
+    if (kind() == 0) {
         display.SetSymbol(pointSymbol_);
         for (int i = 0; i < n; ++i) {
-            const MapPoint& p = shape_.Point(i);
+            const MapPoint& p = shape().Point(i);
             display.DrawPoint(Geometry::point(p.x, p.y, p.z));
         }
     } else if (n >= 1) {
-        if (geometryType_ == 2 && n >= 3) {
+        if (kind() == 2 && n >= 3) {
             display.SetSymbol(fillSymbol_);
-            display.DrawPolygon(shape_);
+            display.DrawPolygon(shape());
         } else {
-            Geometry line = shape_;
+            Geometry line = shape();
             line.type = GeometryType::Polyline;
             display.SetSymbol(lineSymbol_);
             display.DrawPolyline(line);
         }
     }
     if (n >= 1) {
-        const MapPoint& first = shape_.Point(0);
-        const MapPoint& last = shape_.Point(n - 1);
+        const MapPoint& first = shape().Point(0);
+        const MapPoint& last = shape().Point(n - 1);
         display.SetSymbol(firstVertexSymbol_);
         display.DrawPoint(Geometry::point(first.x, first.y, first.z));
         display.SetSymbol(lastVertexSymbol_);
@@ -435,10 +436,10 @@ void DigitizingRun::redrawInArcMap() {
 }
 
 void DigitizingRun::drawArcMapCursor(const IPointOnTerrainGE& point) {
-    if (!document_) {
+    if (!cx_.target.Document()) {
         return;
     }
-    IScreenDisplay& display = document_->ActiveView()->ScreenDisplay();
+    IScreenDisplay& display = cx_.target.Document()->ActiveView()->ScreenDisplay();
     IDisplayTransformation& transform = display.DisplayTransformation();
     const scribeline::Point at = transform.FromMapPoint(MapPoint{point.Longitude, point.Latitude});
     const auto figure = [&](scribeline::Point centre) {
@@ -464,12 +465,13 @@ void DigitizingRun::drawArcMapCursor(const IPointOnTerrainGE& point) {
 }
 
 void DigitizingRun::playAnimation(const MapPoint& vertex, Point clickScreen, bool towardsMap) {
-    if (!document_ || mapViewWindow_ == kNoWindow) {
+    if (!cx_.target.Document() || mapViewWindow_ == kNoWindow) {
         return;
     }
-    auto& desktop = w_.Desktop();
+    auto& desktop = cx_.desktop;
     const scribeline::Point device =
-        document_->ActiveView()->ScreenDisplay().DisplayTransformation().FromMapPoint(vertex);
+        cx_.target.Document()->ActiveView()->ScreenDisplay().DisplayTransformation().FromMapPoint(
+            vertex);
     const auto mapScreen = desktop.ClientToScreen(mapViewWindow_, device);
     if (!mapScreen) {
         return;
@@ -491,9 +493,9 @@ void DigitizingRun::playAnimation(const MapPoint& vertex, Point clickScreen, boo
 // ---- dialog-assisted capture -------------------------------------------------------------------
 
 void DigitizingRun::Command1_Click() {
-    auto& desktop = w_.Desktop();
-    const int kind = std::clamp(geometryType_, 0, 2);
-    const auto k = static_cast<std::size_t>(kind);
+    auto& desktop = cx_.desktop;
+    const int geometryKind = std::clamp(kind(), 0, 2);
+    const auto k = static_cast<std::size_t>(geometryKind);
     for (int attempt = 0; attempt < 3; ++attempt) {
         desktop.SetForegroundWindow(ge().GetMainHwnd());
         desktop.SendKeys(kDialogShortcuts[k]);
@@ -513,7 +515,7 @@ void DigitizingRun::Command1_Click() {
 }
 
 void DigitizingRun::Command2_Click() {
-    auto& desktop = w_.Desktop();
+    auto& desktop = cx_.desktop;
     for (const char* title : kDialogTitles) {
         const WindowHandle dialog = desktop.FindWindow(std::string("QTool"), std::string(title));
         if (dialog != kNoWindow) {

@@ -2,6 +2,8 @@
 // record rate and a field definition turn into.
 #include "digitizing/basDigitizing.hpp"
 
+#include "platform/numbers.hpp"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -40,10 +42,9 @@ ViewPosition NormalisedPosition(Point client, Size render) {
 int RecordRate(const std::string& text) {
     // The box takes digits only, but it may be empty or hold 0; a rate below one point per
     // second would make no tick at all (or divide by zero), so it counts as 1.
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    const double value = std::strtod(begin, &end);
-    if (end == begin || !std::isfinite(value)) {
+    const NumberPrefix number = ParseNumberPrefix(text);
+    const double value = number.value;
+    if (number.length == 0 || !std::isfinite(value)) {
         return 1;
     }
     const double rounded = std::nearbyint(value);
@@ -126,9 +127,7 @@ Fields NewLayerFields(const std::string& runKey, GeometryType shapeType, bool ha
 }
 
 std::string FormatMeasure(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
+    return FormatSignificant(value, 15);
 }
 
 } // namespace scribeline::digitizing

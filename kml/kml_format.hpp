@@ -1,9 +1,11 @@
-// The pieces every KML writer of Scribeline shares: the number format, coordinate tuples, the
+// The pieces every KML writer of Scribeline shares: the number format (FormatGeneralNumber
+// lives in platform/numbers.hpp), coordinate tuples, the
 // LookAt element, the namespace URIs and the file error. The functions are pure text work:
 // no globe, no files, no locale (the output is the same whatever the process or C locale is).
 #pragma once
 
 #include "command/globe_port.hpp"
+#include "platform/numbers.hpp"
 
 #include <filesystem>
 #include <stdexcept>
@@ -23,24 +25,8 @@ inline constexpr std::string_view kKmlLineEnd = "\r\n";
 // The first line of every KML document (without its line end).
 inline constexpr std::string_view kKmlXmlDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
 
-// A double in the general format with 15 significant digits and the given decimal separator:
-// trailing fractional zeros and a bare separator are dropped, no thousands separators, zero
-// (either sign) is "0". Exponent form ("1.5E+15", "1E-05": mantissa in the same style, E, a
-// sign, at least two digits) is used when the rounded value's decimal exponent is 15 or more
-// or below -4. Raises std::domain_error for NaN and infinities, which have no KML text.
-[[nodiscard]] std::string FormatGeneralNumber(double value, char decimalSeparator);
-
-// Appends FormatGeneralNumber(value, decimalSeparator) to `out` without building a string.
-void AppendGeneralNumber(std::string& out, double value, char decimalSeparator);
-
 // A number as KML writes it: FormatGeneralNumber with "." whatever the locale.
 [[nodiscard]] std::string FormatKmlNumber(double value);
-
-namespace detail {
-// The reference conversion (correctly rounded through std::to_chars) that the fast path of
-// AppendGeneralNumber falls back to near rounding ties; exposed for tests.
-void AppendGeneralNumberExact(std::string& out, double value, char decimalSeparator);
-} // namespace detail
 
 // Appends the tuple x,y,z (each by FormatKmlNumber, no spaces) to `out`.
 void AppendKmlTuple(std::string& out, double x, double y, double z);

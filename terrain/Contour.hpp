@@ -7,6 +7,7 @@
 // loop a turn (may be empty: no yielding).
 #pragma once
 
+#include "platform/numbers.hpp"
 #include "platform/types.hpp"
 
 #include <cstddef>
@@ -30,9 +31,9 @@ using Yield = std::function<void()>;
 // Rounds to the nearest integer, ties to even, as the platform's integer conversions do.
 [[nodiscard]] double RoundHalfEven(double value);
 
-// The leading number of a text, as the platform's Val reads it: leading blanks skipped, an
-// optional sign, digits with an optional fraction and exponent; 0 when there is none.
-[[nodiscard]] double LeadingNumber(std::string_view text);
+// Level texts are read with LeadingNumber (platform/numbers.hpp), as the platform's Val reads
+// them whatever the locale.
+using scribeline::LeadingNumber;
 
 // The square grid of the contour sampler: x(column) the longitude of the sample in row 0,
 // y(row) the latitude of the sample in column 0, d(column, row) the altitude, and the ground

@@ -1,8 +1,9 @@
 // The contour grid and the level table.
 #include "terrain/Contour.hpp"
 
+#include "platform/numbers.hpp"
+
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -21,54 +22,6 @@ double RoundHalfEven(double value) {
         return down;
     }
     return std::fmod(down, 2.0) == 0.0 ? down : down + 1.0;
-}
-
-double LeadingNumber(std::string_view text) {
-    std::size_t i = 0;
-    auto blank = [&](std::size_t k) {
-        return k < text.size() &&
-               (text[k] == ' ' || text[k] == '\t' || text[k] == '\r' || text[k] == '\n');
-    };
-    auto digit = [&](std::size_t k) {
-        return k < text.size() && std::isdigit(static_cast<unsigned char>(text[k])) != 0;
-    };
-    while (blank(i)) {
-        ++i;
-    }
-    std::string number;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        number += text[i++];
-    }
-    bool any = false;
-    while (digit(i)) {
-        number += text[i++];
-        any = true;
-    }
-    if (i < text.size() && text[i] == '.') {
-        number += text[i++];
-        while (digit(i)) {
-            number += text[i++];
-            any = true;
-        }
-    }
-    if (!any) {
-        return 0.0;
-    }
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t k = i + 1;
-        std::string exponent = "e";
-        if (k < text.size() && (text[k] == '+' || text[k] == '-')) {
-            exponent += text[k++];
-        }
-        if (digit(k)) {
-            while (digit(k)) {
-                exponent += text[k++];
-            }
-            number += exponent;
-        }
-    }
-    const double value = std::strtod(number.c_str(), nullptr);
-    return std::isfinite(value) ? value : 0.0;
 }
 
 // ---- ContourGrid -------------------------------------------------------------------------------
@@ -148,7 +101,7 @@ int toInt16(double value) {
     const double rounded = RoundHalfEven(value);
     if (!(rounded >= std::numeric_limits<std::int16_t>::min() &&
           rounded <= std::numeric_limits<std::int16_t>::max())) {
-        throw LevelTableError("The sampled elevation " + std::to_string(value) +
+        throw LevelTableError("The sampled elevation " + FormatFixed(value, 6) +
                               " m lies outside the range the contour levels can be built from.");
     }
     return static_cast<int>(rounded);

@@ -1,9 +1,6 @@
 // The DEM and contour commands of the digitizer window and the sample grid preview.
 #include "terrain/terrain_commands.hpp"
 
-#include "command/clsScribeline.hpp"
-#include "command/frmGE2Arc.hpp"
-
 #include <cmath>
 #include <stdexcept>
 #include <utility>
@@ -75,35 +72,36 @@ SampleGridView DemGrid::View() const {
 
 // ---- construction ----------------------------------------------------------------------------
 
-TerrainCommands::TerrainCommands(frmGE2Arc& window) : w_(window) {}
+TerrainCommands::TerrainCommands(const TerrainContext& context)
+    : cx_(context), kml_(context.desktop, [this] { return cx_.values.viewRefreshDelay; }) {}
 
 TerrainCommands::~TerrainCommands() {
     UnlockEarthInput();
 }
 
 IApplicationGE& TerrainCommands::ge() {
-    return w_.GE();
+    return cx_.window.GE();
 }
 
 bool TerrainCommands::checked(const std::string& item) {
-    return w_.Options().Checked(item);
+    return cx_.options.Checked(item);
 }
 
 void TerrainCommands::message(const char* text) {
-    w_.Desktop().MessageBox(w_.hWnd(), text, kMessageTitle, mb::Ok | mb::SystemModal);
+    cx_.desktop.MessageBox(cx_.window.hWnd(), text, kMessageTitle, mb::Ok | mb::SystemModal);
 }
 
 // ---- the preflight check ---------------------------------------------------------------------
 
 bool TerrainCommands::IsTerrainLayerOn() {
-    TerrainProbe probe(ge(), w_.Desktop(),
+    TerrainProbe probe(ge(), cx_.desktop,
                        TerrainProbePauses{.chooseMs = 20, .flyMs = 10, .settleMs = settlePauseMs_});
     return probe.IsTerrainLayerOn();
 }
 
 bool TerrainCommands::IsCameraLowEnough(double ceilingMetres) {
     const ICameraInfoGE camera = ge().GetCamera(1);
-    w_.Desktop().Sleep(settlePauseMs_);
+    cx_.desktop.Sleep(settlePauseMs_);
     return camera.Range <= ceilingMetres;
 }
 
@@ -123,7 +121,7 @@ bool TerrainCommands::CheckTerrainReady() {
 // ---- sampling --------------------------------------------------------------------------------
 
 TerrainSample TerrainCommands::SampleTerrainPoint(double x, double y) {
-    IDesktop& desktop = w_.Desktop();
+    IDesktop& desktop = cx_.desktop;
     const double t0 = RoundHalfEven(static_cast<double>(desktop.Timer()) * 10.0);
     const IPointOnTerrainGE point = ge().GetPointOnTerrainFromScreenCoords(x, y);
     const double t1 = static_cast<double>(desktop.Timer()) * 10.0;
@@ -138,7 +136,7 @@ TerrainSample TerrainCommands::SampleTerrainPoint(double x, double y) {
 
 void TerrainCommands::LockEarthInput(WindowHandle earthMain) {
     UnlockEarthInput();
-    IDesktop& desktop = w_.Desktop();
+    IDesktop& desktop = cx_.desktop;
     lockedWindow_ = earthMain;
     mouseHook_ = desktop.SetMouseHook([this, &desktop](const MouseEvent& event) {
         switch (event.message) {
@@ -161,7 +159,7 @@ void TerrainCommands::LockEarthInput(WindowHandle earthMain) {
 }
 
 void TerrainCommands::UnlockEarthInput() {
-    IDesktop& desktop = w_.Desktop();
+    IDesktop& desktop = cx_.desktop;
     if (mouseHook_ != 0) {
         desktop.Unhook(mouseHook_);
         mouseHook_ = 0;
@@ -174,12 +172,12 @@ void TerrainCommands::UnlockEarthInput() {
 }
 
 void TerrainCommands::storeShape() {
-    w_.FinishFeature();
+    cx_.target.FinishFeature();
 }
 
 void TerrainCommands::addDemVertex(int row, int column) {
     const std::size_t k = dem_.Index(row, column);
-    w_.Run().FeatureUnderConstruction().AddPoint(MapPoint{dem_.x[k], dem_.y[k], dem_.z[k]});
+    cx_.target.FeatureUnderConstruction().AddPoint(MapPoint{dem_.x[k], dem_.y[k], dem_.z[k]});
 }
 
 void TerrainCommands::refreshMap() {
@@ -192,12 +190,12 @@ bool TerrainCommands::SampleDemGrid(int columns, int rows) {
     if (columns < 1 || rows < 1 || columns > kMaxGridIndex || rows > kMaxGridIndex) {
         throw std::invalid_argument("A DEM grid needs 1 to 1000 columns and rows.");
     }
-    IDesktop& desktop = w_.Desktop();
+    IDesktop& desktop = cx_.desktop;
     dem_.Resize(rows, columns);
     camera_ = ge().GetCamera(1);
     LockEarthInput(ge().GetMainHwnd());
     ScopeExit unlock([this] { UnlockEarthInput(); });
-    Geometry& shape = w_.Run().FeatureUnderConstruction();
+    Geometry& shape = cx_.target.FeatureUnderConstruction();
 
     for (int i = 0; i <= rows; ++i) {
         for (int j = 0; j <= columns; ++j) {
@@ -218,7 +216,7 @@ bool TerrainCommands::SampleDemGrid(int columns, int rows) {
             if (j == 0) {
                 dem_.rowLatitude[static_cast<std::size_t>(i)] = s.latitude;
             }
-            w_.Kml().ShowSamplePoint(ge(), s.longitude, s.latitude, s.altitude);
+            kml_.ShowSamplePoint(ge(), s.longitude, s.latitude, s.altitude);
             if (mode_ == JoinMode::Points) {
                 shape.parts.clear();
                 addDemVertex(i, j);
@@ -247,7 +245,7 @@ bool TerrainCommands::SampleDemGrid(int columns, int rows) {
     }
 
     if (mode_ == JoinMode::Grid) {
-        w_.Kml().ShowSampleGrid(ge(), dem_.View(), rows, columns);
+        kml_.ShowSampleGrid(ge(), dem_.View(), rows, columns);
         for (int j = 0; j <= columns; ++j) {
             shape.parts.clear();
             for (int i = 0; i <= rows; ++i) {
@@ -257,13 +255,13 @@ bool TerrainCommands::SampleDemGrid(int columns, int rows) {
         }
         refreshMap();
     } else if (mode_ == JoinMode::Mesh) {
-        w_.Kml().ShowSampleMesh(ge(), dem_.View(), rows, columns);
+        kml_.ShowSampleMesh(ge(), dem_.View(), rows, columns);
     }
     return true;
 }
 
 bool TerrainCommands::SampleContourGrid() {
-    IDesktop& desktop = w_.Desktop();
+    IDesktop& desktop = cx_.desktop;
     settlePauseMs_ = kContourSettlePauseMs;
     const ICameraInfoGE kept = ge().GetCamera(1);
     const int columns = settings_.gridSize;
@@ -312,10 +310,10 @@ bool TerrainCommands::SampleContourGrid() {
 // ---- the commands ----------------------------------------------------------------------------
 
 bool TerrainCommands::startCommand() {
-    auto& process = w_.Process();
-    w_.ApplyLayout("less_options");
-    w_.ctl.toolbarScribeline.SetEnabled(false);
-    process.globe.application = w_.Globe().CreateApplication();
+    auto& process = cx_.process;
+    cx_.window.ApplyLayout("less_options");
+    cx_.ctl.toolbarScribeline.SetEnabled(false);
+    process.globe.application = cx_.globe.CreateApplication();
     if (ge().IsInitialized() == 0) {
         return false;
     }
@@ -325,7 +323,7 @@ bool TerrainCommands::startCommand() {
 void TerrainCommands::selectGeometryQuietly(int index) {
     // The command picks the geometry itself: the option's click would switch the target back
     // to a new layer, and the user may have chosen an existing one.
-    auto& options = w_.ctl.optGeometryType;
+    auto& options = cx_.ctl.optGeometryType;
     auto click = std::move(options.Click);
     options.Click = nullptr;
     try {
@@ -338,24 +336,21 @@ void TerrainCommands::selectGeometryQuietly(int index) {
 }
 
 void TerrainCommands::prepareTarget(int geometryKind) {
-    const int kind = w_.Run().PrepareTerrainTarget(geometryKind);
+    const int kind = cx_.target.PrepareTerrainTarget(geometryKind);
     if (kind != geometryKind) {
         static constexpr const char* kNames[] = {"points", "polylines", "polygons"};
-        throw std::runtime_error("The layer \"" + w_.ctl.cboSelectLayer.Text() + "\" holds " +
+        throw std::runtime_error("The layer \"" + cx_.ctl.cboSelectLayer.Text() + "\" holds " +
                                  kNames[kind] + "; this command writes " + kNames[geometryKind] +
                                  ".");
     }
-    if (!w_.Application()) {
-        throw std::runtime_error("The window has no map host application.");
-    }
-    activeView_ = w_.Application()->Document()->ActiveView();
+    activeView_ = cx_.map.Document()->ActiveView();
 }
 
 void TerrainCommands::cmdGetDEMDateFromGE_Click() {
-    w_.state.runKey = "dem";
+    cx_.state.runKey = "dem";
     ScopeExit done([this] {
-        w_.state.busy = false;
-        w_.ctl.toolbarScribeline.SetEnabled(true);
+        cx_.state.busy = false;
+        cx_.ctl.toolbarScribeline.SetEnabled(true);
     });
     if (!startCommand()) {
         return;
@@ -371,14 +366,14 @@ void TerrainCommands::cmdGetDEMDateFromGE_Click() {
     selectGeometryQuietly(kind);
     prepareTarget(kind);
 
-    w_.state.busy = true;
+    cx_.state.busy = true;
     // A very wide view rounds the rows to 0; one row step keeps the positions finite.
-    (void)SampleDemGrid(std::max(1, w_.state.demColumns), std::max(1, w_.state.demRows));
-    FillLayerList(w_.ctl.cboSelectLayer, *w_.Application()->Document()->FocusMap());
+    (void)SampleDemGrid(std::max(1, cx_.state.demColumns), std::max(1, cx_.state.demRows));
+    cx_.target.FillLayerList();
 }
 
 ContourSettings TerrainCommands::readContourSettings() {
-    const auto& c = w_.ctl;
+    const auto& c = cx_.ctl;
     ContourSettings s;
     s.gridSize = c.vscrollDEMResolution.Value();
     const int option = c.optContourLevel.Selected();
@@ -392,7 +387,7 @@ ContourSettings TerrainCommands::readContourSettings() {
 }
 
 void TerrainCommands::SquareRenderView() {
-    IDesktop& desktop = w_.Desktop();
+    IDesktop& desktop = cx_.desktop;
     const auto render = desktop.GetWindowRect(ge().GetRenderHwnd());
     const WindowHandle main = ge().GetMainHwnd();
     const auto frame = desktop.GetWindowRect(main);
@@ -405,12 +400,12 @@ void TerrainCommands::SquareRenderView() {
 }
 
 void TerrainCommands::RestoreEarthWindowSize(const Rect& saved) {
-    w_.Desktop().SetWindowPos(ge().GetMainHwnd(), 0, 0, saved.width(), saved.height(),
-                              swp::NoMove | swp::NoZOrder);
+    cx_.desktop.SetWindowPos(ge().GetMainHwnd(), 0, 0, saved.width(), saved.height(),
+                             swp::NoMove | swp::NoZOrder);
 }
 
 std::optional<std::string> TerrainCommands::RunContouring(const ContourSettings& settings) {
-    IDesktop& desktop = w_.Desktop();
+    IDesktop& desktop = cx_.desktop;
     settings_ = settings;
     const auto saved = desktop.GetWindowRect(ge().GetMainHwnd());
     if (!saved) {
@@ -459,7 +454,7 @@ std::optional<std::string> TerrainCommands::RunContouring(const ContourSettings&
 }
 
 void TerrainCommands::storeContourFeatures() {
-    auto featureClass = w_.Run().TargetFeatureClass();
+    auto featureClass = cx_.target.TargetFeatureClass();
     if (!featureClass) {
         throw std::runtime_error("The contour command has no target layer.");
     }
@@ -489,10 +484,10 @@ void TerrainCommands::storeContourFeatures() {
 }
 
 void TerrainCommands::cmdGetContourFromGE_Click() {
-    w_.state.runKey = "contour";
+    cx_.state.runKey = "contour";
     ScopeExit done([this] {
-        w_.state.busy = false;
-        w_.ctl.toolbarScribeline.SetEnabled(true);
+        cx_.state.busy = false;
+        cx_.ctl.toolbarScribeline.SetEnabled(true);
     });
     if (!startCommand()) {
         return;
@@ -501,12 +496,12 @@ void TerrainCommands::cmdGetContourFromGE_Click() {
     mode_ = JoinMode::Grid;
     prepareTarget(1);
     const ContourSettings settings = readContourSettings();
-    w_.state.busy = true;
+    cx_.state.busy = true;
     levels_.clear();
     trace_ = ContourTrace{};
     const std::optional<std::string> document = RunContouring(settings);
     if (document) {
-        w_.Kml().LoadKmlText(ge(), *document);
+        kml_.LoadKmlText(ge(), *document);
         storeContourFeatures();
     }
     refreshMap();
@@ -515,7 +510,7 @@ void TerrainCommands::cmdGetContourFromGE_Click() {
 // ---- the preview -----------------------------------------------------------------------------
 
 void TerrainCommands::DrawResolutionText() {
-    IDesktop& desktop = w_.Desktop();
+    IDesktop& desktop = cx_.desktop;
     const WindowHandle render = ge().GetRenderHwnd();
     const auto client = desktop.GetClientRect(render);
     if (!client) {
@@ -524,7 +519,7 @@ void TerrainCommands::DrawResolutionText() {
     Font font;
     font.face = "Alba";
     font.size = client->height() * 3.0 / 30.0;
-    desktop.DrawText(render, w_.ctl.txtDEMResolution.Text(), *client, font, rgb(255, 0, 0),
+    desktop.DrawText(render, cx_.ctl.txtDEMResolution.Text(), *client, font, rgb(255, 0, 0),
                      dt::Center | dt::VCenter | dt::SingleLine);
 }
 
@@ -533,15 +528,12 @@ void TerrainCommands::PreviewDEMResolution(int columns, int rows) {
         // Nothing to divide the view into; the text box already shows the numbers.
         return;
     }
-    IDesktop& desktop = w_.Desktop();
+    IDesktop& desktop = cx_.desktop;
     desktop.SetForegroundWindow(ge().GetMainHwnd());
-    const int target = w_.values.demPreviewTarget;
+    const int target = cx_.values.demPreviewTarget;
     if (target == 1 || target == 2) {
-        if (!w_.Application()) {
-            throw std::runtime_error("The window has no map host application.");
-        }
         const IViewExtentsGE e = ge().ViewExtents();
-        auto view = w_.Application()->Document()->ActiveView();
+        auto view = cx_.map.Document()->ActiveView();
         Symbol symbol;
         symbol.kind = SymbolKind::SimpleLine;
         symbol.colour = rgb(0, 255, 255);

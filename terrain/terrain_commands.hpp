@@ -1,7 +1,7 @@
 // The terrain commands of the digitizer window: DEM points sampled from the globe's terrain and
 // written into a map layer (as points, grid lines or mesh cells), contours traced from a
 // sampled square grid and sent to the globe and the map, and the preview of the sample grid.
-// One TerrainCommands lives per load of the window, which owns it; the window must outlive it.
+// One TerrainCommands lives per load of the window, which owns it; its context outlives it.
 //
 // Screen positions of samples are normalised render-view coordinates (-1..1, x right, y up);
 // longitudes and latitudes are degrees of WGS 1984, altitudes metres. Time (waits, the query
@@ -23,8 +23,6 @@
 #include <vector>
 
 namespace scribeline {
-
-class frmGE2Arc;
 
 namespace terrain {
 
@@ -83,7 +81,7 @@ struct ContourSettings {
 
 class TerrainCommands final : public ITerrainCommands {
 public:
-    explicit TerrainCommands(frmGE2Arc& window);
+    explicit TerrainCommands(const TerrainContext& context);
     ~TerrainCommands() override;
     TerrainCommands(const TerrainCommands&) = delete;
     TerrainCommands& operator=(const TerrainCommands&) = delete;
@@ -92,6 +90,9 @@ public:
     void cmdGetDEMDateFromGE_Click() override;
     void cmdGetContourFromGE_Click() override;
     void PreviewDEMResolution(int columns, int rows) override;
+
+    // The live KML of this load's sample points and contours.
+    [[nodiscard]] basKML& Kml() { return kml_; }
 
     // ---- the preflight check ----
     // True when sampling may start; otherwise the matching message was shown.
@@ -142,7 +143,10 @@ private:
     [[nodiscard]] ContourSettings readContourSettings();
     void storeContourFeatures();
 
-    frmGE2Arc& w_;
+    TerrainContext cx_;
+    // The live KML of the sample points and contours: one stored camera for the LookAt of
+    // every document of this load.
+    basKML kml_;
     DemGrid dem_;
     ContourGrid contour_;
     std::vector<double> levels_;

@@ -1,7 +1,6 @@
 // GEStatus: the map and globe status reports, their texts and the globe report's probes.
 #include "views/GEStatus.hpp"
 
-#include "command/frmGE2Arc.hpp"
 #include "kml/kml_format.hpp"
 #include "terrain/terrain_probe.hpp"
 
@@ -301,19 +300,16 @@ bool EarthStatusProbe::IsTerrainLayerOn() {
 
 // ---- the subsystem ---------------------------------------------------------------------------
 
-StatusReports::StatusReports(frmGE2Arc& window) : w_(window) {}
+StatusReports::StatusReports(const ViewsContext& context) : cx_(context) {}
 
 void StatusReports::ShowGEStatus() {
-    EarthStatusProbe probe(w_.Desktop(), w_.Globe(), [this] { return w_.hWnd(); });
+    EarthStatusProbe probe(cx_.desktop, cx_.globe, [this] { return cx_.window.hWnd(); });
     const std::string text = probe.BuildEarthStatusText('.');
-    w_.Desktop().MessageBox(w_.hWnd(), text, kEarthStatusTitle, mb::Ok);
+    cx_.desktop.MessageBox(cx_.window.hWnd(), text, kEarthStatusTitle, mb::Ok);
 }
 
 MapStatus StatusReports::ReadMapStatus() {
-    if (!w_.Application()) {
-        throw std::runtime_error("The window has no map host application.");
-    }
-    IMapApplication& host = *w_.Application();
+    IMapApplication& host = cx_.map;
     auto document = host.Document();
     auto map = document->FocusMap();
     auto view = document->ActiveView();
@@ -333,8 +329,8 @@ MapStatus StatusReports::ReadMapStatus() {
 
 void StatusReports::GetArcStatus() {
     const std::string text = BuildArcStatusText(ReadMapStatus(), '.');
-    w_.Desktop().MessageBox(w_.hWnd(), text, kApplicationTitle, mb::Ok);
-    w_.Application()->Document()->FocusMap()->SetDistanceUnits(kMetersUnitCode);
+    cx_.desktop.MessageBox(cx_.window.hWnd(), text, kApplicationTitle, mb::Ok);
+    cx_.map.Document()->FocusMap()->SetDistanceUnits(kMetersUnitCode);
 }
 
 } // namespace scribeline::views

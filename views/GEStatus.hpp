@@ -23,8 +23,6 @@
 
 namespace scribeline {
 
-class frmGE2Arc;
-
 namespace views {
 
 inline constexpr const char* kEarthStatusTitle = "Info about your Google Earth";
@@ -141,11 +139,11 @@ private:
     ICameraInfoGE stored_;
 };
 
-// The reports as the window's subsystem. One lives per load of the window, which owns it and
-// must outlive it.
+// The reports as the window's subsystem. One lives per load of the window, which owns it; its
+// context outlives it.
 class StatusReports final : public IStatusReports {
 public:
-    explicit StatusReports(frmGE2Arc& window);
+    explicit StatusReports(const ViewsContext& context);
     // The globe report in a box titled "Info about your Google Earth".
     void ShowGEStatus() override;
     // The map report in a box with the application's title; afterwards the map's distance
@@ -156,7 +154,7 @@ public:
     [[nodiscard]] MapStatus ReadMapStatus();
 
 private:
-    frmGE2Arc& w_;
+    ViewsContext cx_;
 };
 
 } // namespace views

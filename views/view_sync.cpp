@@ -2,7 +2,6 @@
 // globe's view.
 #include "views/view_sync.hpp"
 
-#include "command/frmGE2Arc.hpp"
 #include "digitizing/map_reference.hpp"
 
 #include <cmath>
@@ -47,30 +46,27 @@ Envelope MapBoundsOfEarthView(const IViewExtentsGE& extents) {
     return bounds;
 }
 
-ViewSync::ViewSync(frmGE2Arc& window) : w_(window) {}
+ViewSync::ViewSync(const ViewsContext& context) : cx_(context) {}
 
 IMapApplication& ViewSync::host() {
-    if (!w_.Application()) {
-        throw std::runtime_error("The window has no map host application.");
-    }
-    return *w_.Application();
+    return cx_.map;
 }
 
 IApplicationGE& ViewSync::freshGlobe() {
-    auto& process = w_.Process();
-    process.globe.application = w_.Globe().CreateApplication();
+    auto& process = cx_.process;
+    process.globe.application = cx_.globe.CreateApplication();
     return *process.globe.application;
 }
 
 bool ViewSync::readRenderWindow(IApplicationGE& ge) {
-    auto& globe = w_.Process().globe;
+    auto& globe = cx_.process.globe;
     globe.renderWindow = ge.GetRenderHwnd();
-    globe.renderRect = w_.Desktop().GetWindowRect(globe.renderWindow);
+    globe.renderRect = cx_.desktop.GetWindowRect(globe.renderWindow);
     return globe.renderRect.has_value();
 }
 
 void ViewSync::ensureWgs84() {
-    if (w_.state.wgs84Set) {
+    if (cx_.state.wgs84Set) {
         return;
     }
     // The host may refuse a reference; the views are then matched in the map's own.
@@ -80,7 +76,7 @@ void ViewSync::ensureWgs84() {
     } catch (const PortError&) {
         // No document to read the map from: nothing to put in WGS 1984.
     }
-    w_.state.wgs84Set = true;
+    cx_.state.wgs84Set = true;
 }
 
 void ViewSync::cmdSetGEViewEx_Click() {
@@ -89,7 +85,7 @@ void ViewSync::cmdSetGEViewEx_Click() {
     }
     ensureWgs84();
     SetEarthViewFromMap(kFirstFlightSpeed);
-    w_.Desktop().Sleep(kBetweenFlightsMs);
+    cx_.desktop.Sleep(kBetweenFlightsMs);
     SetEarthViewFromMap(kSecondFlightSpeed);
 }
 

@@ -3,7 +3,7 @@
 // shows. Both read the map's coordinates as degrees of longitude and latitude (the WGS 1984
 // the digitizer puts the map in); nothing is projected or converted.
 //
-// One ViewSync lives per load of the window, which owns it; the window must outlive it.
+// One ViewSync lives per load of the window, which owns it; its context outlives it.
 //
 // Failures: a failing globe, map host or desktop call ends the command (PortError passes
 // through); the window reports it.
@@ -16,8 +16,6 @@
 #include <optional>
 
 namespace scribeline {
-
-class frmGE2Arc;
 
 namespace views {
 
@@ -49,7 +47,7 @@ struct EarthViewCentre {
 
 class ViewSync final : public IViewSync {
 public:
-    explicit ViewSync(frmGE2Arc& window);
+    explicit ViewSync(const ViewsContext& context);
 
     // ---- IViewSync ----
     // Nothing happens while the globe is not initialized.
@@ -82,7 +80,7 @@ private:
     void ensureWgs84();
     [[nodiscard]] IMapApplication& host();
 
-    frmGE2Arc& w_;
+    ViewsContext cx_;
     std::optional<EarthViewCentre> lastCentre_;
     std::optional<ICameraInfoGE> camera_;
 };

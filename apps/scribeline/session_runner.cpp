@@ -1,7 +1,8 @@
 #include "apps/scribeline/session_runner.hpp"
 
-#include "attributes/attribute_grid.hpp"
+#include "attributes/frmDefProperty.hpp"
 #include "command/clsScribeline.hpp"
+#include "composition/default_subsystems.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
 #include "hosts/gis/headless.hpp"
@@ -259,7 +260,8 @@ void Player::startHosts() {
                                  e.what());
     }
 
-    command_ = std::make_unique<clsScribeline>(Environment{*desk_, globe_->Connector()});
+    command_ = std::make_unique<clsScribeline>(Environment{*desk_, globe_->Connector()},
+                                               DefaultSubsystems());
     command_->OnCreate(host_);
     controls_ = ControlsOf(command_->Window());
 }
@@ -448,8 +450,13 @@ void Player::defineFields(const Step& step) {
     requireWindow(step);
     frmGE2Arc& w = command_->Window();
     w.ctl.imgDefProperty.UserClick();
-    auto* grid = dynamic_cast<clsPropertyGrid*>(&w.Grid());
-    frmDefProperty* dialog = grid ? grid->Dialog() : nullptr;
+    // The dialog is found like any loaded form, whichever grid opened it.
+    frmDefProperty* dialog = nullptr;
+    for (IForm* form : command_->Process().loadedForms) {
+        if (form->FormName() == frmDefProperty::kFormName) {
+            dialog = dynamic_cast<frmDefProperty*>(form);
+        }
+    }
     if (dialog == nullptr || !dialog->Visible()) {
         outcome_ = "ignored: the field definition dialog did not open";
         return;

@@ -6,6 +6,7 @@
 //   globe_ms  the globe's OpenKmlFile of the live file
 // A second benchmark times the globe's parsing of the same file on its own.
 #include "command/frmGE2Arc.hpp"
+#include "composition/default_subsystems.hpp"
 #include "digitizing/basDigitizing.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
@@ -87,7 +88,8 @@ struct Session {
     Point centre;
 
     Session() {
-        window = std::make_unique<frmGE2Arc>(Environment{desk, connector}, process);
+        window =
+            std::make_unique<frmGE2Arc>(Environment{desk, connector}, process, DefaultSubsystems());
         window->SetApplication(host);
         window->Load();
         window->Show(false);

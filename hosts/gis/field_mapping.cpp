@@ -1,5 +1,7 @@
 #include "hosts/gis/field_mapping.hpp"
 
+#include "platform/numbers.hpp"
+
 #include <ogr_feature.h>
 
 #include <charconv>
@@ -56,9 +58,7 @@ double parseReal(const Field& field, const std::string& text) {
 }
 
 std::string general(double d) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.15g", d);
-    return buffer;
+    return FormatSignificant(d, 15);
 }
 
 bool validDate(const std::string& s, int& y, int& m, int& d) {

@@ -1,5 +1,7 @@
 #include "hosts/globe/kml_document.hpp"
 
+#include "platform/numbers.hpp"
+
 #include <pugixml.hpp>
 
 #include <charconv>
@@ -187,7 +189,7 @@ std::vector<KmlCoordinate> ParseCoordinates(std::string_view text, std::ptrdiff_
             fail("a tuple needs a longitude and a latitude");
         }
         if (std::abs(values[1]) > 90.0) {
-            fail("latitude " + std::to_string(values[1]) + " is beyond the poles");
+            fail("latitude " + FormatFixed(values[1], 6) + " is beyond the poles");
         }
         out.push_back({values[0], values[1], values[2]});
         skipSpace();

@@ -1,6 +1,7 @@
 #include "hosts/globe/raster_dem.hpp"
 
 #include "hosts/globe/geodesy.hpp"
+#include "platform/numbers.hpp"
 
 #include <gdal_priv.h>
 #include <gdal_utils.h>
@@ -54,8 +55,8 @@ double TargetResolution(GDALDataset& source, const OGRSpatialReference* srs) {
 }
 
 Dataset WarpToWgs84(GDALDataset& source, const OGRSpatialReference* srs, const std::string& name) {
-    char res[32];
-    std::snprintf(res, sizeof res, "%.17g", TargetResolution(source, srs));
+    // Locale-free: GDAL reads the argument with a "." whatever LC_NUMERIC says.
+    const std::string res = FormatSignificant(TargetResolution(source, srs), 17);
     // Exact transformation (-et 0): the default approximation shifts cells by up to an
     // eighth of a cell, which on a steep slope is metres of height.
     std::array<const char*, 18> args = {"-t_srs",
@@ -69,8 +70,8 @@ Dataset WarpToWgs84(GDALDataset& source, const OGRSpatialReference* srs, const s
                                         "-et",
                                         "0",
                                         "-tr",
-                                        res,
-                                        res,
+                                        res.c_str(),
+                                        res.c_str(),
                                         "-dstnodata",
                                         "-3.4e38",
                                         "-wo",

@@ -2,6 +2,8 @@
 // (golden texts), and the report has its documented shape.
 #include "apps/scribeline/session_runner.hpp"
 
+#include "tests/support/files.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -22,12 +24,7 @@ namespace {
 
 const fs::path kData = fs::path(SCRIBELINE_TEST_DATA) / "apps";
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using scribeline::testing::ReadFile;
 
 // A fresh folder for one test, removed afterwards.
 class TempFolder {

@@ -313,7 +313,7 @@ TEST(ShotFolder, UnwritableModuleFolderIsReported) {
     auto earth = globe::StartHeadlessGlobe(desk);
     auto host = std::make_shared<gis::GisHost>(desk, gis::HeadlessOptions(desk));
     ProcessState process;
-    frmGE2Arc digitizer(Environment{desk, earth->Connector()}, process);
+    frmGE2Arc digitizer(Environment{desk, earth->Connector()}, process, DefaultSubsystems());
     digitizer.SetApplication(host);
     digitizer.Load();
     digitizer.Show(false);

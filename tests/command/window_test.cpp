@@ -480,21 +480,6 @@ TEST_F(WindowTest, ATickFailureIsShownOncePerRun) {
     EXPECT_EQ(boxes().size(), 2U);
 }
 
-TEST_F(WindowTest, TheSharedLiveKmlWaitsTheWindowsCurrentDelay) {
-    auto& ge = w().GE();
-    const Geometry none = Geometry::empty(GeometryType::Polyline);
-    (void)w().Kml().BuildFeatureKml(ge, none, 0, 1, kLiveFeatureIconColour, false,
-                                    kAltitudeModeClampToGround); // reads the camera
-    ASSERT_TRUE(w().Kml().HasStoredCamera());
-    globe.failing.insert("LoadKmlData");
-    for (int i = 0; i < 3; ++i) {
-        w().Options().Click("ViewRefreshDelayIncrease");
-    }
-    const auto before = desk.TickCount();
-    w().Kml().LoadKmlText(ge, "<kml/>"); // fails, and the view is put back after the delay
-    EXPECT_EQ(desk.TickCount() - before, 60);
-}
-
 TEST_F(WindowTest, CheckingAnUninitialisedGlobeKeepsTheOldHandles) {
     process.globe.mainWindow = kNoWindow;
     globe.initialized = 0;
@@ -528,46 +513,9 @@ TEST_F(WindowTest, RandomColourIsThreeRandomChannels) {
     FakeGlobeClient ga{a}, gb{b};
     FakeGlobeConnector ca{ga}, cb{gb};
     ProcessState pa, pb;
-    frmGE2Arc wa(Environment{a, ca}, pa), wb(Environment{b, cb}, pb);
+    frmGE2Arc wa(Environment{a, ca}, pa, RecordingSubsystems(journal)),
+        wb(Environment{b, cb}, pb, RecordingSubsystems(journal));
     EXPECT_EQ(wa.RandomColour(), wb.RandomColour());
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-TEST_F(WindowTest, MissingSubsystemsSayWhatIsNotAvailableYet) {
-    Open(Subsystems{}); // every subsystem missing, whatever this build has
-    auto& c = w().ctl;
-    c.toolbarScribeline.UserClick("setgeview");
-    c.toolbarScribeline.UserClick("setarcview");
-    c.toolbarScribeline.UserClick("dem");
-    c.toolbarScribeline.UserClick("contour");
-    c.vscrollDEMResolution.UserSetValue(10);
-    w().Options().Choose("ShowGEStatus");
-    w().Options().Choose("ShowArcStatus");
-    desk.SetForegroundWindow(w().hWnd());
-    KeyEvent key;
-    key.virtualKey = vk::F8;
-    key.control = true;
-    desk.InjectKey(key);
-    c.imgShot.UserClick();
-    c.imgDefProperty.UserClick();
-    c.Command1.UserClick();
-    c.toolbarScribeline.UserClick("start");
-    std::string texts;
-    for (const auto& box : boxes()) {
-        EXPECT_EQ(box.title, "Scribeline for ArcMap");
-        texts += box.text + "\r\n----\r\n";
-    }
-    EXPECT_EQ(texts,
-              readFile(std::string(SCRIBELINE_TEST_DATA) + "/command/not_available_messages.txt"));
-    // Without a run the window still closes on abort.
-    c.toolbarScribeline.UserClick("abort");
-    EXPECT_FALSE(w().IsLoaded());
 }
 
 } // namespace

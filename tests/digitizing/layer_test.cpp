@@ -135,10 +135,7 @@ TEST_F(LayerTest, ExportWritesTheChosenLayerAndOpensItInTheGlobe) {
     EXPECT_TRUE(Failures().empty()) << Failures().front();
     const auto file = TempFile("~tempExportToGE.kml");
     ASSERT_TRUE(std::filesystem::exists(file));
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("<Placemark>"), std::string::npos);
+    EXPECT_NE(ReadFile(file).find("<Placemark>"), std::string::npos);
     EXPECT_GT(earth->Documents().size(), before);
 }
 
@@ -168,7 +165,7 @@ TEST_F(LayerTest, TheRunsNameGoesOnlyIntoATextFirstField) {
     };
     for (const Case& k : cases) {
         Subsystems subsystems = DefaultSubsystems();
-        subsystems.attributeGrid = [fields = k.fields](frmGE2Arc&) {
+        subsystems.attributeGrid = [fields = k.fields](const AttributeGridContext&) {
             return std::make_unique<StubGrid>(fields);
         };
         Open(subsystems);
@@ -234,10 +231,8 @@ TEST_F(LayerTest, AbortInFileModeClearsTheFeatureFromTheGlobe) {
     ASSERT_TRUE(std::filesystem::exists(live));
     Press("abort");
     EXPECT_FALSE(w().IsLoaded());
-    std::ifstream in(live);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str().find("<coordinates>"), std::string::npos) << text.str();
+    const std::string text = ReadFile(live);
+    EXPECT_EQ(text.find("<coordinates>"), std::string::npos) << text;
     EXPECT_TRUE(ReadShapefile(RunShapefile(1)).empty());
 }
 

@@ -5,12 +5,14 @@
 #pragma once
 
 #include "command/frmGE2Arc.hpp"
+#include "composition/default_subsystems.hpp"
 #include "digitizing/basDigitizing.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
 #include "hosts/gis/headless.hpp"
 #include "hosts/globe/headless_attach.hpp"
 #include "tests/doubles/failure_boxes.hpp"
+#include "tests/support/files.hpp"
 
 #include <gtest/gtest.h>
 

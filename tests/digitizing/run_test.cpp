@@ -226,10 +226,7 @@ TEST_F(RunTest, TheNewLayerIsInWgs84OnDisk) {
     Click(offset(c, -40, 0));
     Click(offset(c, 40, 0));
     Press("finishlayer");
-    std::ifstream prj(TempFile("~tempDigitizeFromGE1.prj"));
-    std::stringstream read;
-    read << prj.rdbuf();
-    const std::string text = read.str();
+    const std::string text = ReadFile(TempFile("~tempDigitizeFromGE1.prj"));
     EXPECT_NE(text.find("WGS_1984"), std::string::npos) << text;
 }
 

@@ -100,10 +100,40 @@ public:
     [[nodiscard]] std::vector<UserDefinedField> UserDefinedFields() const override { return {}; }
 };
 
-template <class Fake, class Interface>
-SubsystemFactory<Interface> factory(SubsystemJournal& journal) {
-    return [&journal](frmGE2Arc& window) -> std::unique_ptr<Interface> {
-        return std::make_unique<Fake>(journal, window);
+// The window calls no target handler; the recording run and terrain commands never ask it.
+class Target final : public ITargetLayer {
+public:
+    void PrepareMap() override {}
+    void PrepareLayer(int /*geometryKind*/) override {}
+    int PrepareTerrainTarget(int geometryKind) override { return geometryKind; }
+    [[nodiscard]] int GeometryKind() const override { return 1; }
+    void SetGeometryKind(int /*geometryKind*/) override {}
+    [[nodiscard]] Geometry& FeatureUnderConstruction() override { return shape_; }
+    bool StoreFeature() override { return false; }
+    void ClearFeature() override {}
+    void FinishFeature() override {}
+    [[nodiscard]] std::shared_ptr<IFeatureClass> TargetFeatureClass() const override {
+        return nullptr;
+    }
+    [[nodiscard]] std::shared_ptr<IFeatureLayer> TargetFeatureLayer() const override {
+        return nullptr;
+    }
+    [[nodiscard]] std::shared_ptr<IMxDocument> Document() const override { return nullptr; }
+    [[nodiscard]] int RunNumber() const override { return 0; }
+    [[nodiscard]] std::string LiveName() const override { return {}; }
+    [[nodiscard]] std::filesystem::path LiveKmlPath() const override { return {}; }
+    void FillLayerList() override {}
+
+private:
+    Geometry shape_ = Geometry::empty(GeometryType::Polyline);
+};
+
+// The recorders hand the behaviours the window itself, which the context lends as its
+// procedures.
+template <class Fake, class Interface, class Context>
+SubsystemFactory<Interface, Context> factory(SubsystemJournal& journal) {
+    return [&journal](const Context& context) -> std::unique_ptr<Interface> {
+        return std::make_unique<Fake>(journal, dynamic_cast<frmGE2Arc&>(context.window));
     };
 }
 
@@ -111,13 +141,16 @@ SubsystemFactory<Interface> factory(SubsystemJournal& journal) {
 
 Subsystems RecordingSubsystems(SubsystemJournal& journal) {
     Subsystems s;
-    s.digitizingRun = factory<Run, IDigitizingRun>(journal);
-    s.layerExport = factory<Export, ILayerExport>(journal);
-    s.terrain = factory<Terrain, ITerrainCommands>(journal);
-    s.viewSync = factory<Views, IViewSync>(journal);
-    s.statusReports = factory<Status, IStatusReports>(journal);
-    s.screenShots = factory<Shots, IScreenShots>(journal);
-    s.attributeGrid = factory<Grid, IAttributeGrid>(journal);
+    s.digitizingRun = factory<Run, IDigitizingRun, DigitizingRunContext>(journal);
+    s.layerExport = factory<Export, ILayerExport, LayerExportContext>(journal);
+    s.terrain = factory<Terrain, ITerrainCommands, TerrainContext>(journal);
+    s.viewSync = factory<Views, IViewSync, ViewsContext>(journal);
+    s.statusReports = factory<Status, IStatusReports, ViewsContext>(journal);
+    s.screenShots = factory<Shots, IScreenShots, ScreenShotContext>(journal);
+    s.attributeGrid = factory<Grid, IAttributeGrid, AttributeGridContext>(journal);
+    s.targetLayer = [](const TargetLayerContext& /*context*/) -> std::unique_ptr<ITargetLayer> {
+        return std::make_unique<Target>();
+    };
     return s;
 }
 

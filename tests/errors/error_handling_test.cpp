@@ -43,12 +43,6 @@ TEST_F(ErrorHandlingTest, TwoFailuresInARowLeaveNothingPending) {
     EXPECT_EQ(reports.size(), 2U);
 }
 
-TEST_F(ErrorHandlingTest, AnUnknownModeIsAsQuietAsTheSilentOne) {
-    ErrorHandling::Raise({1, "s", "d"});
-    EXPECT_NO_THROW(ErrorHandling::HandleError(false, "x", 1, "s", "d", 0));
-    EXPECT_EQ(ErrorHandling::CurrentError().number, 0);
-}
-
 TEST_F(ErrorHandlingTest, LineTextNamesNumberedStatementsOnly) {
     EXPECT_EQ(ErrorHandling::LineText(0), "");
     EXPECT_EQ(ErrorHandling::LineText(40), "Line : 40");

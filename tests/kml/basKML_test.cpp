@@ -18,9 +18,10 @@ namespace scribeline {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ExpectGolden;
 using testing::FakeGlobe;
-using testing::Golden;
 using testing::GoldenCamera;
+using testing::MatchesGolden;
 using testing::ReadFile;
 
 // The four vertices of the golden documents; their numbers exercise the number format.
@@ -112,9 +113,10 @@ TEST_F(BasKmlTest, LiveDocumentForEveryKindCountAndLastOnly) {
         {-1, 4, true, "live_empty_width8.kml"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(kml.BuildFeatureKml(globe, kVertices, c.count, c.kind, kLiveFeatureIconColour,
-                                      c.lastOnly, kAltitudeModeClampToGround),
-                  Golden(c.golden))
+        EXPECT_TRUE(MatchesGolden(kml.BuildFeatureKml(globe, kVertices, c.count, c.kind,
+                                                      kLiveFeatureIconColour, c.lastOnly,
+                                                      kAltitudeModeClampToGround),
+                                  std::string("kml/") + c.golden))
             << "kind " << c.kind << ", n " << c.count << ", last-only " << c.lastOnly;
     }
 }
@@ -151,12 +153,12 @@ TEST_F(BasKmlTest, SuccessiveDocumentsMatchFreshlyBuiltOnes) {
 TEST_F(BasKmlTest, LiveDocumentReadsVerticesAcrossGeometryParts) {
     Geometry g = Geometry::empty(GeometryType::Polyline);
     g.parts = {{kVertices[0], kVertices[1], kVertices[2]}, {kVertices[3]}};
-    EXPECT_EQ(kml.BuildFeatureKml(globe, g, 4, 1, kLiveFeatureIconColour, false,
-                                  kAltitudeModeClampToGround),
-              Golden("live_polyline_n4_all.kml"));
-    EXPECT_EQ(kml.BuildFeatureKml(globe, g, 4, 1, kLiveFeatureIconColour, true,
-                                  kAltitudeModeClampToGround),
-              Golden("live_polyline_n4_last.kml"));
+    ExpectGolden(kml.BuildFeatureKml(globe, g, 4, 1, kLiveFeatureIconColour, false,
+                                     kAltitudeModeClampToGround),
+                 "kml/live_polyline_n4_all.kml");
+    ExpectGolden(kml.BuildFeatureKml(globe, g, 4, 1, kLiveFeatureIconColour, true,
+                                     kAltitudeModeClampToGround),
+                 "kml/live_polyline_n4_last.kml");
 }
 
 TEST_F(BasKmlTest, LiveDocumentRefreshesTheStoredCameraFirst) {
@@ -199,9 +201,9 @@ TEST_F(BasKmlTest, DocumentsIgnoreACommaDecimalLocale) {
         << "the de_DE.UTF-8 locale is missing (install locales-all)";
     std::locale::global(std::locale("de_DE.UTF-8"));
 
-    EXPECT_EQ(kml.BuildFeatureKml(globe, kVertices, 4, 2, kLiveFeatureIconColour, false,
-                                  kAltitudeModeClampToGround),
-              Golden("live_polygon_n4.kml"));
+    ExpectGolden(kml.BuildFeatureKml(globe, kVertices, 4, 2, kLiveFeatureIconColour, false,
+                                     kAltitudeModeClampToGround),
+                 "kml/live_polygon_n4.kml");
     const GoldenGrid grid;
     kml.ShowSampleMesh(globe, grid.View(), 2, 3);
     kml.WriteFeatureKmlFile(globe, liveFile, kVertices, 4, 1, kLiveFeatureIconColour);
@@ -209,8 +211,8 @@ TEST_F(BasKmlTest, DocumentsIgnoreACommaDecimalLocale) {
     std::locale::global(oldGlobal);
     std::setlocale(LC_ALL, oldC.c_str());
     ASSERT_EQ(globe.loadedTexts.size(), 1U);
-    EXPECT_EQ(globe.loadedTexts[0], Golden("sample_mesh.kml"));
-    EXPECT_EQ(ReadFile(liveFile), Golden("file_polyline_n4.kml"));
+    ExpectGolden(globe.loadedTexts[0], "kml/sample_mesh.kml");
+    ExpectGolden(ReadFile(liveFile), "kml/file_polyline_n4.kml");
 }
 
 // ---- the file --------------------------------------------------------------------------------
@@ -219,9 +221,9 @@ TEST_F(BasKmlTest, FileHoldsTheWholeFeatureAndAFinalLineEnd) {
     // A longer old file must be cut, not overwritten in place.
     std::ofstream(liveFile) << std::string(20000, 'x');
     kml.WriteFeatureKmlFile(globe, liveFile, kVertices, 4, 1, kLiveFeatureIconColour);
-    EXPECT_EQ(ReadFile(liveFile), Golden("file_polyline_n4.kml"));
+    ExpectGolden(ReadFile(liveFile), "kml/file_polyline_n4.kml");
     kml.WriteFeatureKmlFile(globe, liveFile, kVertices, 2, 0, kLiveFeatureIconColour);
-    EXPECT_EQ(ReadFile(liveFile), Golden("file_point_n2.kml"));
+    ExpectGolden(ReadFile(liveFile), "kml/file_point_n2.kml");
 }
 
 TEST_F(BasKmlTest, FileThatCannotBeCreatedRaises) {
@@ -238,13 +240,13 @@ TEST_F(BasKmlTest, LiveUpdateAsTextSendsTheNewestPiece) {
                                                      "LoadKmlData"}));
     EXPECT_EQ(globe.autoPilotSpeed, 5.0);
     ASSERT_EQ(globe.loadedTexts.size(), 1U);
-    EXPECT_EQ(globe.loadedTexts[0], Golden("live_point_n2_last.kml"));
+    ExpectGolden(globe.loadedTexts[0], "kml/live_point_n2_last.kml");
     EXPECT_FALSE(fs::exists(liveFile)) << "text mode leaves the file alone";
 
     // In state "record" the whole feature goes over at once.
     kml.ShowFeatureInEarth(globe, false, 1, kVertices, liveFile, false);
     ASSERT_EQ(globe.loadedTexts.size(), 2U);
-    EXPECT_EQ(globe.loadedTexts[1], Golden("live_polyline_n4_all.kml"));
+    ExpectGolden(globe.loadedTexts[1], "kml/live_polyline_n4_all.kml");
 }
 
 TEST_F(BasKmlTest, LiveUpdateThroughTheFileRewritesTheWholeFeature) {
@@ -254,7 +256,7 @@ TEST_F(BasKmlTest, LiveUpdateThroughTheFileRewritesTheWholeFeature) {
     EXPECT_EQ(globe.openedFiles, std::vector<std::string>{liveFile.string()});
     EXPECT_EQ(globe.lastSuppressMessages, 1);
     EXPECT_TRUE(globe.loadedTexts.empty());
-    EXPECT_EQ(ReadFile(liveFile), Golden("file_polyline_n4.kml"));
+    ExpectGolden(ReadFile(liveFile), "kml/file_polyline_n4.kml");
 }
 
 TEST_F(BasKmlTest, LiveUpdateWithoutVerticesClearsThroughTheFileInBothModes) {
@@ -265,13 +267,13 @@ TEST_F(BasKmlTest, LiveUpdateWithoutVerticesClearsThroughTheFileInBothModes) {
         EXPECT_EQ(globe.calls,
                   (std::vector<std::string>{"SetAutoPilotSpeed", "GetCamera", "OpenKmlFile"}))
             << "use-file " << useFile;
-        EXPECT_EQ(ReadFile(liveFile), Golden("file_cleared_polygon.kml"));
+        ExpectGolden(ReadFile(liveFile), "kml/file_cleared_polygon.kml");
     }
 }
 
 TEST_F(BasKmlTest, ClearingWritesThePlacemarkWithoutGeometry) {
     kml.ClearFeatureInEarth(globe, 2, kVertices, liveFile);
-    EXPECT_EQ(ReadFile(liveFile), Golden("file_cleared_polygon.kml"));
+    ExpectGolden(ReadFile(liveFile), "kml/file_cleared_polygon.kml");
     EXPECT_EQ(globe.openedFiles, std::vector<std::string>{liveFile.string()});
     EXPECT_EQ(globe.autoPilotSpeed, 5.0);
     EXPECT_EQ(globe.CountOf("SetCamera"), 0);
@@ -302,7 +304,7 @@ TEST_F(BasKmlTest, SamplePointIsOneAbsolutePointInItsOwnColour) {
     EXPECT_EQ(globe.calls, (std::vector<std::string>{"SetAutoPilotSpeed", "GetCamera", "GetCamera",
                                                      "LoadKmlData"}));
     ASSERT_EQ(globe.loadedTexts.size(), 1U);
-    EXPECT_EQ(globe.loadedTexts[0], Golden("sample_point.kml"));
+    ExpectGolden(globe.loadedTexts[0], "kml/sample_point.kml");
 }
 
 TEST_F(BasKmlTest, SampleGridIsRowLinesThenColumnLines) {
@@ -311,7 +313,7 @@ TEST_F(BasKmlTest, SampleGridIsRowLinesThenColumnLines) {
     EXPECT_EQ(globe.calls, (std::vector<std::string>{"GetCamera", "LoadKmlData"}))
         << "no auto-pilot speed for the grid";
     ASSERT_EQ(globe.loadedTexts.size(), 1U);
-    EXPECT_EQ(globe.loadedTexts[0], Golden("sample_grid.kml"));
+    ExpectGolden(globe.loadedTexts[0], "kml/sample_grid.kml");
 }
 
 TEST_F(BasKmlTest, SampleMeshIsOneCellPerPlacemark) {
@@ -319,7 +321,7 @@ TEST_F(BasKmlTest, SampleMeshIsOneCellPerPlacemark) {
     kml.ShowSampleMesh(globe, grid.View(), 2, 3);
     EXPECT_EQ(globe.calls, (std::vector<std::string>{"GetCamera", "LoadKmlData"}));
     ASSERT_EQ(globe.loadedTexts.size(), 1U);
-    EXPECT_EQ(globe.loadedTexts[0], Golden("sample_mesh.kml"));
+    ExpectGolden(globe.loadedTexts[0], "kml/sample_mesh.kml");
 }
 
 TEST_F(BasKmlTest, SampleGridOfOneRowHasNoCells) {

@@ -127,7 +127,7 @@ TEST_F(ExportTest, PointLayerNumbersOnlyFeaturesWithOutput) {
     AddFeature("pts", Geometry::point(0.00001, -33.8688, -4.0));
 
     EXPECT_EQ(Export("pts"), kExportComplete);
-    EXPECT_EQ(ReadFile(file), Golden("export_points.kml"));
+    ExpectGolden(ReadFile(file), "kml/export_points.kml");
     EXPECT_EQ(factory.engine.projections, 0) << "already in WGS 84";
     EXPECT_EQ(progress.calls,
               (std::vector<std::string>{"SetPosition 0", "Step", "Step", "Step", "Step", "Hide"}));
@@ -146,7 +146,7 @@ TEST_F(ExportTest, PolylineLayerIsProjectedAndWritesOnePlacemarkPerPath) {
     AddFeature("lines", Polyline({{{-122080, 37422, 0}, {-122000, 37500, 0}}}));
 
     EXPECT_EQ(Export("lines"), kExportComplete);
-    EXPECT_EQ(ReadFile(file), Golden("export_polylines.kml"));
+    ExpectGolden(ReadFile(file), "kml/export_polylines.kml");
     EXPECT_EQ(factory.engine.projectedFrom, (std::vector<int>{kFakeMetresCode, kFakeMetresCode}))
         << "the layer's reference is assigned before projecting";
 }
@@ -164,7 +164,7 @@ TEST_F(ExportTest, PolygonLayerReversesExteriorsAndKeepsHoles) {
     AddFeature("areas", Polygon({{{5, 5, 0}, {6, 5, 0}, {6, 6, 0}, {5, 5, 0}}}));
 
     EXPECT_EQ(Export("areas"), kExportComplete);
-    EXPECT_EQ(ReadFile(file), Golden("export_polygons.kml"));
+    ExpectGolden(ReadFile(file), "kml/export_polygons.kml");
     EXPECT_EQ(factory.engine.simplifications, 3);
 }
 
@@ -204,7 +204,7 @@ TEST_F(ExportTest, MultipointLayerEndsWithTheNoValidGeometryMessage) {
     AddFeature("multi", mp);
 
     EXPECT_EQ(Export("multi"), kExportIncomplete);
-    EXPECT_EQ(ReadFile(file), Golden("export_no_valid_multipoint.kml"));
+    ExpectGolden(ReadFile(file), "kml/export_no_valid_multipoint.kml");
     ASSERT_EQ(desktop.messages.size(), 1U);
     EXPECT_EQ(desktop.messages[0].text, "multi contains no valid geometry.");
     EXPECT_EQ(desktop.messages[0].title, "Export to Google Earth");
@@ -218,12 +218,12 @@ TEST_F(ExportTest, LayerOfEmptyShapesOrNoMatchingFeatureIsIncomplete) {
     AddFeature("lines", Geometry::empty(GeometryType::Polyline), "a");
     AddFeature("lines", Geometry::empty(GeometryType::Polyline), "a");
     EXPECT_EQ(Export("lines"), kExportIncomplete);
-    EXPECT_EQ(ReadFile(file), Golden("export_no_valid_empty.kml"));
+    ExpectGolden(ReadFile(file), "kml/export_no_valid_empty.kml");
     EXPECT_EQ(progress.calls, (std::vector<std::string>{"SetPosition 0", "Step", "Step", "Hide"}));
 
     layer->definition = "matches nothing";
     EXPECT_EQ(Export("lines"), kExportIncomplete);
-    EXPECT_EQ(ReadFile(file), Golden("export_no_valid_multipoint.kml"))
+    EXPECT_TRUE(MatchesGolden(ReadFile(file), "kml/export_no_valid_multipoint.kml"))
         << "no first feature: no style";
     EXPECT_EQ(desktop.messages.size(), 2U);
 }

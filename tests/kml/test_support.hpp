@@ -1,7 +1,9 @@
-// Shared helpers of the KML tests: golden files, the golden camera, per-test folders.
+// Shared helpers of the KML tests: the golden camera, per-test folders (golden files and
+// ReadFile come from tests/support/files.hpp).
 #pragma once
 
 #include "command/globe_port.hpp"
+#include "tests/support/files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +13,6 @@
 #include <string>
 
 namespace scribeline::testing {
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    EXPECT_TRUE(in.good()) << "cannot read " << path;
-    std::string text(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-    in.seekg(0);
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    return text;
-}
-
-inline std::string Golden(const std::string& name) {
-    return ReadFile(std::filesystem::path(SCRIBELINE_TEST_DATA) / "kml" / name);
-}
 
 // The camera every golden document's LookAt is built from.
 inline ICameraInfoGE GoldenCamera() {

@@ -1,8 +1,8 @@
 #include "options/frmOptionsContextMenu.hpp"
+#include "tests/support/files.hpp"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -50,13 +50,6 @@ void dump(const MenuItem& item, int depth, std::ostringstream& out) {
     }
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class OptionsMenuTest : public ::testing::Test {
 protected:
     OptionsWindowValues values;
@@ -71,7 +64,7 @@ protected:
 TEST_F(OptionsMenuTest, InitialTreeMatchesTheGoldenFile) {
     std::ostringstream out;
     dump(menu.menuScribeline(), 0, out);
-    EXPECT_EQ(out.str(), readFile(std::string(SCRIBELINE_TEST_DATA) + "/options/menu_tree.txt"));
+    testing::ExpectGolden(out.str(), "options/menu_tree.txt");
 }
 
 TEST_F(OptionsMenuTest, ReadingAnUnloadedFormLoadsItInItsInitialState) {

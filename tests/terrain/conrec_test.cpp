@@ -1,7 +1,7 @@
 // CONREC: the cases of the triangle table the tracer meets on small grids, the order of the
 // visit, the KML text of each level and the limits of its input.
 #include "terrain/Contour.hpp"
-#include "tests/terrain/golden.hpp"
+#include "tests/support/files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -173,7 +173,7 @@ TEST(TraceContoursTest, BumpTracesTheGoldenLevelTexts) {
     for (const auto& level : t.levelTexts) {
         text += level + "\n";
     }
-    scribeline::testing::ExpectGolden("bump_level_texts.txt", text);
+    scribeline::testing::ExpectGolden(text, "terrain/bump_level_texts.txt");
     EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), 'L')) / 2,
               t.segments.size())
         << "one LineString per segment";

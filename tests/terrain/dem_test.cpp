@@ -369,5 +369,20 @@ TEST_F(TerrainTest, MapPreviewReplacesItsLinesAcrossTheGlobeViewExtents) {
     EXPECT_TRUE(desk.DrawCalls(earth->RenderWindow()).empty()) << "not on the globe";
 }
 
+TEST_F(TerrainTest, TheLiveKmlWaitsTheWindowsCurrentDelay) {
+    auto& ge = w().GE();
+    const Geometry none = Geometry::empty(GeometryType::Polyline);
+    (void)terrain().Kml().BuildFeatureKml(ge, none, 0, 1, kLiveFeatureIconColour, false,
+                                          kAltitudeModeClampToGround); // reads the camera
+    ASSERT_TRUE(terrain().Kml().HasStoredCamera());
+    earth->FailOnce(globe::GlobeOperation::LoadKmlData);
+    for (int i = 0; i < 3; ++i) {
+        w().Options().Click("ViewRefreshDelayIncrease");
+    }
+    const auto before = desk.TickCount();
+    terrain().Kml().LoadKmlText(ge, "<kml/>"); // fails, and the view is put back after the delay
+    EXPECT_EQ(desk.TickCount() - before, 60);
+}
+
 } // namespace
 } // namespace scribeline::testing

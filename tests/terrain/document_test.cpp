@@ -1,7 +1,7 @@
 // The contour KML document: colours, the head with its styles, the body of placemarks and
 // the tail.
 #include "terrain/Contour.hpp"
-#include "tests/terrain/golden.hpp"
+#include "tests/support/files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,8 @@ TEST(ContourColourTest, GradientStopsOneStepShortOfRed) {
 }
 
 TEST(ContourDocumentTest, HeadWithGradientStylesMatchesTheGolden) {
-    scribeline::testing::ExpectGolden("contour_head_gradient3.kml", ContourDocumentHead(3, true));
+    scribeline::testing::ExpectGolden(ContourDocumentHead(3, true),
+                                      "terrain/contour_head_gradient3.kml");
 }
 
 TEST(ContourDocumentTest, HeadWithoutGradientHoldsOnlyTheContoursStyle) {
@@ -89,7 +90,7 @@ TEST(ContourDocumentTest, WholeDocumentOfATracedCellMatchesTheGolden) {
     const ContourTrace t = TraceContours(g, levels, 0, 1, 0, 1);
     const std::string document = ContourDocumentHead(static_cast<int>(levels.size()), true) +
                                  ContourDocumentBody(t.levelTexts) + ContourDocumentTail();
-    scribeline::testing::ExpectGolden("contour_cell_document.kml", document);
+    scribeline::testing::ExpectGolden(document, "terrain/contour_cell_document.kml");
 }
 
 } // namespace

@@ -55,6 +55,11 @@ TEST(LeadingNumberTest, ReadsTheNumberAtTheStartLikeVal) {
     EXPECT_EQ(LeadingNumber("1e999"), 0.0) << "no finite value: none";
 }
 
+TEST(LevelsTest, FractionalLevelsReadWithAPointInEveryLocale) {
+    // Under a German locale strtod stopped at the "." and read 500.
+    EXPECT_EQ(LevelsFromList("500.5,600.25"), (Levels{500.5, 600.25}));
+}
+
 TEST(ContourGridTest, HoldsAtMostThousandAndOneValuesPerDirection) {
     EXPECT_NO_THROW(ContourGrid(1000, 1000));
     EXPECT_THROW(ContourGrid(1001, 5), std::out_of_range);

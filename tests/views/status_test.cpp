@@ -1,22 +1,12 @@
 // The status reports: their fixed texts against golden files, the globe report's probes on the
 // linear globe (every camera it is given is recorded) and on the simulated globe (whose
 // navigation control answers the probe click), and the map report on the map host.
+#include "tests/support/files.hpp"
 #include "tests/views/views_fixture.hpp"
 #include "views/GEStatus.hpp"
 
-#include <fstream>
-#include <sstream>
-
 namespace scribeline::testing {
 namespace {
-
-std::string Golden(const std::string& name) {
-    std::ifstream in(std::string(SCRIBELINE_TEST_DATA) + "/views/" + name, std::ios::binary);
-    EXPECT_TRUE(in) << name;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // ---- the texts ---------------------------------------------------------------------------
 
@@ -62,7 +52,7 @@ TEST(StatusTexts, MapReportGolden) {
     s.mapUnits = 0;
     s.distanceUnits = 13;
     s.extent = {-20037508.342789244, 1e-5, 1.5e15, 0.0};
-    EXPECT_EQ(views::BuildArcStatusText(s), Golden("arc_status_unknown.txt"));
+    ExpectGolden(views::BuildArcStatusText(s), "views/arc_status_unknown.txt");
     s.mapUnits = 21;
     EXPECT_THROW((void)views::BuildArcStatusText(s), std::out_of_range);
 }
@@ -86,7 +76,7 @@ TEST(StatusTexts, EarthReportGolden) {
     s.range = 123.9;
     s.azimuth = 12.34567;
     s.tilt = -0.0001;
-    EXPECT_EQ(views::FormatEarthStatusText(s), Golden("earth_status_edges.txt"));
+    ExpectGolden(views::FormatEarthStatusText(s), "views/earth_status_edges.txt");
 
     s.versionMajor = 4;
     s.versionMinor = 2;
@@ -105,7 +95,7 @@ TEST(StatusTexts, EarthReportGolden) {
     s.range = 99999.9999;
     s.azimuth = -180;
     s.tilt = 89.9994;
-    EXPECT_EQ(views::FormatEarthStatusText(s), Golden("earth_status_empty_type.txt"));
+    ExpectGolden(views::FormatEarthStatusText(s), "views/earth_status_empty_type.txt");
 
     s.appType = 6;
     EXPECT_THROW((void)views::FormatEarthStatusText(s), std::out_of_range);
@@ -148,7 +138,7 @@ TEST_F(LinearStatusTest, ReportAtSeaFliesToTheTestPointAndBackGolden) {
     const auto& box = desk.MessageBoxes().back();
     EXPECT_EQ(box.title, "Info about your Google Earth");
     EXPECT_EQ(box.flags, mb::Ok);
-    EXPECT_EQ(box.text, Golden("earth_status_linear.txt"));
+    ExpectGolden(box.text, "views/earth_status_linear.txt");
     EXPECT_EQ(clicks, 1) << "one probe click";
 
     // The probe gives the view back, then two flights to (48, 11), then the user's view again.
@@ -309,7 +299,7 @@ TEST_F(GlobeViewsTest, MapReportGoldenAndDistanceUnitsBecomeMeters) {
     const auto& box = desk.MessageBoxes()[0];
     EXPECT_EQ(box.title, "LineScribe");
     EXPECT_EQ(box.flags, mb::Ok);
-    EXPECT_EQ(box.text, Golden("arc_status_wgs84.txt"));
+    ExpectGolden(box.text, "views/arc_status_wgs84.txt");
     EXPECT_EQ(map.DistanceUnits(), 9);
 }
 

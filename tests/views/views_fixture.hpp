@@ -3,6 +3,7 @@
 #pragma once
 
 #include "command/frmGE2Arc.hpp"
+#include "composition/default_subsystems.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
 #include "hosts/gis/headless.hpp"
@@ -31,7 +32,8 @@ protected:
 
     void Open(IGlobeConnector& connector) {
         window.reset();
-        window = std::make_unique<frmGE2Arc>(Environment{desk, connector}, process);
+        window =
+            std::make_unique<frmGE2Arc>(Environment{desk, connector}, process, DefaultSubsystems());
         window->SetApplication(host);
         window->Load();
         window->Show(false);

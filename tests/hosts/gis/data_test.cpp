@@ -92,11 +92,11 @@ TEST_F(ShapefileTest, TargetLayerWritesWhatOgrinfoAndShpdumpRead) {
     editor.StopEditing(true);
 
     const auto shp = folder / "~tempDigitizeFromGE1.shp";
-    testing::ExpectGolden(ogrFeatures(shp), "target_layer.ogrinfo.txt");
+    testing::ExpectGolden(ogrFeatures(shp), "gis/target_layer.ogrinfo.txt");
     testing::ExpectGolden(
         testing::ReplaceAll(testing::Run(std::string(SHPDUMP_EXECUTABLE) + " " + Quote(shp)),
                             folder.path().string() + "/", ""),
-        "target_layer.shpdump.txt");
+        "gis/target_layer.shpdump.txt");
 
     // And through a fresh host: the same fields, types and z values.
     WorkspaceRegistry fresh;

@@ -66,7 +66,7 @@ TEST_F(ProjectTest, SaveAndLoadKeepLayersGroupsQueriesAndSelections) {
 
     const auto file = folder / "project.json";
     host.SaveProject(file);
-    testing::ExpectGolden(testing::ReadFile(file), "project.json");
+    testing::ExpectGolden(testing::ReadFile(file), "gis/project.json");
 
     GisHost other(desktop);
     other.LoadProject(file);

@@ -1,6 +1,8 @@
 // Shared helpers of the map host tests: a fresh folder per test and running the field's tools.
 #pragma once
 
+#include "tests/support/files.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -62,12 +64,8 @@ inline std::string Quote(const std::filesystem::path& p) {
     return quoted;
 }
 
-inline std::string ReadFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using scribeline::testing::ExpectGolden;
+using scribeline::testing::ReadFile;
 
 // Replaces every occurrence of `from` in `text`.
 inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -75,16 +73,6 @@ inline std::string ReplaceAll(std::string text, const std::string& from, const s
         text.replace(at, from.size(), to);
     }
     return text;
-}
-
-// Compares with a committed golden file; SCRIBELINE_UPDATE_GOLDEN=1 rewrites it instead.
-inline void ExpectGolden(const std::string& actual, const std::string& goldenName) {
-    const std::filesystem::path golden =
-        std::filesystem::path(SCRIBELINE_TEST_DATA) / "gis" / goldenName;
-    if (const char* update = std::getenv("SCRIBELINE_UPDATE_GOLDEN"); update && *update == '1') {
-        std::ofstream(golden, std::ios::binary) << actual;
-    }
-    EXPECT_EQ(actual, ReadFile(golden)) << "golden file " << golden;
 }
 
 } // namespace scribeline::gis::testing

@@ -1,5 +1,6 @@
 #include "hosts/globe/geodesy.hpp"
 #include "hosts/globe/raster_dem.hpp"
+#include "platform/numbers.hpp"
 
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
@@ -61,8 +62,8 @@ protected:
     // The peer tool's value at a WGS 84 position (nearest cell).
     static double LocationInfo(const fs::path& file, double lon, double lat) {
         const std::string cmd = std::string(GDALLOCATIONINFO) + " -valonly -wgs84 " +
-                                file.string() + " " + std::to_string(lon) + " " +
-                                std::to_string(lat) + " 2>/dev/null";
+                                file.string() + " " + FormatFixed(lon, 6) + " " +
+                                FormatFixed(lat, 6) + " 2>/dev/null";
         FILE* p = popen(cmd.c_str(), "r");
         char buf[128] = {};
         const bool read = p != nullptr && std::fgets(buf, sizeof buf, p) != nullptr;
@@ -70,7 +71,7 @@ protected:
             pclose(p);
         }
         EXPECT_TRUE(read) << cmd;
-        return std::strtod(buf, nullptr);
+        return LeadingNumber(buf);
     }
 
     fs::path dir_;

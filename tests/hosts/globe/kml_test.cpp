@@ -1,5 +1,7 @@
 #include "hosts/globe/kml_document.hpp"
 
+#include "tests/support/files.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,12 +12,7 @@
 namespace scribeline::globe {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using scribeline::testing::ReadFile;
 
 std::string Data(const std::string& name) {
     return std::string(SCRIBELINE_TEST_DATA) + "/globe/" + name;

@@ -3,6 +3,7 @@
 // date a dBASE file keeps in its header). A failed save and a layer removed mid-run must reach
 // the person as the window's error box, losing nothing that was stored before.
 #include "command/frmGE2Arc.hpp"
+#include "composition/default_subsystems.hpp"
 #include "digitizing/basDigitizing.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
@@ -33,7 +34,8 @@ public:
         } else {
             host_ = std::make_shared<gis::GisHost>(desk, gis::HeadlessOptions(desk));
         }
-        window = std::make_unique<frmGE2Arc>(Environment{desk, earth->Connector()}, process);
+        window = std::make_unique<frmGE2Arc>(Environment{desk, earth->Connector()}, process,
+                                             DefaultSubsystems());
         window->SetApplication(host_);
         window->Load();
         window->Show(false);

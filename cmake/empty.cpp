@@ -1,1 +1,0 @@
-// Placeholder so the core library has a translation unit before any subsystem lands.

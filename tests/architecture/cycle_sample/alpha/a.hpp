@@ -1,0 +1,2 @@
+#include "beta/b.hpp"
+#include "gamma/c.hpp"

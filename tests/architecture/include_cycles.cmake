@@ -1,0 +1,63 @@
+cmake_minimum_required(VERSION 3.25)
+# Fails when the #include lines of the core folders form a cycle between folders. CMake links
+# cycles between static libraries without a word, so the library graph is checked here from
+# the sources. Usage: cmake -DSOURCE_DIR=<checkout> -DFOLDERS=<a;b;...> -P include_cycles.cmake
+if(NOT SOURCE_DIR OR NOT FOLDERS)
+    message(FATAL_ERROR "include_cycles.cmake needs SOURCE_DIR and FOLDERS")
+endif()
+
+# edges_<folder>: the other core folders a folder includes from.
+foreach(folder IN LISTS FOLDERS)
+    set(edges_${folder} "")
+    file(GLOB_RECURSE sources "${SOURCE_DIR}/${folder}/*.hpp" "${SOURCE_DIR}/${folder}/*.cpp"
+        "${SOURCE_DIR}/${folder}/*.h")
+    if(NOT sources)
+        message(FATAL_ERROR "the core folder ${folder} has no sources")
+    endif()
+    foreach(source IN LISTS sources)
+        file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]+/")
+        foreach(line IN LISTS includes)
+            string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"/]+)/.*" "\\1" target "${line}")
+            if(NOT target STREQUAL folder AND target IN_LIST FOLDERS
+               AND NOT target IN_LIST edges_${folder})
+                list(APPEND edges_${folder} ${target})
+                file(RELATIVE_PATH where "${SOURCE_DIR}" "${source}")
+                set(why_${folder}_${target} "${where}")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+# Peel off folders that include no remaining folder; whatever stays lies on a cycle or
+# depends on one.
+set(remaining ${FOLDERS})
+set(changed TRUE)
+while(changed)
+    set(changed FALSE)
+    foreach(folder IN LISTS remaining)
+        set(blocked FALSE)
+        foreach(target IN LISTS edges_${folder})
+            if(target IN_LIST remaining)
+                set(blocked TRUE)
+            endif()
+        endforeach()
+        if(NOT blocked)
+            list(REMOVE_ITEM remaining ${folder})
+            set(changed TRUE)
+        endif()
+    endforeach()
+endwhile()
+
+if(remaining)
+    set(report "")
+    foreach(folder IN LISTS remaining)
+        foreach(target IN LISTS edges_${folder})
+            if(target IN_LIST remaining)
+                string(APPEND report "\n  ${folder} -> ${target} (${why_${folder}_${target}})")
+            endif()
+        endforeach()
+    endforeach()
+    message(FATAL_ERROR "include cycle between the core folders:${report}")
+endif()
+list(LENGTH FOLDERS count)
+message(STATUS "no include cycle between the ${count} core folders")
