@@ -274,8 +274,8 @@ void clsEditableListView::list_Click() {
         box_->SetText(savedText_);
         box_->Change = std::move(change);
     }
-    box_->BackColor = kHighlight;
-    box_->ForeColor = kHighlightText;
+    box_->SetBackColor(kHighlight);
+    box_->SetForeColor(kHighlightText);
     box_->SetVisible(true);
     box_->SetFocus();
     box_->SelectAll();
@@ -295,8 +295,8 @@ int clsEditableListView::textbox_KeyPress(int key) {
     if (box_ == nullptr) {
         return key;
     }
-    box_->BackColor = kButtonFace;
-    box_->ForeColor = kWindowText;
+    box_->SetBackColor(kButtonFace);
+    box_->SetForeColor(kWindowText);
     if (!editing_) {
         return key;
     }
@@ -327,8 +327,8 @@ void clsEditableListView::textbox_LostFocus() {
     if (box_ == nullptr) {
         return;
     }
-    box_->BackColor = kHighlight;
-    box_->ForeColor = kHighlightText;
+    box_->SetBackColor(kHighlight);
+    box_->SetForeColor(kHighlightText);
     // Leaving the box finishes the edit; an edit left open would block every later click.
     Commit();
 }

@@ -135,21 +135,21 @@ void frmDefProperty::bindEvents() {
              &c.cmdSelectAll, &c.cmdInvertSelection, &c.Command1, &c.Command2}) {
         control->AttachGate(gate);
     }
-    c.Frame1.Caption = "New Field";
-    c.Frame2.Caption = "Field List";
-    c.Label1.Caption = "Name:";
-    c.Label2.Caption = "Type:";
-    c.Label3.Caption = "Length:";
-    c.Label4.Caption = "Precision:";
-    c.Label5.Caption = "Scale:";
-    c.cmdAdd.Caption = "Add";
-    c.cmdClear.Caption = "Clear";
-    c.cmdDelete.Caption = "Delete";
-    c.cmdSelectAll.Caption = "All";
-    c.cmdInvertSelection.Caption = "Invert";
-    c.Command1.Caption = "OK";
-    c.Command2.Caption = "Cancel";
-    c.Picture1.PictureKey = "warning";
+    c.Frame1.SetCaption("New Field");
+    c.Frame2.SetCaption("Field List");
+    c.Label1.SetCaption("Name:");
+    c.Label2.SetCaption("Type:");
+    c.Label3.SetCaption("Length:");
+    c.Label4.SetCaption("Precision:");
+    c.Label5.SetCaption("Scale:");
+    c.cmdAdd.SetCaption("Add");
+    c.cmdClear.SetCaption("Clear");
+    c.cmdDelete.SetCaption("Delete");
+    c.cmdSelectAll.SetCaption("All");
+    c.cmdInvertSelection.SetCaption("Invert");
+    c.Command1.SetCaption("OK");
+    c.Command2.SetCaption("Cancel");
+    c.Picture1.SetPictureKey("warning");
     c.List2.SetVisible(false);
     c.List3.SetVisible(false);
 }

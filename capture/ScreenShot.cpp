@@ -210,7 +210,7 @@ void ScreenShots::TakeScreenShot(int target) {
                                  ": its window has no place on the screen. Nothing was saved.");
     }
     auto shown = std::make_shared<const Bitmap>(std::move(*picture));
-    cx_.ctl.pictScreenShot.Picture = shown;
+    cx_.ctl.pictScreenShot.SetPicture(shown);
     const auto path = ScreenShotPath(cx_.desktop.GetModuleFolder(), cx_.desktop.Now());
     SaveBmp(path, *shown);
     lastFile_ = path;

@@ -153,7 +153,7 @@ PictureHandle clsScribeline::Bitmap() {
     return trap("ICommand_Bitmap", PictureHandle{0}, [&](PictureHandle& result, int&) {
         frmGE2Arc& window = Window();
         window.Load(); // touching the window's picture loads it
-        result = window.Images().Handle(window.ctl.picDigitizerIcon.PictureKey);
+        result = window.Images().Handle(window.ctl.picDigitizerIcon.PictureKey());
     });
 }
 

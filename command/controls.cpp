@@ -1,10 +1,114 @@
 #include "command/controls.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace scribeline::controls {
 
+// ---- ChangeSignal ----
+
+struct Subscription::Slots {
+    struct Slot {
+        std::uint64_t id;
+        ChangeSignal::Handler handler;
+    };
+    std::vector<Slot> slots;
+    std::uint64_t nextId = 1;
+};
+
+Subscription::Subscription(Subscription&& other) noexcept
+    : slots_(std::move(other.slots_)), id_(std::exchange(other.id_, 0)) {}
+
+Subscription& Subscription::operator=(Subscription&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        slots_ = std::move(other.slots_);
+        id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+}
+
+void Subscription::Reset() {
+    if (auto slots = slots_.lock()) {
+        std::erase_if(slots->slots, [this](const Slots::Slot& slot) { return slot.id == id_; });
+    }
+    slots_.reset();
+    id_ = 0;
+}
+
+bool Subscription::Active() const {
+    const auto slots = slots_.lock();
+    return slots && std::any_of(slots->slots.begin(), slots->slots.end(),
+                                [this](const Slots::Slot& slot) { return slot.id == id_; });
+}
+
+ChangeSignal::ChangeSignal() : slots_(std::make_shared<Subscription::Slots>()) {}
+
+ChangeSignal::~ChangeSignal() = default;
+
+Subscription ChangeSignal::Subscribe(Handler handler) {
+    if (!handler) {
+        throw std::invalid_argument("A change handler must not be empty.");
+    }
+    const std::uint64_t id = slots_->nextId++;
+    slots_->slots.push_back({id, std::move(handler)});
+    return Subscription(slots_, id);
+}
+
+void ChangeSignal::Raise(const Control& control) const {
+    if (slots_->slots.empty()) {
+        return;
+    }
+    // By id, so handlers may subscribe and unsubscribe while this runs; the shared_ptr keeps
+    // the slots alive even if a handler destroys the signal's owner.
+    const auto slots = slots_;
+    std::vector<std::uint64_t> ids;
+    ids.reserve(slots->slots.size());
+    for (const auto& slot : slots->slots) {
+        ids.push_back(slot.id);
+    }
+    for (const std::uint64_t id : ids) {
+        const auto it =
+            std::find_if(slots->slots.begin(), slots->slots.end(),
+                         [id](const Subscription::Slots::Slot& s) { return s.id == id; });
+        if (it != slots->slots.end()) {
+            const Handler handler = it->handler; // the slot may go while it runs
+            handler(control);
+        }
+    }
+}
+
+int ChangeSignal::SubscriberCount() const {
+    return static_cast<int>(slots_->slots.size());
+}
+
 // ---- Control ----
+
+void Control::SetEnabled(bool enabled) {
+    assign(enabled_, enabled);
+}
+
+void Control::SetVisible(bool visible) {
+    assign(visible_, visible);
+}
+
+void Control::Move(int left, int top) {
+    if (bounds_.left == left && bounds_.top == top) {
+        return;
+    }
+    bounds_.left = left;
+    bounds_.top = top;
+    notifyChanged();
+}
+
+void Control::Resize(int width, int height) {
+    if (bounds_.width == width && bounds_.height == height) {
+        return;
+    }
+    bounds_.width = width;
+    bounds_.height = height;
+    notifyChanged();
+}
 
 void Control::SetFocus() {
     if (gate_ != nullptr) {
@@ -37,6 +141,7 @@ int ListView::AddColumnHeader(const std::string& key, const std::string& caption
                               int alignment) {
     headers_.push_back(ColumnHeader{key, caption, width, alignment, 0});
     layoutHeaders();
+    notifyChanged();
     return static_cast<int>(headers_.size());
 }
 
@@ -49,8 +154,13 @@ const ListView::ColumnHeader& ListView::Header(int index) const {
 
 void ListView::SetColumnWidth(int index, int width) {
     (void)Header(index);
-    headers_[static_cast<std::size_t>(index - 1)].width = width;
+    auto& header = headers_[static_cast<std::size_t>(index - 1)];
+    if (header.width == width) {
+        return;
+    }
+    header.width = width;
     layoutHeaders();
+    notifyChanged();
 }
 
 void ListView::layoutHeaders() {
@@ -67,6 +177,7 @@ int ListView::AddItem(ListItem item) {
         item.subItems.resize(room);
     }
     items_.push_back(std::move(item));
+    notifyChanged();
     return static_cast<int>(items_.size()) - 1;
 }
 
@@ -83,16 +194,26 @@ void ListView::RemoveItem(int index) {
     if (selected_ >= ItemCount()) {
         selected_ = ItemCount() - 1;
     }
+    notifyChanged();
 }
 
 void ListView::ClearItems() {
+    if (items_.empty() && selected_ == -1) {
+        return;
+    }
     items_.clear();
     selected_ = -1;
+    notifyChanged();
 }
 
 void ListView::Clear() {
-    ClearItems();
+    if (items_.empty() && selected_ == -1 && headers_.empty()) {
+        return;
+    }
+    items_.clear();
+    selected_ = -1;
     headers_.clear();
+    notifyChanged();
 }
 
 std::string ListView::CellText(int row, int column) const {
@@ -109,23 +230,26 @@ void ListView::SetCellText(int row, int column, const std::string& text) {
     (void)Item(row);
     auto& item = items_[static_cast<std::size_t>(row)];
     if (column == 1) {
-        item.text = text;
+        assign(item.text, text);
         return;
     }
     (void)Header(column);
     const auto sub = static_cast<std::size_t>(column - 2);
     if (item.subItems.size() <= sub) {
+        if (text.empty()) {
+            return; // a missing sub-item already reads as ""
+        }
         item.subItems.resize(sub + 1);
     }
-    item.subItems[sub] = text;
+    assign(item.subItems[sub], text);
 }
 
 void ListView::SetSelectedIndex(int index) {
     if (items_.empty()) {
-        selected_ = -1;
+        assign(selected_, -1);
         return;
     }
-    selected_ = index < 0 ? 0 : (index >= ItemCount() ? ItemCount() - 1 : index);
+    assign(selected_, index < 0 ? 0 : (index >= ItemCount() ? ItemCount() - 1 : index));
 }
 
 int ListView::RowAt(int y) const {
@@ -154,7 +278,7 @@ void ListView::UserClickAt(int x, int y) {
         }
         const int row = RowAt(y);
         if (row >= 0) {
-            selected_ = row;
+            assign(selected_, row);
         }
         if (Click) {
             Click();
@@ -191,7 +315,7 @@ OptionArray::OptionArray(std::string name, const std::vector<std::string>& capti
     int index = 0;
     for (const auto& caption : captions) {
         auto option = std::make_unique<OptionButton>(name_, index++);
-        option->Caption = caption;
+        option->SetCaption(caption);
         options_.push_back(std::move(option));
     }
 }
@@ -215,9 +339,14 @@ int OptionArray::Selected() const {
 
 void OptionArray::Select(int index) {
     (void)(*this)[index]; // range check before anything changes
+    // Losing values first, so no moment has two options selected.
     for (std::size_t i = 0; i < options_.size(); ++i) {
-        options_[i]->value_ = static_cast<int>(i) == index;
+        if (static_cast<int>(i) != index) {
+            options_[i]->assign(options_[i]->value_, false);
+        }
     }
+    options_[static_cast<std::size_t>(index)]->assign(
+        options_[static_cast<std::size_t>(index)]->value_, true);
     if (Click) {
         Click(index);
     }
@@ -237,6 +366,12 @@ void OptionArray::AttachGate(IEventGate* gate) {
     }
 }
 
+void OptionArray::AttachSignal(const ChangeSignal* signal) {
+    for (auto& option : options_) {
+        option->AttachSignal(signal);
+    }
+}
+
 // ---- TextBox ----
 
 void TextBox::SetText(const std::string& text) {
@@ -244,7 +379,8 @@ void TextBox::SetText(const std::string& text) {
         return;
     }
     text_ = text;
-    SetSelection(selStart_, selLength_);
+    clampSelection(selStart_, selLength_);
+    notifyChanged();
     if (Change) {
         Change();
     }
@@ -255,6 +391,15 @@ std::string TextBox::SelText() const {
 }
 
 void TextBox::SetSelection(int start, int length) {
+    const int oldStart = selStart_;
+    const int oldLength = selLength_;
+    clampSelection(start, length);
+    if (selStart_ != oldStart || selLength_ != oldLength) {
+        notifyChanged();
+    }
+}
+
+void TextBox::clampSelection(int start, int length) {
     const int size = static_cast<int>(text_.size());
     selStart_ = start < 0 ? 0 : (start > size ? size : start);
     const int room = size - selStart_;
@@ -284,10 +429,14 @@ void TextBox::typeOne(int key) {
     // The caret follows the typing to the end of what was typed.
     const int caret =
         selLength_ > 0 ? selStart_ + (key == vk::Back ? 0 : 1) : static_cast<int>(next.size());
+    if (next == text_) {
+        SetSelection(caret, 0); // Backspace in an empty box
+        return;
+    }
+    // The caret moves with the text: one notification for both.
     selLength_ = 0;
     selStart_ = caret;
     SetText(next);
-    SetSelection(caret, 0);
 }
 
 void TextBox::UserType(const std::string& characters) {
@@ -321,16 +470,23 @@ void TextBox::UserKey(int keyCode, int shift) {
 // ---- ScrollBar ----
 
 void ScrollBar::SetRange(int minimum, int maximum, int smallChange, int largeChange) {
+    int value = value_;
+    if (value < minimum) {
+        value = minimum;
+    }
+    if (value > maximum) {
+        value = maximum;
+    }
+    if (min_ == minimum && max_ == maximum && small_ == smallChange && large_ == largeChange &&
+        value_ == value) {
+        return;
+    }
     min_ = minimum;
     max_ = maximum;
     small_ = smallChange;
     large_ = largeChange;
-    if (value_ < min_) {
-        value_ = min_;
-    }
-    if (value_ > max_) {
-        value_ = max_;
-    }
+    value_ = value;
+    notifyChanged();
 }
 
 void ScrollBar::SetValue(int value) {
@@ -341,6 +497,7 @@ void ScrollBar::SetValue(int value) {
         return;
     }
     value_ = value;
+    notifyChanged();
     if (Change) {
         Change();
     }
@@ -350,7 +507,7 @@ void ScrollBar::SetInitialValue(int value) {
     if (value < min_ || value > max_) {
         throw std::out_of_range(Name() + ": invalid property value " + std::to_string(value));
     }
-    value_ = value;
+    assign(value_, value);
 }
 
 void ScrollBar::UserSetValue(int value) {
@@ -365,13 +522,18 @@ void ScrollBar::UserSetValue(int value) {
 // ---- ComboBox ----
 
 void ComboBox::Clear() {
+    if (items_.empty() && listIndex_ == -1 && text_.empty()) {
+        return;
+    }
     items_.clear();
     listIndex_ = -1;
     text_.clear();
+    notifyChanged();
 }
 
 void ComboBox::AddItem(const std::string& item) {
     items_.push_back(item);
+    notifyChanged();
 }
 
 void ComboBox::UserChoose(int index) {
@@ -379,8 +541,12 @@ void ComboBox::UserChoose(int index) {
         return;
     }
     DeliverUserEvent(Name() + "_Click", [this, index] {
-        listIndex_ = index;
-        text_ = items_[static_cast<std::size_t>(index)];
+        const std::string& text = items_[static_cast<std::size_t>(index)];
+        if (listIndex_ != index || text_ != text) {
+            listIndex_ = index;
+            text_ = text;
+            notifyChanged();
+        }
         if (Click) {
             Click();
         }
@@ -439,9 +605,19 @@ Image& ImageArray::operator[](int index) {
     return *images_.at(static_cast<std::size_t>(index));
 }
 
+const Image& ImageArray::operator[](int index) const {
+    return *images_.at(static_cast<std::size_t>(index));
+}
+
 void ImageArray::AttachGate(IEventGate* gate) {
     for (auto& image : images_) {
         image->AttachGate(gate);
+    }
+}
+
+void ImageArray::AttachSignal(const ChangeSignal* signal) {
+    for (auto& image : images_) {
+        image->AttachSignal(signal);
     }
 }
 
@@ -514,6 +690,7 @@ void PictureBox::SyncFromWindow() {
             topLeft = *client;
         }
     }
+    // The window is already there: the model follows without placing it again.
     Control::Move(topLeft.x * desktop_->TwipsPerPixelX(), topLeft.y * desktop_->TwipsPerPixelY());
 }
 
@@ -529,13 +706,46 @@ void PictureBox::onMouse(const MouseEvent& event, Point client) {
 
 // ---- Toolbar ----
 
-ToolbarButton& Toolbar::Button(const std::string& key) {
+void Toolbar::Clear() {
+    if (buttons_.empty()) {
+        return;
+    }
+    buttons_.clear();
+    notifyChanged();
+}
+
+void Toolbar::Add(ToolbarButton button) {
+    buttons_.push_back(std::move(button));
+    notifyChanged();
+}
+
+const ToolbarButton& Toolbar::Button(const std::string& key) const {
+    return const_cast<Toolbar*>(this)->button(key);
+}
+
+ToolbarButton& Toolbar::button(const std::string& key) {
     for (auto& button : buttons_) {
         if (button.style != ButtonStyle::Separator && button.key == key) {
             return button;
         }
     }
     throw std::out_of_range(Name() + " has no button \"" + key + "\"");
+}
+
+void Toolbar::SetButtonValue(const std::string& key, int value) {
+    assign(button(key).value, value);
+}
+
+void Toolbar::SetButtonImage(const std::string& key, const std::string& imageKey) {
+    assign(button(key).imageKey, imageKey);
+}
+
+void Toolbar::SetButtonVisible(const std::string& key, bool visible) {
+    assign(button(key).visible, visible);
+}
+
+void Toolbar::SetButtonTooltip(const std::string& key, const std::string& tooltip) {
+    assign(button(key).tooltip, tooltip);
 }
 
 bool Toolbar::HasButton(const std::string& key) const {
@@ -548,9 +758,13 @@ bool Toolbar::HasButton(const std::string& key) const {
 }
 
 void Toolbar::SetButtonEnabled(const std::string& key, bool enabled) {
-    ToolbarButton& button = Button(key);
-    button.enabled = enabled;
-    button.value = 0;
+    ToolbarButton& b = button(key);
+    if (b.enabled == enabled && b.value == 0) {
+        return;
+    }
+    b.enabled = enabled;
+    b.value = 0;
+    notifyChanged();
 }
 
 void Toolbar::UserClick(const std::string& key) {
@@ -574,7 +788,8 @@ Timer::~Timer() {
 }
 
 void Timer::SetInterval(int milliseconds) {
-    interval_ = milliseconds;
+    // Setting the interval restarts a running timer even when it is the same.
+    assign(interval_, milliseconds);
     restart();
 }
 

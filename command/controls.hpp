@@ -7,6 +7,14 @@
 // sits in. Picture boxes are also real desktop windows (created through IDesktop) so they can be
 // reparented into another application's window; their window follows in pixels.
 //
+// State and change notification: every piece of state a front end shows is private behind a
+// setter. A setter that really changes the state raises one change notification for the control
+// through the ChangeSignal the control is attached to (the owning window's, see
+// Controls::OnChanged); setting a value the control already has raises nothing. A control with
+// no signal attached (a stand-alone control in a test) changes silently. The notification runs
+// synchronously, after the state has changed and before the control's own event slot (Change,
+// Click) runs, so a handler always sees the new state.
+//
 // Events: a control's event slot (Click, Change, ...) runs when the state changes in code, as on
 // the platform the forms come from (setting a scroll bar's value raises its Change). Changes a
 // user makes go through the User... members, which deliver the event through the form's
@@ -20,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace scribeline::controls {
@@ -34,6 +43,50 @@ struct Bounds {
         return x >= left && x < left + width && y >= top && y < top + height;
     }
     friend bool operator==(const Bounds&, const Bounds&) = default;
+};
+
+class Control;
+
+// An RAII handle of one subscription: destroying or resetting it unsubscribes. It may outlive
+// the signal it came from (resetting it is then a no-op). Move-only.
+class Subscription {
+public:
+    Subscription() = default;
+    ~Subscription() { Reset(); }
+    Subscription(Subscription&& other) noexcept;
+    Subscription& operator=(Subscription&& other) noexcept;
+    Subscription(const Subscription&) = delete;
+    Subscription& operator=(const Subscription&) = delete;
+    // Unsubscribes now; the handler is not called again, even from a notification under way.
+    void Reset();
+    [[nodiscard]] bool Active() const;
+
+private:
+    friend class ChangeSignal;
+    struct Slots;
+    Subscription(std::weak_ptr<Slots> slots, std::uint64_t id)
+        : slots_(std::move(slots)), id_(id) {}
+    std::weak_ptr<Slots> slots_;
+    std::uint64_t id_ = 0;
+};
+
+// Delivers "this control changed" to its subscribers, in the order they subscribed. A handler
+// may subscribe or unsubscribe others (and itself) while a notification runs: a handler added
+// then first hears the next notification, a handler removed then is not called any more.
+class ChangeSignal {
+public:
+    using Handler = std::function<void(const Control&)>;
+    ChangeSignal();
+    ~ChangeSignal();
+    ChangeSignal(const ChangeSignal&) = delete;
+    ChangeSignal& operator=(const ChangeSignal&) = delete;
+    // An empty handler is refused with std::invalid_argument.
+    [[nodiscard]] Subscription Subscribe(Handler handler);
+    void Raise(const Control& control) const;
+    [[nodiscard]] int SubscriberCount() const;
+
+private:
+    std::shared_ptr<Subscription::Slots> slots_;
 };
 
 // Where the events of a user's action are delivered. `what` names the action for the report of
@@ -64,20 +117,20 @@ public:
     [[nodiscard]] int Width() const { return bounds_.width; }
     [[nodiscard]] int Height() const { return bounds_.height; }
 
-    virtual void SetEnabled(bool enabled) { enabled_ = enabled; }
-    virtual void SetVisible(bool visible) { visible_ = visible; }
-    virtual void Move(int left, int top) {
-        bounds_.left = left;
-        bounds_.top = top;
-    }
-    virtual void Resize(int width, int height) {
-        bounds_.width = width;
-        bounds_.height = height;
-    }
+    virtual void SetEnabled(bool enabled);
+    virtual void SetVisible(bool visible);
+    // Twips. Moving and resizing each raise one notification when the bounds change.
+    virtual void Move(int left, int top);
+    virtual void Resize(int width, int height);
     void SetBounds(const Bounds& bounds) {
         Move(bounds.left, bounds.top);
         Resize(bounds.width, bounds.height);
     }
+
+    // The signal is borrowed (the owning window's) and must outlive the control, or be detached
+    // with null first; null: changes raise nothing.
+    void AttachSignal(const ChangeSignal* signal) { signal_ = signal; }
+    [[nodiscard]] const ChangeSignal* Signal() const { return signal_; }
     void SetFocus();
 
     // The gate is borrowed (the owning form); null: user events run ungated.
@@ -92,6 +145,21 @@ public:
 protected:
     // Disabled or hidden controls take no user input.
     [[nodiscard]] bool takesInput() const { return enabled_ && visible_; }
+    // Raises the change notification of this control (call it once per effective change).
+    void notifyChanged() const {
+        if (signal_ != nullptr) {
+            signal_->Raise(*this);
+        }
+    }
+    // Assigns and notifies when the value differs; returns whether it did.
+    template <typename T, typename U> bool assign(T& field, U&& value) {
+        if (field == value) {
+            return false;
+        }
+        field = std::forward<U>(value);
+        notifyChanged();
+        return true;
+    }
 
 private:
     std::string name_;
@@ -100,36 +168,44 @@ private:
     bool visible_ = true;
     Bounds bounds_;
     IEventGate* gate_ = nullptr;
+    const ChangeSignal* signal_ = nullptr;
 };
 
-class Label : public Control {
+// A control with a caption (labels, frames, buttons, option buttons).
+class CaptionedControl : public Control {
 public:
     using Control::Control;
-    std::string Caption;
+    [[nodiscard]] const std::string& Caption() const { return caption_; }
+    void SetCaption(const std::string& caption) { assign(caption_, caption); }
+
+private:
+    std::string caption_;
 };
 
-class Frame : public Control {
+class Label : public CaptionedControl {
 public:
-    using Control::Control;
-    std::string Caption;
+    using CaptionedControl::CaptionedControl;
+};
+
+class Frame : public CaptionedControl {
+public:
+    using CaptionedControl::CaptionedControl;
     // The pointer moves over the frame (not over a control inside it).
     std::function<void()> MouseMove;
     void UserMouseMove();
 };
 
-class Button : public Control {
+class Button : public CaptionedControl {
 public:
-    using Control::Control;
-    std::string Caption;
+    using CaptionedControl::CaptionedControl;
     std::function<void()> Click;
     void UserClick();
 };
 
 // One option button; options of one array exclude each other.
-class OptionButton : public Control {
+class OptionButton : public CaptionedControl {
 public:
-    using Control::Control;
-    std::string Caption;
+    using CaptionedControl::CaptionedControl;
     [[nodiscard]] bool Value() const { return value_; }
 
 private:
@@ -148,11 +224,13 @@ public:
     [[nodiscard]] const OptionButton& operator[](int index) const;
     // The selected index, -1 when none is selected.
     [[nodiscard]] int Selected() const;
-    // Selects one option (the others lose their value) and raises Click(index).
+    // Selects one option (the others lose their value; each option whose value changes raises
+    // a notification) and raises Click(index).
     void Select(int index);
     // A user's click on an enabled, visible option.
     void UserSelect(int index);
     void AttachGate(IEventGate* gate);
+    void AttachSignal(const ChangeSignal* signal);
     std::function<void(int)> Click;
 
 private:
@@ -187,14 +265,20 @@ public:
     void SetSelection(int start, int length);
     void SelectAll() { SetSelection(0, static_cast<int>(text_.size())); }
 
-    Colour BackColor = rgb(255, 255, 255);
-    Colour ForeColor = rgb(0, 0, 0);
+    [[nodiscard]] Colour BackColor() const { return backColor_; }
+    [[nodiscard]] Colour ForeColor() const { return foreColor_; }
+    void SetBackColor(Colour colour) { assign(backColor_, colour); }
+    void SetForeColor(Colour colour) { assign(foreColor_, colour); }
 
 private:
     void typeOne(int key);
+    // Clamps into the text without notifying.
+    void clampSelection(int start, int length);
     std::string text_;
     int selStart_ = 0;
     int selLength_ = 0;
+    Colour backColor_ = rgb(255, 255, 255);
+    Colour foreColor_ = rgb(0, 0, 0);
 };
 
 class ScrollBar : public Control {
@@ -231,7 +315,7 @@ public:
     [[nodiscard]] int ListIndex() const { return listIndex_; }
     void Clear();
     void AddItem(const std::string& item);
-    void SetText(const std::string& text) { text_ = text; }
+    void SetText(const std::string& text) { assign(text_, text); }
     // A user's choice of entry `index` (the text follows); raises Click.
     void UserChoose(int index);
     std::function<void()> Click;
@@ -246,8 +330,11 @@ private:
 class Image : public Control {
 public:
     using Control::Control;
-    std::string PictureKey;
-    bool Raised = false; // three-dimensional appearance
+    [[nodiscard]] const std::string& PictureKey() const { return pictureKey_; }
+    void SetPictureKey(const std::string& key) { assign(pictureKey_, key); }
+    // The three-dimensional appearance.
+    [[nodiscard]] bool Raised() const { return raised_; }
+    void SetRaised(bool raised) { assign(raised_, raised); }
     std::function<void()> Click;
     std::function<void()> MouseDown;
     std::function<void()> MouseUp;
@@ -256,6 +343,10 @@ public:
     void UserMouseDown();
     void UserMouseUp();
     void UserMouseMove();
+
+private:
+    std::string pictureKey_;
+    bool raised_ = false;
 };
 
 // A report-style list view: column headers and rows of an item text with sub-items. Positions
@@ -334,7 +425,9 @@ public:
     ImageArray(std::string name, int count);
     [[nodiscard]] int Count() const { return static_cast<int>(images_.size()); }
     [[nodiscard]] Image& operator[](int index);
+    [[nodiscard]] const Image& operator[](int index) const;
     void AttachGate(IEventGate* gate);
+    void AttachSignal(const ChangeSignal* signal);
     std::function<void(int)> Click;
     std::function<void(int)> MouseDown;
     std::function<void(int)> MouseUp;
@@ -361,10 +454,14 @@ public:
     // Takes the window's current place in its (new) parent, in twips.
     void SyncFromWindow();
 
-    std::string PictureKey;
-    bool FillSolid = false;
-    // A picture put into the box (a screen shot); null for none.
-    std::shared_ptr<const Bitmap> Picture;
+    [[nodiscard]] const std::string& PictureKey() const { return pictureKey_; }
+    void SetPictureKey(const std::string& key) { assign(pictureKey_, key); }
+    [[nodiscard]] bool FillSolid() const { return fillSolid_; }
+    void SetFillSolid(bool fill) { assign(fillSolid_, fill); }
+    // A picture put into the box (a screen shot); null for none. Shared, read-only; a
+    // different bitmap object counts as a change.
+    [[nodiscard]] const std::shared_ptr<const Bitmap>& Picture() const { return picture_; }
+    void SetPicture(std::shared_ptr<const Bitmap> picture) { assign(picture_, std::move(picture)); }
 
     // Mouse events in client pixels of the window.
     std::function<void(MouseMessage, Point client, Point screen)> Mouse;
@@ -375,6 +472,9 @@ private:
 
     IDesktop* desktop_ = nullptr;
     WindowHandle window_ = kNoWindow;
+    std::string pictureKey_;
+    bool fillSolid_ = false;
+    std::shared_ptr<const Bitmap> picture_;
 };
 
 enum class ButtonStyle { Default = 0, Check = 1, Separator = 3 };
@@ -388,29 +488,34 @@ struct ToolbarButton {
     bool enabled = true;
     bool visible = true;
     int value = 0; // 1 pressed, 0 released
+    friend bool operator==(const ToolbarButton&, const ToolbarButton&) = default;
 };
 
+// A toolbar is one control: a change of any of its buttons raises one notification for the
+// toolbar (the binder reads Buttons() again).
 class Toolbar : public Control {
 public:
     using Control::Control;
-    void Clear() { buttons_.clear(); }
-    void Add(ToolbarButton button) { buttons_.push_back(std::move(button)); }
+    void Clear();
+    void Add(ToolbarButton button);
     [[nodiscard]] const std::vector<ToolbarButton>& Buttons() const { return buttons_; }
-    // Raises std::out_of_range for an unknown key.
-    [[nodiscard]] ToolbarButton& Button(const std::string& key);
+    // Raises std::out_of_range for an unknown key (also in every setter below).
+    [[nodiscard]] const ToolbarButton& Button(const std::string& key) const;
     [[nodiscard]] bool HasButton(const std::string& key) const;
     // Enabling or disabling a button also releases it.
     void SetButtonEnabled(const std::string& key, bool enabled);
-    void SetButtonValue(const std::string& key, int value) { Button(key).value = value; }
-    void SetButtonImage(const std::string& key, const std::string& imageKey) {
-        Button(key).imageKey = imageKey;
-    }
+    // 1 pressed, 0 released.
+    void SetButtonValue(const std::string& key, int value);
+    void SetButtonImage(const std::string& key, const std::string& imageKey);
+    void SetButtonVisible(const std::string& key, bool visible);
+    void SetButtonTooltip(const std::string& key, const std::string& tooltip);
     // A user's click: only an enabled, visible, non-separator button of an enabled toolbar
     // raises ButtonClick.
     void UserClick(const std::string& key);
     std::function<void(const std::string& key)> ButtonClick;
 
 private:
+    ToolbarButton& button(const std::string& key);
     std::vector<ToolbarButton> buttons_;
 };
 

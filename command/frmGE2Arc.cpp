@@ -168,9 +168,9 @@ void frmGE2Arc::bindEvents() {
     c.imgDefProperty.Click = [this] { Grid().imgDefProperty_Click(); };
     // The define button lights up under the pointer and goes back when it moves onto the
     // frames beside it.
-    c.imgDefProperty.MouseMove = [this] { ctl.imgDefProperty.PictureKey = "defproperty2"; };
-    c.frameGeometryType.MouseMove = [this] { ctl.imgDefProperty.PictureKey = "defproperty1"; };
-    c.frameLayer.MouseMove = [this] { ctl.imgDefProperty.PictureKey = "defproperty1"; };
+    c.imgDefProperty.MouseMove = [this] { ctl.imgDefProperty.SetPictureKey("defproperty2"); };
+    c.frameGeometryType.MouseMove = [this] { ctl.imgDefProperty.SetPictureKey("defproperty1"); };
+    c.frameLayer.MouseMove = [this] { ctl.imgDefProperty.SetPictureKey("defproperty1"); };
     c.vscrollRecordPPS.Change = [this] { vscrollRecordPPS_Change(); };
     c.txtRecordPPS.KeyPress = [](int key) {
         return (key >= '0' && key <= '9') || key == vk::Back ? key : 0;
@@ -182,8 +182,8 @@ void frmGE2Arc::bindEvents() {
     c.vscrollContourLevelInterval.Change = [this] { vscrollContourLevelInterval_Change(); };
     c.optLocationReference.Click = [this](int index) { optLocationReference_Click(index); };
     c.imgLocation.Click = [this](int index) { imgLocation_Click(index); };
-    c.imgLocation.MouseDown = [this](int index) { ctl.imgLocation[index].Raised = true; };
-    c.imgLocation.MouseUp = [this](int index) { ctl.imgLocation[index].Raised = false; };
+    c.imgLocation.MouseDown = [this](int index) { ctl.imgLocation[index].SetRaised(true); };
+    c.imgLocation.MouseUp = [this](int index) { ctl.imgLocation[index].SetRaised(false); };
     c.imgMore.Click = [this] { ApplyLayout("more_options"); };
     c.imgLess.Click = [this] { ApplyLayout("less_options"); };
     c.imgShot.Click = [this] { imgShot_Click(); };
@@ -287,12 +287,12 @@ void frmGE2Arc::resetControls() {
     focused_ = nullptr;
 
     auto frame = [](controls::Frame& f, const char* caption, controls::Bounds bounds) {
-        f.Caption = caption;
+        f.SetCaption(caption);
         f.SetBounds(bounds);
         f.SetVisible(true);
         f.SetEnabled(true);
     };
-    c.pictScreenShot.Picture.reset(); // a shot of an earlier load is not kept
+    c.pictScreenShot.SetPicture(nullptr); // a shot of an earlier load is not kept
     c.toolbarScribeline.Clear();
     c.toolbarScribeline.SetBounds({0, 0, kToolbarWidth, kToolbarHeight});
     c.toolbarScribeline.SetEnabled(true);
@@ -360,38 +360,38 @@ void frmGE2Arc::resetControls() {
     bar(c.vscrollContourLevelnumber, 0, 32767, 1, 1, 0);
     bar(c.vscrollContourLevelInterval, 0, 32767, 1, 1, 0);
 
-    c.Label5.Caption = "Number of Points:";
-    c.Label6.Caption = "Length of Polyline:";
-    c.Label7.Caption = "Area of Polygon:";
-    c.lblDEMResolution.Caption = "Resolution:";
+    c.Label5.SetCaption("Number of Points:");
+    c.Label6.SetCaption("Length of Polyline:");
+    c.Label7.SetCaption("Area of Polygon:");
+    c.lblDEMResolution.SetCaption("Resolution:");
 
     for (int i = 0; i < c.imgLocation.Count(); ++i) {
-        c.imgLocation[i].PictureKey = "location" + std::to_string(i);
-        c.imgLocation[i].Raised = false;
+        c.imgLocation[i].SetPictureKey("location" + std::to_string(i));
+        c.imgLocation[i].SetRaised(false);
     }
-    c.imgMore.PictureKey = "more";
-    c.imgLess.PictureKey = "less";
-    c.imgDefProperty.PictureKey = "defproperty1";
-    c.imgCamera.PictureKey = "camera";
-    c.imgShot.PictureKey.clear();
-    c.picDigitizerIcon.PictureKey = "scribeline";
+    c.imgMore.SetPictureKey("more");
+    c.imgLess.SetPictureKey("less");
+    c.imgDefProperty.SetPictureKey("defproperty1");
+    c.imgCamera.SetPictureKey("camera");
+    c.imgShot.SetPictureKey("");
+    c.picDigitizerIcon.SetPictureKey("scribeline");
     c.picDigitizerIcon.SetVisible(false);
     const char* stripImages[] = {"toolstrip", "toolstrip_finishfeature", "toolstrip_finishlayer",
                                  "toolstrip_abort"};
     for (int i = 0; i < c.pictPicture.Count(); ++i) {
-        c.pictPicture[i].PictureKey = stripImages[i];
+        c.pictPicture[i].SetPictureKey(stripImages[i]);
         c.pictPicture[i].SetVisible(false);
     }
     for (controls::PictureBox* picture : {&c.pictGEInfoWelcome, &c.pictGEInfoReady,
                                           &c.pictGEInfoBusy, &c.pictGETool, &c.pictScreenShot}) {
         picture->SetBounds({0, 0, 0, 0});
-        picture->PictureKey.clear();
+        picture->SetPictureKey("");
         picture->SetVisible(true);
     }
     c.pictScreenShot.SetBounds({6720, 2880, 1680, 1020});
 
     auto button = [](controls::Button& b, const char* caption, bool visible) {
-        b.Caption = caption;
+        b.SetCaption(caption);
         b.SetEnabled(true);
         b.SetVisible(visible);
     };
@@ -415,10 +415,6 @@ void frmGE2Arc::resetControls() {
     c.timerImportOrExport.SetInterval(kImportOrExportInterval);
     c.timerMsgBox.SetInterval(kMsgBoxInterval);
     c.timerMsgBox.SetEnabled(true);
-
-    c.ImageList4GEToolbar = {"setgeview", "setarcview", "start",   "record", "finish",
-                             "pause",     "stop",       "export",  "dem",    "contour",
-                             "abort",     "nothing",    "starting"};
 }
 
 void frmGE2Arc::createWindows() {
@@ -597,7 +593,7 @@ void frmGE2Arc::Form_Load() {
     // 1
     ctl.frameMeasureTrack.SetVisible(false);
     ++process_.loadCount;
-    ctl.imgShot.PictureKey = ctl.imgCamera.PictureKey;
+    ctl.imgShot.SetPictureKey(ctl.imgCamera.PictureKey());
 
     // 2
     process_.globe.application = globe_.CreateApplication();
@@ -755,8 +751,8 @@ void frmGE2Arc::setUpToolStrip() {
     auto& strip = ctl.pictGETool;
     strip.Resize(kStripPixelWidth * tx, kStripPixelHeight * ty);
     strip.Move(kStatusLeft, kStatusTop);
-    strip.FillSolid = true;
-    strip.PictureKey = ctl.pictPicture[0].PictureKey;
+    strip.SetFillSolid(true);
+    strip.SetPictureKey(ctl.pictPicture[0].PictureKey());
     desktop_.SetWindowRegion(strip.hWnd(),
                              WindowRegion{Rect{0, 0, kStripPixelWidth, kStripPixelHeight}});
 }
@@ -1309,7 +1305,7 @@ void frmGE2Arc::pictGETool_MouseMove(Point client, Point screen) {
         ctl.pictGETool.SyncFromWindow();
         return;
     }
-    ctl.pictGETool.PictureKey = ctl.pictPicture[toolStripZone(client)].PictureKey;
+    ctl.pictGETool.SetPictureKey(ctl.pictPicture[toolStripZone(client)].PictureKey());
     state.toolStripHover = true;
 }
 

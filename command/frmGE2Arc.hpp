@@ -22,6 +22,7 @@
 #include "command/map_port.hpp"
 #include "command/process_state.hpp"
 #include "command/subsystems.hpp"
+#include "command/window_controls.hpp"
 #include "command/window_state.hpp"
 #include "options/frmOptionsContextMenu.hpp"
 
@@ -143,77 +144,8 @@ public:
     void pictGETool_MouseUp(Point client, Point screen);
 
     // ---- the controls --------------------------------------------------------------------
-    struct Controls {
-        controls::Toolbar toolbarScribeline{"toolbarScribeline"};
-        controls::Frame frameLayer{"frameLayer"};
-        controls::OptionArray optNewOrExistingLayer{"optNewOrExistingLayer",
-                                                    {"New Layer", "Existing Layer"}};
-        controls::ComboBox cboSelectLayer{"cboSelectLayer"};
-        controls::Frame frameGeometryType{"frameGeometryType"};
-        controls::OptionArray optGeometryType{"optGeometryType", {"Point", "Polyline", "Polygon"}};
-        controls::Frame frameProperty{"frameProperty"};
-        controls::ListView listviewProperty{"listviewProperty"};
-        controls::TextBox txtQty{"txtQty"};
-        controls::Image imgDefProperty{"imgDefProperty"};
-        controls::TextBox txtRecordPPS{"txtRecordPPS"};
-        controls::ScrollBar vscrollRecordPPS{"vscrollRecordPPS"};
-        controls::Frame frameDEM{"frameDEM"};
-        controls::TextBox txtDEMResolution{"txtDEMResolution"};
-        controls::ScrollBar vscrollDEMResolution{"vscrollDEMResolution"};
-        controls::Label lblDEMResolution{"lblDEMResolution"};
-        controls::Frame frameContour{"frameContour"};
-        controls::OptionArray optContourLevel{
-            "optContourLevel",
-            {"Define level number", "Define interval", "Customize (use separator \",\")"}};
-        controls::TextBox txtContourLevels{"txtContourLevels"};
-        controls::TextBox txtContourLevelNumber{"txtContourLevelNumber"};
-        controls::ScrollBar vscrollContourLevelnumber{"vscrollContourLevelnumber"};
-        controls::TextBox txtContourLevelInterval{"txtContourLevelInterval"};
-        controls::ScrollBar vscrollContourLevelInterval{"vscrollContourLevelInterval"};
-        controls::Frame frameStartElevation{"frameStartElevation"};
-        controls::OptionArray optStartElevation{"optStartElevation",
-                                                {"Start elevation:", "Automatically"}};
-        controls::TextBox txtStartElevation{"txtStartElevation"};
-        controls::Frame frameMeasureTrack{"frameMeasureTrack"};
-        controls::Label Label5{"Label5"};
-        controls::Label Label6{"Label6"};
-        controls::Label Label7{"Label7"};
-        controls::Frame frameOption{"frameOption"};
-        controls::Frame frameGetDataFromGE{"frameGetDataFromGE"};
-        controls::Frame frameLocation{"frameLocation"};
-        controls::ImageArray imgLocation{"imgLocation", 9};
-        controls::OptionArray optLocationReference{"optLocationReference",
-                                                   {"ArcMap", "Google Earth", "Screen"}};
-        controls::Image imgMore{"imgMore"};
-        controls::Image imgLess{"imgLess"};
-        controls::PictureBox pictGEInfoWelcome{"pictGEInfoWelcome"};
-        controls::PictureBox pictGEInfoReady{"pictGEInfoReady"};
-        controls::PictureBox pictGEInfoBusy{"pictGEInfoBusy"};
-        controls::PictureBox pictGETool{"pictGETool"};
-        controls::ImageArray pictPicture{"pictPicture", 4};
-        controls::Image picDigitizerIcon{"picDigitizerIcon"};
-        controls::Image imgShot{"imgShot"};
-        controls::Image imgCamera{"imgCamera"};
-        controls::PictureBox pictScreenShot{"pictScreenShot"};
-        controls::Timer timerDigitalizing{"timerDigitalizing"};
-        controls::Timer timerImportOrExport{"timerImportOrExport"};
-        controls::Timer timerMsgBox{"timerMsgBox"};
-        controls::Button cmdBeginDigitalizing{"cmdBeginDigitalizing"};
-        controls::Button cmdEndDigitalizing{"cmdEndDigitalizing"};
-        controls::Button cmdFinishCurrentFeatureAndCreateNewFeature{
-            "cmdFinishCurrentFeatureAndCreateNewFeature"};
-        controls::Button cmdDigitizePauseOrContinue{"cmdDigitizePauseOrContinue"};
-        controls::Button cmdAbort{"cmdAbort"};
-        controls::Button cmdExportKML{"cmdExportKML"};
-        controls::Button cmdGetDEMDateFromGE{"cmdGetDEMDateFromGE"};
-        controls::Button cmdGetContourFromGE{"cmdGetContourFromGE"};
-        controls::Button cmdSetGEViewEx{"cmdSetGEViewEx"};
-        controls::Button cmdSetArcViewEx{"cmdSetArcViewEx"};
-        controls::Button Command1{"Command1"};
-        controls::Button Command2{"Command2"};
-        // The images of the toolbar, by key.
-        std::vector<std::string> ImageList4GEToolbar;
-    };
+    // The window's controls: see window_controls.hpp for binding to them.
+    using Controls = scribeline::Controls;
     Controls ctl;
 
     // The form's own caption and place (screen twips).

@@ -126,7 +126,7 @@ HookResult DigitizingRun::clickHook(const MouseEvent& event) {
     }
     if (cx_.state.toolStripHover) {
         cx_.state.toolStripHover = false;
-        cx_.ctl.pictGETool.PictureKey = cx_.ctl.pictPicture[0].PictureKey;
+        cx_.ctl.pictGETool.SetPictureKey(cx_.ctl.pictPicture[0].PictureKey());
     }
     switch (event.message) {
     case MouseMessage::Move:
@@ -172,7 +172,7 @@ HookResult DigitizingRun::recordHook(const MouseEvent& event) {
     }
     if (cx_.state.toolStripHover) {
         cx_.state.toolStripHover = false;
-        cx_.ctl.pictGETool.PictureKey = cx_.ctl.pictPicture[0].PictureKey;
+        cx_.ctl.pictGETool.SetPictureKey(cx_.ctl.pictPicture[0].PictureKey());
     }
     const int vertexIndex = std::clamp(cx_.state.vertexCount, 0, kMaxVertexCount);
     if (rightHeld_) {

@@ -147,18 +147,18 @@ void DigitizingRun::stopEditing(bool save) {
 
 void DigitizingRun::cmdDigitizePauseOrContinue_Click() {
     auto& button = cx_.ctl.cmdDigitizePauseOrContinue;
-    if (button.Caption != "Continue") {
+    if (button.Caption() != "Continue") {
         cx_.desktop.MessageBox(cx_.window.hWnd(),
                                "To continue the digitization, click the Scribeline Button again.",
                                kDigitizerCaption, mb::Ok | mb::SystemModal);
         captureEnabled_ = false;
-        button.Caption = "Continue";
+        button.SetCaption("Continue");
         cx_.window.Hide();
         stopCapture();
     } else {
         captureEnabled_ = true;
         cx_.window.Hide();
-        button.Caption = "Pause";
+        button.SetCaption("Pause");
         startCapture();
         cx_.window.Show(true);
     }
@@ -252,11 +252,11 @@ void DigitizingRun::checkChosenLayer() {
     const int check = exportChecks_.CheckExportLayer(*map, name);
     if (kind < 0) {
         // A layer of another geometry cannot be exported whatever its reference says.
-        c.cmdExportKML.Caption = std::string(kUnsupportedGeometryCaption);
+        c.cmdExportKML.SetCaption(std::string(kUnsupportedGeometryCaption));
         c.cmdExportKML.SetEnabled(false);
         toolbar.SetButtonEnabled("export", false);
     } else {
-        c.cmdExportKML.Caption = std::string(ExportButtonCaption(check));
+        c.cmdExportKML.SetCaption(std::string(ExportButtonCaption(check)));
         c.cmdExportKML.SetEnabled(check == kExportLayerOk);
         toolbar.SetButtonEnabled("export", check == kExportLayerOk);
     }
@@ -280,18 +280,18 @@ void DigitizingRun::checkChosenLayer() {
 void DigitizingRun::UpdateMeasureTrack() {
     auto& c = cx_.ctl;
     const int n = shape().PointCount();
-    c.Label5.Caption = "Number of Points: " + std::to_string(n);
+    c.Label5.SetCaption("Number of Points: " + std::to_string(n));
     if (kind() == 1 && n >= 2) {
         IGeometryEngine& engine = host().Factory().GeometryEngine();
-        c.Label6.Caption = "Length of Polyline: " + FormatMeasure(engine.Length(shape()));
+        c.Label6.SetCaption("Length of Polyline: " + FormatMeasure(engine.Length(shape())));
     } else if (kind() == 2 && n >= 3) {
         IGeometryEngine& engine = host().Factory().GeometryEngine();
         // The boundary of the polygon runs back to its first vertex.
         Geometry ring = shape();
         ring.type = GeometryType::Polygon;
         ring.AddPoint(shape().Point(0));
-        c.Label6.Caption = "Length of Polyline: " + FormatMeasure(engine.Length(ring));
-        c.Label7.Caption = "Area of Polygon: " + FormatMeasure(std::fabs(engine.Area(ring)));
+        c.Label6.SetCaption("Length of Polyline: " + FormatMeasure(engine.Length(ring)));
+        c.Label7.SetCaption("Area of Polygon: " + FormatMeasure(std::fabs(engine.Area(ring))));
     }
 }
 

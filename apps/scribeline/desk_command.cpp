@@ -1,11 +1,16 @@
 #include "apps/scribeline/desk_command.hpp"
 
+#include "command/clsScribeline.hpp"
 #include "frontends/qt/desk.hpp"
 #include "frontends/qt/display.hpp"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPixmap>
 #include <QScreen>
+#include <QTimer>
+
+#include <chrono>
 
 #include <iostream>
 
@@ -39,7 +44,28 @@ int RunDesk(const DeskCommand& command, int argc, char** argv) {
         }
         Desk desk(options);
         desk.Show();
+        if (command.open) {
+            desk.PressCommand();
+        }
+        if (!command.screenshot.empty() && command.open) {
+            // The map shows what the globe shows, as the toolbar's button makes it.
+            desk.Command().Window().ctl.toolbarScribeline.UserClick("setarcview");
+        }
         std::cout << "scribeline desk: writing to " << desk.OutDir().string() << '\n' << std::flush;
+        if (!command.screenshot.empty()) {
+            // Once the globe's full-quality frame (with its drape) is shown.
+            QTimer::singleShot(100, [&desk, &command] {
+                (void)desk.Frames().WaitShown(std::chrono::seconds(30));
+                QApplication::processEvents();
+                const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+                if (!shot.save(QString::fromStdString(command.screenshot))) {
+                    std::cerr << "scribeline desk: cannot write " << command.screenshot << '\n';
+                    QApplication::exit(1);
+                    return;
+                }
+                desk.RequestQuit();
+            });
+        }
         return QApplication::exec();
     } catch (const std::exception& e) {
         std::cerr << "scribeline desk: " << e.what() << '\n';

@@ -10,6 +10,10 @@ struct DeskCommand {
     std::vector<std::string> dems;
     std::string project;
     std::string out;
+    // Write a picture of the screen here once the windows are drawn, then quit.
+    std::string screenshot;
+    // Press the Scribeline command once the windows are up.
+    bool open = false;
 };
 
 // Runs the desktop app until its windows close; the process's exit code. Bad input (no

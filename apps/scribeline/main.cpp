@@ -120,6 +120,10 @@ int main(int argc, char** argv) {
     desk->add_option("--out", deskCommand.out,
                      "Where run shapefiles, live KML and the map copy go (default: "
                      "scribeline-out/desk)");
+    desk->add_flag("--open", deskCommand.open,
+                   "Open the digitizer window at once, as pressing the Scribeline button does");
+    desk->add_option("--screenshot", deskCommand.screenshot,
+                     "Write a PNG of the screen once the windows are drawn, then quit");
 #endif
 
     CLI11_PARSE(app, argc, argv);

@@ -264,6 +264,9 @@ void Player::startHosts() {
                                                DefaultSubsystems());
     command_->OnCreate(host_);
     controls_ = ControlsOf(command_->Window());
+    if (options_.bind) {
+        options_.bind(command_->Window().ctl);
+    }
 }
 
 void Player::validate() {
@@ -314,8 +317,8 @@ void Player::validateStep(const Step& step) {
                 bool found = false;
                 std::string captions;
                 for (int i = 0; i < o.Count(); ++i) {
-                    found = found || o[i].Caption == step.text;
-                    captions += (i ? ", \"" : "\"") + o[i].Caption + "\"";
+                    found = found || o[i].Caption() == step.text;
+                    captions += (i ? ", \"" : "\"") + o[i].Caption() + "\"";
                 }
                 if (!found) {
                     fail(step, "option",
@@ -387,7 +390,7 @@ void Player::control(const Step& step) {
     if (auto* o = std::get_if<controls::OptionArray*>(&ref)) {
         int index = step.index.value_or(-1);
         for (int i = 0; index < 0 && i < (*o)->Count(); ++i) {
-            if ((**o)[i].Caption == step.text) {
+            if ((**o)[i].Caption() == step.text) {
                 index = i;
             }
         }

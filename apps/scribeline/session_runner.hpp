@@ -5,6 +5,7 @@
 #pragma once
 
 #include "apps/scribeline/session.hpp"
+#include "command/window_controls.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -32,6 +33,10 @@ struct RunOptions {
     std::optional<bool> pictures;
     // Told one line after every step ("step 3/20 toolbar").
     std::function<void(const std::string&)> progress;
+    // Given the digitizer window's controls once the command exists, before the first step: a
+    // front end binds here. The controls are borrowed for the session (until RunSession
+    // returns); subscriptions must go before then.
+    std::function<void(Controls&)> bind;
     // The file the default map is copied from.
     std::filesystem::path worldMapSource;
 };

@@ -1,12 +1,15 @@
 #include "frontends/qt/desk.hpp"
 
 #include "command/clsScribeline.hpp"
+#include "composition/default_subsystems.hpp"
 #include "hosts/globe/base_earth.hpp"
 #include "hosts/globe/raster_dem.hpp"
 #include "hosts/globe/terrain_stack.hpp"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMetaObject>
 #include <QObject>
 #include <QWidget>
 
@@ -130,7 +133,8 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
     }
     desktop_->SetMainWindow(host_->hWnd());
 
-    command_ = std::make_unique<clsScribeline>(Environment{*desktop_, globe_->Connector()});
+    command_ = std::make_unique<clsScribeline>(Environment{*desktop_, globe_->Connector()},
+                                               DefaultSubsystems());
     command_->OnCreate(host_);
     map_ = std::make_unique<MapWindow>(*desktop_, *host_, picture_, *command_);
 
@@ -139,6 +143,9 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
         drape = [this](const globe::DrapeArea& area) { return RenderDrape(*host_, area); };
     }
     frames_ = std::make_unique<GlobeFrames>(*desktop_, *globe_, std::move(drape));
+    digitizer_ = std::make_unique<DigitizerWindow>(*desktop_, command_->Window());
+    context_ = new QObject();
+    map_->afterCommand = [this] { queueSync(); };
 
     // Left and right drags navigate only while no run is active; the switch is set as a press
     // arrives, before the globe's window sees it.
@@ -146,6 +153,13 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
         if (e.message == MouseMessage::LeftDown || e.message == MouseMessage::RightDown) {
             runSwitch();
         }
+        if (e.message != MouseMessage::Move) {
+            queueSync();
+        }
+        return HookResult::Pass;
+    });
+    syncKeyHook_ = desktop_->SetKeyboardHook([this](const KeyEvent&) {
+        queueSync();
         return HookResult::Pass;
     });
 
@@ -162,6 +176,11 @@ Desk::~Desk() {
     if (runHook_ != 0) {
         desktop_->Unhook(runHook_);
     }
+    if (syncKeyHook_ != 0) {
+        desktop_->Unhook(syncKeyHook_);
+    }
+    delete context_;
+    context_ = nullptr;
     for (WindowHandle w : {host_->hWnd(), globe_->MainWindow()}) {
         if (QWidget* widget = desktop_->Widget(w)) {
             widget->removeEventFilter(closeFilter_.get());
@@ -175,6 +194,7 @@ Desk::~Desk() {
     } catch (...) {
         // Quitting goes on: what the run wrote is on disk already.
     }
+    digitizer_.reset();
     frames_.reset();
     map_.reset();
     command_.reset();
@@ -186,6 +206,28 @@ Desk::~Desk() {
 void Desk::runSwitch() {
     const frmGE2Arc& w = command_->Window();
     globe_->SetRunActive(w.IsLoaded() && w.state.digitizingActive);
+}
+
+void Desk::queueSync() {
+    if (syncQueued_ || context_ == nullptr) {
+        return;
+    }
+    syncQueued_ = true;
+    QMetaObject::invokeMethod(
+        context_,
+        [this] {
+            syncQueued_ = false;
+            digitizer_->Attach();
+            runSwitch();
+            digitizer_->ShowOptionsMenuIfPoppedUp();
+        },
+        Qt::QueuedConnection);
+}
+
+void Desk::PressCommand() {
+    if (QAction* action = map_->CommandAction(); action != nullptr && action->isEnabled()) {
+        action->trigger();
+    }
 }
 
 void Desk::Show() {

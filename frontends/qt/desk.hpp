@@ -4,6 +4,7 @@
 // or the map window and the digitizer agrees.
 #pragma once
 
+#include "frontends/qt/digitizer_window.hpp"
 #include "frontends/qt/globe_window.hpp"
 #include "frontends/qt/map_window.hpp"
 
@@ -69,6 +70,8 @@ public:
     // contour run the answer is no and a message box says why; otherwise yes. A yes quits the
     // application's event loop.
     bool RequestQuit();
+    // Presses the Scribeline command's button in the map's tool bar (when it is enabled).
+    void PressCommand();
 
     [[nodiscard]] qtdesktop::QtDesktop& Desktop() { return *desktop_; }
     [[nodiscard]] globe::SimulatedGlobe& Globe() { return *globe_; }
@@ -76,11 +79,15 @@ public:
     [[nodiscard]] clsScribeline& Command() { return *command_; }
     [[nodiscard]] MapWindow& Map() { return *map_; }
     [[nodiscard]] GlobeFrames& Frames() { return *frames_; }
+    [[nodiscard]] DigitizerWindow& Digitizer() { return *digitizer_; }
     [[nodiscard]] const std::filesystem::path& OutDir() const { return options_.outDir; }
 
 private:
     class CloseFilter;
     void runSwitch();
+    // After input the window may have loaded (a new window to build widgets in): attach once
+    // the event is handled. The widgets themselves follow the change notification.
+    void queueSync();
 
     DeskOptions options_;
     std::unique_ptr<qtdesktop::QtDesktop> desktop_;
@@ -90,6 +97,10 @@ private:
     std::unique_ptr<clsScribeline> command_;
     std::unique_ptr<MapWindow> map_;
     std::unique_ptr<GlobeFrames> frames_;
+    std::unique_ptr<DigitizerWindow> digitizer_;
+    QObject* context_ = nullptr; // queued calls die with it
+    HookHandle syncKeyHook_ = 0;
+    bool syncQueued_ = false;
     std::unique_ptr<CloseFilter> closeFilter_;
     HookHandle runHook_ = 0;
     bool quitting_ = false;

@@ -107,9 +107,16 @@ bool GlobeFrames::WaitShown(std::chrono::milliseconds timeout) {
     const auto until = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        bool done = false;
         {
             std::lock_guard lock(mutex_);
-            if (latestRequest_ >= requested_ && shown_ > 0 && renderer_->WaitIdle({})) {
+            done = latestRequest_ >= requested_ && shown_ > 0 && !drapeInFlight_;
+        }
+        // Idle: no frame pending or due, so no drape request can still come from this view.
+        if (done && renderer_->WaitIdle(std::chrono::milliseconds(0))) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            std::lock_guard lock(mutex_);
+            if (!drapeInFlight_ && latestRequest_ >= requested_) {
                 return true;
             }
         }

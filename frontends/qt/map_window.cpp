@@ -232,6 +232,9 @@ void MapWindow::build() {
             // The command traps its own failures; nothing may cross the event loop.
         }
         RefreshCommand();
+        if (afterCommand) {
+            afterCommand();
+        }
     });
     toolbar_->addSeparator();
     auto addTool = [this](const char* icon, const char* text, auto action) {

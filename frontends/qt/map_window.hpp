@@ -73,6 +73,9 @@ public:
     // Moves the view by a drag of (dx, dy) pixels.
     void Pan(int dx, int dy);
 
+    // Called after each click of the command's button (may be empty).
+    std::function<void()> afterCommand;
+
     [[nodiscard]] QTreeWidget* LayerList() const { return layers_; }
     [[nodiscard]] QAction* CommandAction() const { return commandAction_; }
     [[nodiscard]] QWidget* MainWidget() const;

@@ -73,8 +73,8 @@ TEST_F(EditableListViewTest, TheBoxLiesOverTheCellWithItsTextSelected) {
     EXPECT_EQ(box.Text(), "last");
     EXPECT_EQ(box.SelText(), "last");
     EXPECT_EQ(grid.SavedText(), "last");
-    EXPECT_EQ(box.BackColor, clsEditableListView::kHighlight);
-    EXPECT_EQ(box.ForeColor, clsEditableListView::kHighlightText);
+    EXPECT_EQ(box.BackColor(), clsEditableListView::kHighlight);
+    EXPECT_EQ(box.ForeColor(), clsEditableListView::kHighlightText);
     // A second click elsewhere while the edit is open changes nothing.
     clickCell(0, 3);
     EXPECT_EQ(grid.EditRow(), 2);
@@ -129,7 +129,7 @@ TEST_F(EditableListViewTest, KeysCommitCancelAndMove) {
         clickCell(c.row, 3);
         ASSERT_TRUE(grid.EditOpen());
         box.UserType(c.typed); // replaces the selected cell text
-        EXPECT_EQ(box.BackColor, clsEditableListView::kButtonFace);
+        EXPECT_EQ(box.BackColor(), clsEditableListView::kButtonFace);
         box.UserKey(c.key);
         EXPECT_FALSE(grid.EditOpen());
         EXPECT_FALSE(box.Visible());
@@ -146,7 +146,7 @@ TEST_F(EditableListViewTest, LeavingTheBoxOrScrollingCommits) {
     box.LostFocus();
     EXPECT_EQ(list.CellText(0, 3), "4");
     EXPECT_FALSE(grid.EditOpen());
-    EXPECT_EQ(box.BackColor, clsEditableListView::kHighlight);
+    EXPECT_EQ(box.BackColor(), clsEditableListView::kHighlight);
 
     clickCell(2, 3);
     box.UserType("9");

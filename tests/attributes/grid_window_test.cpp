@@ -167,7 +167,7 @@ TEST_F(GridWindowTest, TheDefineButtonOpensTheDialogAndOkHandsTheFieldsOver) {
 
 TEST_F(GridWindowTest, HoverPicturesOfTheDefineButton) {
     auto& image = w().ctl.imgDefProperty;
-    EXPECT_EQ(image.PictureKey, "defproperty1");
+    EXPECT_EQ(image.PictureKey(), "defproperty1");
     w().ApplyLayout("more_options"); // the property panel is in the wide layout
     w().Show(false);
     auto moveTo = [&](const controls::Control& control) {
@@ -191,7 +191,7 @@ TEST_F(GridWindowTest, HoverPicturesOfTheDefineButton) {
     for (const Step& s : steps) {
         SCOPED_TRACE(s.over->Name());
         moveTo(*s.over);
-        EXPECT_EQ(image.PictureKey, s.picture);
+        EXPECT_EQ(image.PictureKey(), s.picture);
     }
 }
 

@@ -206,8 +206,8 @@ TEST_F(ShotTest, CtrlF8SavesTheRenderViewAsABitmapWithoutTheFlashingFrame) {
     const Bitmap saved = ReadWithGdal(file);
     ASSERT_EQ(saved.width, 800);
     ASSERT_EQ(saved.height, 500);
-    ASSERT_TRUE(w().ctl.pictScreenShot.Picture);
-    EXPECT_EQ(saved.pixels, w().ctl.pictScreenShot.Picture->pixels);
+    ASSERT_TRUE(w().ctl.pictScreenShot.Picture());
+    EXPECT_EQ(saved.pixels, w().ctl.pictScreenShot.Picture()->pixels);
     // The frame flashed (drawn twice with the inverting pen) and left the view as it was.
     EXPECT_EQ(InvertFrames(earth->RenderWindow()), 2);
     EXPECT_EQ(desk.TickCount() - before, 100);
@@ -258,7 +258,7 @@ TEST_F(ShotTest, CtrlF9AndTheCameraImageShootTheDesktop) {
     fs::remove(Expected());
 
     desk.AdvanceTime(1000);
-    EXPECT_EQ(w().ctl.imgShot.PictureKey, "camera");
+    EXPECT_EQ(w().ctl.imgShot.PictureKey(), "camera");
     w().ctl.optLocationReference.UserSelect(2);
     w().ctl.imgShot.UserClick();
     ASSERT_TRUE(Failures().empty()) << Failures().front();
@@ -286,7 +286,7 @@ TEST_F(ShotTest, MapViewThatCannotBeFoundSavesNothingSaysSoAndTheWindowComesBack
     EXPECT_NE(Failures()[0].find("Ctrl+F7"), std::string::npos) << Failures()[0];
     EXPECT_NE(Failures()[0].find("Nothing was saved"), std::string::npos) << Failures()[0];
     EXPECT_TRUE(Shots().empty());
-    EXPECT_FALSE(w().ctl.pictScreenShot.Picture);
+    EXPECT_FALSE(w().ctl.pictScreenShot.Picture());
     EXPECT_EQ(w().FormBounds(), place);
 }
 

@@ -72,9 +72,9 @@ TEST_F(WindowTest, LocationImagesPlaceTheWindowAndPressLikeButtons) {
     w().ApplyLayout("more_options");
     auto& image = w().ctl.imgLocation[7];
     image.UserMouseDown();
-    EXPECT_TRUE(image.Raised);
+    EXPECT_TRUE(image.Raised());
     image.UserMouseUp();
-    EXPECT_FALSE(image.Raised);
+    EXPECT_FALSE(image.Raised());
     image.UserClick();
     EXPECT_EQ(w().FormBounds().left, 1500 + 18000 - 8490);
     EXPECT_EQ(w().FormBounds().top, 10410);

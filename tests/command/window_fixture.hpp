@@ -42,7 +42,7 @@ protected:
 
     frmGE2Arc& w() { return *window; }
     controls::Toolbar& toolbar() { return window->ctl.toolbarScribeline; }
-    controls::ToolbarButton& button(const std::string& key) { return toolbar().Button(key); }
+    const controls::ToolbarButton& button(const std::string& key) { return toolbar().Button(key); }
     FakeMap& map() { return *host->document->map; }
     const std::vector<desktop::MessageBoxRecord>& boxes() { return desk.MessageBoxes(); }
 };

@@ -20,7 +20,7 @@ TEST_F(WindowTest, FormLoadSetsCaptionFlagsAndTheGlobeHandles) {
     EXPECT_EQ(w().state.tempFolder, desk.GetTempPath());
     EXPECT_FALSE(w().ctl.frameMeasureTrack.Visible());
     EXPECT_FALSE(w().ctl.cmdEndDigitalizing.Enabled());
-    EXPECT_EQ(w().ctl.imgShot.PictureKey, w().ctl.imgCamera.PictureKey);
+    EXPECT_EQ(w().ctl.imgShot.PictureKey(), w().ctl.imgCamera.PictureKey());
     EXPECT_EQ(w().ctl.optGeometryType.Selected(), 1);
     EXPECT_EQ(process.globe.renderWindow, globe.renderWindow);
     EXPECT_EQ(process.globe.renderRect, desk.GetWindowRect(globe.renderWindow));
@@ -34,8 +34,8 @@ TEST_F(WindowTest, FormLoadSetsCaptionFlagsAndTheGlobeHandles) {
     // The tool strip.
     EXPECT_EQ(w().ctl.pictGETool.Left(), 150);
     EXPECT_EQ(w().ctl.pictGETool.Top(), 15);
-    EXPECT_TRUE(w().ctl.pictGETool.FillSolid);
-    EXPECT_EQ(w().ctl.pictGETool.PictureKey, w().ctl.pictPicture[0].PictureKey);
+    EXPECT_TRUE(w().ctl.pictGETool.FillSolid());
+    EXPECT_EQ(w().ctl.pictGETool.PictureKey(), w().ctl.pictPicture[0].PictureKey());
 }
 
 TEST_F(WindowTest, ALoadStartsFromTheInitialSettings) {
@@ -67,12 +67,12 @@ struct ControlState {
 TEST_F(WindowTest, TerrainControlsHaveTheirDefaultsAfterLoad) {
     auto& c = w().ctl;
     EXPECT_EQ(c.optContourLevel.Selected(), 0);
-    EXPECT_EQ(c.optContourLevel[0].Caption, "Define level number");
-    EXPECT_EQ(c.optContourLevel[1].Caption, "Define interval");
-    EXPECT_EQ(c.optContourLevel[2].Caption, "Customize (use separator \",\")");
+    EXPECT_EQ(c.optContourLevel[0].Caption(), "Define level number");
+    EXPECT_EQ(c.optContourLevel[1].Caption(), "Define interval");
+    EXPECT_EQ(c.optContourLevel[2].Caption(), "Customize (use separator \",\")");
     EXPECT_EQ(c.optStartElevation.Selected(), 1);
-    EXPECT_EQ(c.optStartElevation[0].Caption, "Start elevation:");
-    EXPECT_EQ(c.optStartElevation[1].Caption, "Automatically");
+    EXPECT_EQ(c.optStartElevation[0].Caption(), "Start elevation:");
+    EXPECT_EQ(c.optStartElevation[1].Caption(), "Automatically");
     EXPECT_EQ(c.txtStartElevation.Text(), "500");
     EXPECT_EQ(c.txtContourLevels.Text(),
               "500,550,600,650,700,750,800,850,900,950,1000,1100,1200,1300,1400,1500");
@@ -291,7 +291,8 @@ TEST_F(WindowTest, ToolStripHighlightsTheZoneUnderThePointer) {
     for (const Case& k :
          std::vector<Case>{{10, 1}, {49, 1}, {52, 0}, {75, 2}, {95, 0}, {110, 3}, {30, 1}}) {
         w().pictGETool_MouseMove({k.x, 10}, {0, 0});
-        EXPECT_EQ(w().ctl.pictGETool.PictureKey, w().ctl.pictPicture[k.image].PictureKey) << k.x;
+        EXPECT_EQ(w().ctl.pictGETool.PictureKey(), w().ctl.pictPicture[k.image].PictureKey())
+            << k.x;
         EXPECT_TRUE(w().state.toolStripHover);
     }
 }

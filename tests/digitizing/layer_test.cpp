@@ -109,7 +109,7 @@ TEST_F(LayerTest, LayerChoiceSetsTheExportButtonAndTheTerrainButtons) {
     };
     for (const Case& k : cases) {
         Choose(k.layer);
-        EXPECT_EQ(c.cmdExportKML.Caption, k.caption) << k.layer;
+        EXPECT_EQ(c.cmdExportKML.Caption(), k.caption) << k.layer;
         EXPECT_EQ(c.cmdExportKML.Enabled(), k.exportEnabled) << k.layer;
         EXPECT_EQ(toolbar.Button("export").enabled, k.exportEnabled) << k.layer;
         EXPECT_EQ(toolbar.Button("dem").enabled, k.dem) << k.layer;
@@ -194,34 +194,34 @@ TEST_F(LayerTest, MeasureTrackOfAOneDegreeSquare) {
     w().ctl.optGeometryType.UserSelect(2);
     Press("start");
     EXPECT_TRUE(w().ctl.frameMeasureTrack.Visible());
-    const std::string lengthBefore = w().ctl.Label6.Caption;
+    const std::string lengthBefore = w().ctl.Label6.Caption();
     connector.script = {ground(10, 20), ground(10, 21), ground(11, 21), ground(11, 20)};
     const Point c = RenderCentre();
     Click(c);
     Click(c);
-    EXPECT_EQ(w().ctl.Label5.Caption, "Number of Points: 2");
-    EXPECT_EQ(w().ctl.Label6.Caption, lengthBefore) << "two polygon vertices: no length yet";
+    EXPECT_EQ(w().ctl.Label5.Caption(), "Number of Points: 2");
+    EXPECT_EQ(w().ctl.Label6.Caption(), lengthBefore) << "two polygon vertices: no length yet";
     Click(c);
     Click(c);
-    EXPECT_EQ(w().ctl.Label5.Caption, "Number of Points: 4");
-    EXPECT_EQ(w().ctl.Label6.Caption, "Length of Polyline: 4");
-    EXPECT_EQ(w().ctl.Label7.Caption, "Area of Polygon: 1");
+    EXPECT_EQ(w().ctl.Label5.Caption(), "Number of Points: 4");
+    EXPECT_EQ(w().ctl.Label6.Caption(), "Length of Polyline: 4");
+    EXPECT_EQ(w().ctl.Label7.Caption(), "Area of Polygon: 1");
 }
 
 TEST_F(LayerTest, MeasureTrackOfPolylinesAndPoints) {
     Option("MeasureTrack", true);
     Press("start");
-    const std::string lengthBefore = w().ctl.Label6.Caption;
-    const std::string areaBefore = w().ctl.Label7.Caption;
+    const std::string lengthBefore = w().ctl.Label6.Caption();
+    const std::string areaBefore = w().ctl.Label7.Caption();
     connector.script = {ground(0, 0), ground(0, 3), ground(4, 3)};
     const Point c = RenderCentre();
     Click(c);
-    EXPECT_EQ(w().ctl.Label5.Caption, "Number of Points: 1");
-    EXPECT_EQ(w().ctl.Label6.Caption, lengthBefore);
+    EXPECT_EQ(w().ctl.Label5.Caption(), "Number of Points: 1");
+    EXPECT_EQ(w().ctl.Label6.Caption(), lengthBefore);
     Click(c);
     Click(c);
-    EXPECT_EQ(w().ctl.Label6.Caption, "Length of Polyline: 7");
-    EXPECT_EQ(w().ctl.Label7.Caption, areaBefore);
+    EXPECT_EQ(w().ctl.Label6.Caption(), "Length of Polyline: 7");
+    EXPECT_EQ(w().ctl.Label7.Caption(), areaBefore);
 }
 
 TEST_F(LayerTest, AbortInFileModeClearsTheFeatureFromTheGlobe) {

@@ -121,7 +121,7 @@ TEST_F(RunTest, PauseHidesTheWindowAndContinueKeepsTheVertices) {
 
     w().cmdDigitizePauseOrContinue_Click(); // what a press of the command does
     EXPECT_TRUE(w().Visible());
-    EXPECT_EQ(w().ctl.cmdDigitizePauseOrContinue.Caption, "Pause");
+    EXPECT_EQ(w().ctl.cmdDigitizePauseOrContinue.Caption(), "Pause");
     Click(offset(c, 0, 60));
     EXPECT_EQ(w().state.vertexCount, 3);
     Press("finishlayer");

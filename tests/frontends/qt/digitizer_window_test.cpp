@@ -1,0 +1,320 @@
+// The digitizer window's widgets over its control model (offscreen): every control has a widget
+// showing its state, a change repaints only its own widget, and what a person does on a widget
+// reaches the model.
+#include "command/clsScribeline.hpp"
+#include "frontends/qt/desk.hpp"
+#include "hosts/gis/layers.hpp"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+
+namespace scribeline::frontend {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DigitizerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        out_ = fs::temp_directory_path() /
+               ("scribeline-digitizer-test-" + std::to_string(std::random_device{}()));
+        DeskOptions options;
+        options.outDir = out_;
+        options.screen = Rect{0, 0, 1600, 900};
+        options.drape = false;
+        options.quit = [] {};
+        desk_ = std::make_unique<Desk>(options);
+        desk_->Show();
+        desk_->PressCommand();
+        settle();
+        ASSERT_TRUE(form().IsLoaded());
+    }
+    void TearDown() override {
+        desk_.reset();
+        std::error_code ec;
+        fs::remove_all(out_, ec);
+    }
+    frmGE2Arc& form() { return desk_->Command().Window(); }
+    DigitizerWindow& window() { return desk_->Digitizer(); }
+    // Queued work (attaching, the widgets following the model) runs.
+    static void settle() {
+        for (int i = 0; i < 5; ++i) {
+            QApplication::processEvents();
+        }
+    }
+    // The widgets showing the model's state for every control.
+    void expectWidgetsShowTheModel() {
+        form().ctl.ForEach([&](const controls::Control& control) {
+            if (dynamic_cast<const controls::Timer*>(&control) != nullptr) {
+                return; // nothing to show
+            }
+            const auto* picture = dynamic_cast<const controls::PictureBox*>(&control);
+            if (picture != nullptr && picture->hWnd() == kNoWindow) {
+                return;
+            }
+            QWidget* widget = window().WidgetFor(control);
+            ASSERT_NE(widget, nullptr) << control.Name() << control.Index();
+            if (picture != nullptr) {
+                return; // the core moves and draws its own windows
+            }
+            EXPECT_EQ(widget->isEnabled(), control.Enabled()) << control.Name() << control.Index();
+            if (!control.Visible()) {
+                EXPECT_TRUE(widget->isHidden()) << control.Name() << control.Index();
+            } else if (widget->isHidden()) {
+                // Only the command buttons the toolbar stands for have no place on the form.
+                const bool command =
+                    control.Name().rfind("cmd", 0) == 0 || control.Name().rfind("Command", 0) == 0;
+                EXPECT_TRUE(command) << control.Name() << control.Index() << " has no place";
+            }
+            if (const auto* captioned = dynamic_cast<const controls::CaptionedControl*>(&control)) {
+                QString shown;
+                if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+                    shown = box->title();
+                } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+                    shown = label->text();
+                } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+                    shown = button->text();
+                }
+                EXPECT_EQ(shown.toStdString(), captioned->Caption()) << control.Name();
+            }
+            if (const auto* text = dynamic_cast<const controls::TextBox*>(&control)) {
+                auto* edit = qobject_cast<QLineEdit*>(widget);
+                ASSERT_NE(edit, nullptr);
+                EXPECT_EQ(edit->text().toStdString(), text->Text()) << control.Name();
+            }
+            if (const auto* option = dynamic_cast<const controls::OptionButton*>(&control)) {
+                auto* radio = qobject_cast<QRadioButton*>(widget);
+                ASSERT_NE(radio, nullptr);
+                EXPECT_EQ(radio->isChecked(), option->Value()) << control.Name() << control.Index();
+            }
+        });
+    }
+
+    fs::path out_;
+    std::unique_ptr<Desk> desk_;
+};
+
+TEST_F(DigitizerWindowTest, EveryControlHasAWidgetShowingItsState) {
+    expectWidgetsShowTheModel();
+    EXPECT_EQ(window().Errors(), 0) << window().LastError();
+    // After the user changes things, still.
+    auto* polygon = qobject_cast<QRadioButton*>(window().WidgetFor(form().ctl.optGeometryType[2]));
+    ASSERT_NE(polygon, nullptr);
+    polygon->click();
+    settle();
+    EXPECT_EQ(form().ctl.optGeometryType.Selected(), 2);
+    expectWidgetsShowTheModel();
+    auto* interval = qobject_cast<QRadioButton*>(window().WidgetFor(form().ctl.optContourLevel[1]));
+    ASSERT_NE(interval, nullptr);
+    interval->click();
+    settle();
+    EXPECT_EQ(form().ctl.optContourLevel.Selected(), 1);
+    expectWidgetsShowTheModel();
+    EXPECT_EQ(window().Errors(), 0) << window().LastError();
+}
+
+TEST_F(DigitizerWindowTest, AChangeRepaintsOnlyItsWidget) {
+    std::map<const controls::Control*, int> before;
+    for (const controls::Control* c : window().BoundControls()) {
+        before[c] = window().SyncCount(*c);
+    }
+    controls::TextBox& box = form().ctl.txtStartElevation;
+    box.SetText("750");
+    box.SetText("760"); // two changes before the loop runs: one repaint
+    settle();
+    for (const controls::Control* c : window().BoundControls()) {
+        EXPECT_EQ(window().SyncCount(*c), before[c] + (c == &box ? 1 : 0)) << c->Name();
+    }
+    EXPECT_EQ(qobject_cast<QLineEdit*>(window().WidgetFor(box))->text(), QStringLiteral("760"));
+    form().ctl.frameDEM.SetCaption("DEM Samples");
+    settle();
+    EXPECT_EQ(qobject_cast<QGroupBox*>(window().WidgetFor(form().ctl.frameDEM))->title(),
+              QStringLiteral("DEM Samples"));
+    EXPECT_EQ(window().SyncCount(box), before[&box] + 1);
+}
+
+TEST_F(DigitizerWindowTest, TextBoxKeysGoThroughTheModel) {
+    controls::TextBox& box = form().ctl.txtStartElevation;
+    auto* edit = qobject_cast<QLineEdit*>(window().WidgetFor(box));
+    ASSERT_NE(edit, nullptr);
+    // Make it editable as a person would: the start elevation option first.
+    auto* start = qobject_cast<QRadioButton*>(window().WidgetFor(form().ctl.optStartElevation[0]));
+    const std::string before = box.Text();
+    auto press = [edit](int key, const QString& text) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(edit, &e);
+    };
+    start->click();
+    settle();
+    if (!box.Enabled()) {
+        GTEST_SKIP() << "the start elevation is not editable with the default contour choice";
+    }
+    press(Qt::Key_End, QString());
+    press(Qt::Key_Backspace, QString());
+    press(Qt::Key_4, QStringLiteral("4"));
+    settle();
+    EXPECT_EQ(box.Text(), before.substr(0, before.size() - 1) + "4");
+    EXPECT_EQ(edit->text().toStdString(), box.Text());
+}
+
+TEST_F(DigitizerWindowTest, ToolbarHasAnIconedActionPerKeyInTheModelsState) {
+    auto* bar = qobject_cast<QToolBar*>(window().WidgetFor(form().ctl.toolbarScribeline));
+    ASSERT_NE(bar, nullptr);
+    for (const controls::ToolbarButton& button : form().ctl.toolbarScribeline.Buttons()) {
+        if (button.style == controls::ButtonStyle::Separator) {
+            continue;
+        }
+        QAction* action = bar->findChild<QAction*>(QString::fromStdString(button.key));
+        ASSERT_NE(action, nullptr) << button.key;
+        EXPECT_EQ(action->isEnabled(), button.enabled) << button.key;
+        EXPECT_EQ(action->toolTip().toStdString(), button.tooltip) << button.key;
+        EXPECT_FALSE(action->icon().isNull()) << button.key;
+    }
+}
+
+} // namespace
+} // namespace scribeline::frontend
+
+namespace scribeline::frontend {
+namespace {
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at) {
+    QMouseEvent e(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(widget, &e);
+}
+
+// A person at the mouse: the toolbar's start, a left click on the globe (which digitizes and
+// does not pan while the run is active), the feature finished, then quitting, which ends the
+// run and keeps the finished feature.
+TEST_F(DigitizerWindowTest, ClickOnTheGlobeDigitizesAndQuittingSavesTheRun) {
+    auto* point = qobject_cast<QRadioButton*>(window().WidgetFor(form().ctl.optGeometryType[0]));
+    ASSERT_NE(point, nullptr);
+    point->click();
+    auto* bar = qobject_cast<QToolBar*>(window().WidgetFor(form().ctl.toolbarScribeline));
+    ASSERT_NE(bar, nullptr);
+    QAction* start = bar->findChild<QAction*>(QStringLiteral("start"));
+    ASSERT_NE(start, nullptr);
+    start->trigger();
+    settle();
+    ASSERT_TRUE(form().state.digitizingActive) << window().LastError();
+
+    QWidget* globe = desk_->Desktop().Widget(desk_->Globe().RenderWindow());
+    ASSERT_NE(globe, nullptr);
+    const globe::CameraState camera = desk_->Globe().Camera();
+    const QPoint at(globe->width() / 2, globe->height() / 2);
+    SendMouse(globe, QEvent::MouseButtonPress, at);
+    SendMouse(globe, QEvent::MouseMove, at + QPoint(30, 20)); // would pan outside a run
+    SendMouse(globe, QEvent::MouseButtonRelease, at + QPoint(30, 20));
+    EXPECT_TRUE(desk_->Globe().RunActive());
+    EXPECT_DOUBLE_EQ(desk_->Globe().Camera().FocusPointLatitude, camera.FocusPointLatitude);
+    EXPECT_DOUBLE_EQ(desk_->Globe().Camera().FocusPointLongitude, camera.FocusPointLongitude);
+    // The capture tick (500 ms) takes the click.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(900);
+    while (form().state.vertexCount == 0 && std::chrono::steady_clock::now() < until) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(form().state.vertexCount, 1);
+    // Finished, the feature is stored; quitting keeps finished features.
+    settle();
+    QAction* finish = bar->findChild<QAction*>(QStringLiteral("finishfeature"));
+    ASSERT_NE(finish, nullptr);
+    ASSERT_TRUE(finish->isEnabled());
+    finish->trigger();
+    settle();
+
+    EXPECT_TRUE(desk_->RequestQuit());
+    EXPECT_FALSE(form().IsLoaded());
+    EXPECT_FALSE(form().state.digitizingActive);
+    // The run's layer holds the point.
+    std::int64_t features = 0;
+    for (const auto& layer : desk_->Host().FocusMapImpl().Layers()) {
+        if (auto* f = dynamic_cast<gis::FeatureLayer*>(layer.get());
+            f != nullptr && f->FeatureClass() &&
+            f->FeatureClass()->ShapeType() == GeometryType::Point) {
+            features += f->FeatureClass()->FeatureCount(nullptr);
+        }
+    }
+    EXPECT_EQ(features, 1);
+}
+
+} // namespace
+} // namespace scribeline::frontend
+
+namespace scribeline::frontend {
+namespace {
+
+void ExpectMenuShowsModel(QMenu* qmenu, const MenuItem& parent, int& shortcuts) {
+    for (const MenuItem& item : parent.children) {
+        if (item.kind == MenuItemKind::Separator || !item.visible) {
+            continue;
+        }
+        QAction* a = qmenu->findChild<QAction*>(QString::fromStdString(item.name));
+        if (item.kind == MenuItemKind::Submenu) {
+            QMenu* sub = nullptr;
+            for (QMenu* m : qmenu->findChildren<QMenu*>()) {
+                if (m->menuAction()->objectName().toStdString() == item.name) {
+                    sub = m;
+                }
+            }
+            ASSERT_NE(sub, nullptr) << item.name;
+            EXPECT_EQ(sub->title().toStdString(), item.caption);
+            ExpectMenuShowsModel(sub, item, shortcuts);
+            continue;
+        }
+        ASSERT_NE(a, nullptr) << item.name;
+        EXPECT_EQ(a->text().toStdString(), item.caption) << item.name;
+        EXPECT_EQ(a->isEnabled(), item.enabled) << item.name;
+        const bool marked = item.kind == MenuItemKind::Check || item.kind == MenuItemKind::Radio;
+        EXPECT_EQ(a->isCheckable(), marked) << item.name;
+        if (marked) {
+            EXPECT_EQ(a->isChecked(), item.checked) << item.name;
+        }
+        if (item.kind == MenuItemKind::Radio) {
+            ASSERT_NE(a->actionGroup(), nullptr) << item.name;
+            EXPECT_TRUE(a->actionGroup()->isExclusive());
+        }
+        EXPECT_EQ(a->shortcut().toString().toStdString(), item.shortcut) << item.name;
+        shortcuts += item.shortcut.empty() ? 0 : 1;
+    }
+}
+
+TEST_F(DigitizerWindowTest, OptionsMenuShowsMarksAndShortcuts) {
+    frmOptionsContextMenu& options = form().Options();
+    QWidget parent;
+    QMenu* menu = DigitizerWindow::BuildOptionsMenu(options, &parent);
+    int shortcuts = 0;
+    ExpectMenuShowsModel(menu, options.menuScribeline(), shortcuts);
+    EXPECT_GT(shortcuts, 0);
+    // A changed mark shows in the next menu.
+    const std::string name = options.ItemNames().front();
+    const bool was = options.Checked(name);
+    options.SetChecked(name, !was);
+    QMenu* again = DigitizerWindow::BuildOptionsMenu(options, &parent);
+    QAction* a = again->findChild<QAction*>(QString::fromStdString(name));
+    ASSERT_NE(a, nullptr);
+    if (a->isCheckable()) {
+        EXPECT_EQ(a->isChecked(), !was);
+    }
+    options.SetChecked(name, was);
+}
+
+} // namespace
+} // namespace scribeline::frontend
