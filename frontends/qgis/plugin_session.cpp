@@ -1,6 +1,9 @@
 #include "frontends/qgis/plugin_session.hpp"
 
 #include "command/clsScribeline.hpp"
+#include "composition/default_subsystems.hpp"
+#include "frontends/qt/digitizer_window.hpp"
+#include "frontends/qt/icons.hpp"
 #include "hosts/globe/base_earth.hpp"
 #include "hosts/globe/raster_dem.hpp"
 #include "hosts/globe/simulated_globe.hpp"
@@ -8,9 +11,8 @@
 #include "hosts/qtdesktop/qt_desktop.hpp"
 
 #include <QIcon>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
+#include <QMetaObject>
+#include <QObject>
 #include <QWidget>
 
 #include <utility>
@@ -82,7 +84,36 @@ struct PluginSession::Impl {
     std::shared_ptr<qgis::QgisHost> host;
     LazyGlobe globe;
     std::unique_ptr<clsScribeline> command;
+    std::unique_ptr<frontend::DigitizerWindow> digitizer;
     std::string terrainFile;
+    QObject context; // queued syncs die with the session
+    bool syncQueued = false;
+    HookHandle mouseHook = 0;
+    HookHandle keyHook = 0;
+
+    // The digitizer window's widgets follow the form (a new load makes a new window), and
+    // the globe's drags navigate only while no run is active.
+    void sync() {
+        digitizer->Attach();
+        frmGE2Arc& w = command->Window();
+        if (globe::SimulatedGlobe* g = globe.Globe()) {
+            g->SetRunActive(w.IsLoaded() && w.state.digitizingActive);
+        }
+        digitizer->ShowOptionsMenuIfPoppedUp();
+    }
+    void queueSync() {
+        if (syncQueued) {
+            return;
+        }
+        syncQueued = true;
+        QMetaObject::invokeMethod(
+            &context,
+            [this] {
+                syncQueued = false;
+                sync();
+            },
+            Qt::QueuedConnection);
+    }
 
     Impl(const qgis::QgisParts& parts, frontend::GuiDrapeRenderer drape)
         : globe(desktop, std::move(drape)) {
@@ -93,8 +124,25 @@ struct PluginSession::Impl {
                 return desktop.RegisterForeign(widget, className, title, parent);
             });
         desktop.SetMainWindow(host->hWnd());
-        command = std::make_unique<clsScribeline>(Environment{desktop, globe});
+        command = std::make_unique<clsScribeline>(Environment{desktop, globe}, DefaultSubsystems());
         command->OnCreate(host);
+        digitizer = std::make_unique<frontend::DigitizerWindow>(desktop, command->Window());
+        mouseHook = desktop.SetMouseHook([this](const MouseEvent& e) {
+            if (e.message == MouseMessage::LeftDown || e.message == MouseMessage::RightDown) {
+                if (globe::SimulatedGlobe* g = globe.Globe()) {
+                    const frmGE2Arc& w = command->Window();
+                    g->SetRunActive(w.IsLoaded() && w.state.digitizingActive);
+                }
+            }
+            if (e.message != MouseMessage::Move) {
+                queueSync();
+            }
+            return HookResult::Pass;
+        });
+        keyHook = desktop.SetKeyboardHook([this](const KeyEvent&) {
+            queueSync();
+            return HookResult::Pass;
+        });
     }
 };
 
@@ -104,7 +152,9 @@ PluginSession::PluginSession(const qgis::QgisParts& parts, frontend::GuiDrapeRen
 PluginSession::~PluginSession() {
     // Class_Terminate unloads the window (a run ends as a close ends it) before the globe
     // and the desktop it draws on go.
+    desktopUnhook();
     impl_->command->Class_Terminate();
+    impl_->digitizer.reset();
     impl_->command.reset();
 }
 
@@ -116,11 +166,21 @@ CommandFace PluginSession::Face() {
 QIcon PluginSession::Icon() {
     clsScribeline& c = *impl_->command;
     const PictureHandle picture = c.Bitmap();
-    return CommandIcon(picture == 0 ? std::string() : c.Window().Images().Key(picture));
+    return frontend::Icon(picture == 0 ? std::string() : c.Window().Images().Key(picture));
 }
 
 void PluginSession::Press() {
     impl_->command->OnClick();
+    impl_->sync();
+}
+
+void PluginSession::desktopUnhook() {
+    for (HookHandle* hook : {&impl_->mouseHook, &impl_->keyHook}) {
+        if (*hook != 0) {
+            impl_->desktop.Unhook(*hook);
+            *hook = 0;
+        }
+    }
 }
 
 bool PluginSession::Busy() {
@@ -175,38 +235,6 @@ const std::string& PluginSession::TerrainFile() const {
 
 frontend::GlobeFrames* PluginSession::Frames() const {
     return impl_->globe.Frames();
-}
-
-QIcon CommandIcon(const std::string& key) {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    if (key.empty()) {
-        // No picture: a plain frame, so the button still has a face.
-        p.setPen(QPen(QColor(90, 90, 90), 2));
-        p.drawRect(4, 4, 24, 24);
-        return QIcon(pixmap);
-    }
-    // A globe with a meridian and the equator, and a digitized line with its vertices.
-    p.setPen(QPen(QColor(30, 70, 140), 1.5));
-    p.setBrush(QColor(90, 150, 220));
-    p.drawEllipse(QRectF(2, 2, 28, 28));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QRectF(10, 2, 12, 28));
-    p.drawLine(QPointF(2, 16), QPointF(30, 16));
-    QPainterPath line;
-    line.moveTo(7, 23);
-    line.lineTo(14, 10);
-    line.lineTo(24, 19);
-    p.setPen(QPen(QColor(240, 200, 20), 2.5));
-    p.drawPath(line);
-    p.setBrush(QColor(220, 40, 30));
-    p.setPen(Qt::NoPen);
-    for (const QPointF at : {QPointF(7, 23), QPointF(14, 10), QPointF(24, 19)}) {
-        p.drawEllipse(at, 2.5, 2.5);
-    }
-    return QIcon(pixmap);
 }
 
 } // namespace scribeline::qgisplugin

@@ -46,7 +46,7 @@ public:
 
     // Asks the command; never raises (the command traps its own failures).
     [[nodiscard]] CommandFace Face();
-    // The command's picture as an icon (the key of its bitmap decides the drawing).
+    // The command's picture as an icon (the desktop app's drawing for its bitmap's key).
     [[nodiscard]] QIcon Icon();
     // The button was pressed.
     void Press();
@@ -77,11 +77,9 @@ public:
     [[nodiscard]] frontend::GlobeFrames* Frames() const;
 
 private:
+    void desktopUnhook();
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-// Draws the command's picture for a bitmap key ("scribeline": a globe with a digitized line).
-[[nodiscard]] QIcon CommandIcon(const std::string& key);
 
 } // namespace scribeline::qgisplugin
