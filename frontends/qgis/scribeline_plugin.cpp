@@ -1,0 +1,399 @@
+// The QGIS 3.22 C++ plugin: the exported functions QGIS's plugin registry looks for, and the
+// plugin object that puts the command on a toolbar button and into the Plugins menu and the
+// globe into a dock. Everything that needs no QGIS header lives in plugin_session.cpp, so this
+// is the one QGIS-including file of the plugin.
+#include "frontends/qgis/plugin_session.hpp"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <qgisinterface.h>
+#include <qgisplugin.h>
+#include <qgscoordinatereferencesystem.h>
+#include <qgslayertree.h>
+#include <qgsmapcanvas.h>
+#include <qgsmaplayer.h>
+#include <qgsmaplayercombobox.h>
+#include <qgsmaplayerproxymodel.h>
+#include <qgsmaprendererparalleljob.h>
+#include <qgsmapsettings.h>
+#include <qgsproject.h>
+#include <qgsrasterlayer.h>
+#include <qgsvectorlayer.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace scribeline::qgisplugin {
+
+namespace {
+
+const QString kName = QStringLiteral("Scribeline");
+const QString kDescription =
+    QStringLiteral("Digitize points, polylines and polygons on a 3D globe into QGIS layers");
+const QString kCategory = QStringLiteral("Vector");
+const QString kVersion = QStringLiteral("2.2.0");
+const QString kMenu = QStringLiteral("&Scribeline");
+// Where the project remembers the globe's terrain layer (its layer id; empty: base Earth).
+const QString kScope = QStringLiteral("Scribeline");
+const QString kTerrainKey = QStringLiteral("/terrainLayer");
+// How often a deferred deletion looks whether a terrain command's loops have unwound.
+constexpr int kUnwindPollMs = 100;
+
+QString text(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+
+// The largest map picture drawn for the globe, per side.
+constexpr int kMaxDrapeSide = 2048;
+
+// Draws the canvas's layers over an area in WGS 84 with QGIS's own renderer: the layers are
+// rendered on QGIS's worker threads while this waits.
+std::optional<globe::Image> RenderDrape(QgsMapCanvas* canvas, const globe::DrapeArea& area) {
+    if (canvas == nullptr || canvas->layers().isEmpty()) {
+        return std::nullopt;
+    }
+    const int columns = std::min(area.Columns(), kMaxDrapeSide);
+    const int rows = std::min(area.Rows(), kMaxDrapeSide);
+    QgsMapSettings settings;
+    settings.setLayers(canvas->layers());
+    settings.setDestinationCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:4326")));
+    settings.setTransformContext(canvas->mapSettings().transformContext());
+    settings.setOutputSize(QSize(columns, rows));
+    settings.setExtent(QgsRectangle(area.west, area.south, area.east, area.north));
+    settings.setBackgroundColor(Qt::transparent);
+    settings.setOutputImageFormat(QImage::Format_ARGB32_Premultiplied);
+    QgsMapRendererParallelJob job(settings);
+    job.start();
+    job.waitForFinished();
+    const QImage picture = job.renderedImage().convertToFormat(QImage::Format_RGBA8888);
+    globe::Image image(picture.width(), picture.height());
+    const auto rowBytes = static_cast<std::size_t>(picture.width()) * 4;
+    for (int y = 0; y < picture.height(); ++y) {
+        std::memcpy(image.rgba.data() + static_cast<std::size_t>(y) * rowBytes,
+                    picture.constScanLine(y), rowBytes);
+    }
+    return image;
+}
+
+void report(const char* where, const std::exception& e) {
+    std::fprintf(stderr, "Scribeline: %s: %s\n", where, e.what());
+}
+
+} // namespace
+
+class ScribelinePlugin final : public QgisPlugin {
+public:
+    explicit ScribelinePlugin(QgisInterface* iface)
+        : QgisPlugin(kName, kDescription, kCategory, kVersion, QgisPlugin::UI), iface_(iface) {}
+
+    ~ScribelinePlugin() override { teardown(); }
+    ScribelinePlugin(const ScribelinePlugin&) = delete;
+    ScribelinePlugin& operator=(const ScribelinePlugin&) = delete;
+
+    void initGui() override {
+        if (iface_ == nullptr || session_) {
+            return;
+        }
+        auto* main = qobject_cast<QMainWindow*>(iface_->mainWindow());
+        QgsMapCanvas* canvas = iface_->mapCanvas();
+        if (main == nullptr || canvas == nullptr) {
+            std::fputs("Scribeline: QGIS gave no main window or map canvas\n", stderr);
+            return;
+        }
+        try {
+            session_ = std::make_unique<PluginSession>(
+                qgis::QgisParts{main, canvas, QgsProject::instance(), main->statusBar()},
+                [canvas](const globe::DrapeArea& area) { return RenderDrape(canvas, area); });
+        } catch (const std::exception& e) {
+            report("start", e);
+            return;
+        }
+        action_ = new QAction(session_->Icon(), QString(), main);
+        action_->setObjectName(QStringLiteral("mActionScribeline"));
+        QObject::connect(action_, &QAction::triggered, action_, [this] { press(); });
+        iface_->addToolBarIcon(action_);
+        iface_->addPluginToMenu(kMenu, action_);
+
+        dock_ = new QDockWidget(QStringLiteral("Scribeline globe"), main);
+        dock_->setObjectName(QStringLiteral("ScribelineGlobeDock"));
+        dock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                           QDockWidget::DockWidgetFloatable);
+        dockBody_ = new QWidget(dock_);
+        new QVBoxLayout(dockBody_);
+        dockBody_->layout()->setContentsMargins(0, 0, 0, 0);
+        auto* row = new QWidget(dockBody_);
+        auto* rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(4, 2, 4, 2);
+        rowLayout->addWidget(new QLabel(QStringLiteral("Terrain"), row));
+        terrainBox_ = new QgsMapLayerComboBox(row);
+        terrainBox_->setObjectName(QStringLiteral("ScribelineTerrainLayer"));
+        terrainBox_->setFilters(QgsMapLayerProxyModel::RasterLayer);
+        terrainBox_->setAllowEmptyLayer(true, QStringLiteral("Base Earth only"));
+        terrainBox_->setLayer(nullptr);
+        rowLayout->addWidget(terrainBox_, 1);
+        dockBody_->layout()->addWidget(row);
+        QObject::connect(terrainBox_, &QgsMapLayerComboBox::layerChanged, terrainBox_,
+                         [this](QgsMapLayer* layer) { terrainChosen(layer); });
+        dock_->setWidget(dockBody_);
+        iface_->addDockWidget(Qt::RightDockWidgetArea, dock_);
+        placeGlobe();
+
+        watchProject();
+        restoreTerrain();
+        refresh();
+    }
+
+    void unload() override {
+        unloading_ = true;
+        if (iface_ != nullptr && action_ != nullptr) {
+            iface_->removePluginMenu(kMenu, action_);
+            iface_->removeToolBarIcon(action_);
+        }
+        if (iface_ != nullptr && dock_ != nullptr) {
+            iface_->removeDockWidget(dock_);
+        }
+        for (const QMetaObject::Connection& c : connections_) {
+            QObject::disconnect(c);
+        }
+        connections_.clear();
+        if (action_ != nullptr) {
+            action_->setEnabled(false);
+        }
+    }
+
+    // Deletes the plugin now, or once a terrain command's nested loops have unwound (deleting
+    // it under them would pull the window out from under the running command).
+    void release() {
+        if (!session_ || !session_->Busy()) {
+            delete this;
+            return;
+        }
+        auto* poll = new QTimer();
+        poll->setInterval(kUnwindPollMs);
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll] {
+            if (session_ && session_->Busy()) {
+                return;
+            }
+            poll->deleteLater();
+            delete this;
+        });
+        poll->start();
+    }
+
+    [[nodiscard]] PluginSession* session() const { return session_.get(); }
+
+private:
+    void press() {
+        if (!session_ || unloading_) {
+            return;
+        }
+        session_->Press();
+        placeGlobe();
+        refresh();
+    }
+
+    // Re-reads the command's caption, tooltip and enabled state into the action.
+    void refresh() {
+        if (!session_ || action_ == nullptr || unloading_) {
+            return;
+        }
+        const CommandFace face = session_->Face();
+        action_->setText(text(face.caption));
+        action_->setToolTip(text(face.tooltip));
+        action_->setStatusTip(text(face.statusTip));
+        action_->setEnabled(face.enabled);
+    }
+
+    // The globe client's window goes into the dock once the client runs.
+    void placeGlobe() {
+        if (!session_ || dockBody_ == nullptr || globeInDock_) {
+            return;
+        }
+        QWidget* globe = session_->GlobeWidget();
+        if (globe == nullptr) {
+            return;
+        }
+        globe_ = globe;
+        globeParent_ = globe->parentWidget();
+        dockBody_->layout()->addWidget(globe);
+        globe->show();
+        globeInDock_ = true;
+    }
+
+    // Layers coming and going, selections and edit sessions change whether the command is
+    // enabled; a project being closed (all its layers about to go) ends a run as closing
+    // the window does.
+    void watchProject() {
+        QgsProject* project = QgsProject::instance();
+        connections_.push_back(QObject::connect(project, &QgsProject::layersAdded, action_,
+                                                [this](const QList<QgsMapLayer*>& layers) {
+                                                    for (QgsMapLayer* l : layers) {
+                                                        watchLayer(l);
+                                                    }
+                                                    refresh();
+                                                }));
+        // The map's layers are the layer tree's: it changes after the project's layer list.
+        QgsLayerTree* root = project->layerTreeRoot();
+        connections_.push_back(QObject::connect(root, &QgsLayerTreeNode::addedChildren, action_,
+                                                [this] { refresh(); }));
+        connections_.push_back(QObject::connect(root, &QgsLayerTreeNode::removedChildren, action_,
+                                                [this] { refresh(); }));
+        connections_.push_back(QObject::connect(project, &QgsProject::removeAll, action_, [this] {
+            if (session_ && !session_->CloseWindow() && session_->Busy()) {
+                std::fputs("Scribeline: the project closes while a terrain command runs; "
+                           "the window closes when it ends\n",
+                           stderr);
+                closeWhenUnwound();
+            }
+        }));
+        connections_.push_back(
+            QObject::connect(project, &QgsProject::cleared, action_, [this] { refresh(); }));
+        connections_.push_back(QObject::connect(project, &QgsProject::readProject, action_, [this] {
+            restoreTerrain();
+            refresh();
+        }));
+        for (QgsMapLayer* l : project->mapLayers().values()) {
+            watchLayer(l);
+        }
+    }
+
+    void watchLayer(QgsMapLayer* layer) {
+        auto* vector = qobject_cast<QgsVectorLayer*>(layer);
+        if (vector == nullptr) {
+            return;
+        }
+        // Connected with the action as context: gone with the layer or the plugin's GUI.
+        connections_.push_back(QObject::connect(vector, &QgsVectorLayer::selectionChanged, action_,
+                                                [this] { refresh(); }));
+        connections_.push_back(QObject::connect(vector, &QgsVectorLayer::editingStarted, action_,
+                                                [this] { refresh(); }));
+        connections_.push_back(QObject::connect(vector, &QgsVectorLayer::editingStopped, action_,
+                                                [this] { refresh(); }));
+    }
+
+    // A raster layer chosen as the globe's DEM (null: the base Earth alone); the project
+    // remembers it.
+    void terrainChosen(QgsMapLayer* layer) {
+        if (!session_ || unloading_) {
+            return;
+        }
+        auto* raster = qobject_cast<QgsRasterLayer*>(layer);
+        const QString id = raster == nullptr ? QString() : raster->id();
+        try {
+            session_->SetTerrainFile(raster == nullptr ? std::string()
+                                                       : raster->source().toStdString());
+        } catch (const std::exception& e) {
+            report("terrain", e);
+            return;
+        }
+        QgsProject* project = QgsProject::instance();
+        if (project->readEntry(kScope, kTerrainKey) != id) {
+            project->writeEntry(kScope, kTerrainKey, id);
+        }
+    }
+
+    void restoreTerrain() {
+        if (terrainBox_ == nullptr) {
+            return;
+        }
+        const QString id = QgsProject::instance()->readEntry(kScope, kTerrainKey);
+        terrainBox_->setLayer(id.isEmpty() ? nullptr : QgsProject::instance()->mapLayer(id));
+    }
+
+    void closeWhenUnwound() {
+        auto* poll = new QTimer(action_);
+        poll->setInterval(kUnwindPollMs);
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll] {
+            if (session_ && session_->Busy()) {
+                return;
+            }
+            if (session_) {
+                session_->CloseWindow();
+            }
+            poll->deleteLater();
+        });
+        poll->start();
+    }
+
+    void teardown() {
+        unload();
+        // The desktop owns the globe's window: take it out of the dock before the dock goes.
+        if (globe_ != nullptr) {
+            globe_->hide();
+            globe_->setParent(globeParent_);
+        }
+        session_.reset();
+        delete dock_;
+        dock_ = nullptr;
+        delete action_;
+        action_ = nullptr;
+    }
+
+    QgisInterface* iface_;
+    std::unique_ptr<PluginSession> session_;
+    QAction* action_ = nullptr;
+    QDockWidget* dock_ = nullptr;
+    QWidget* dockBody_ = nullptr;
+    QgsMapLayerComboBox* terrainBox_ = nullptr;
+    QPointer<QWidget> globe_;
+    QWidget* globeParent_ = nullptr;
+    bool globeInDock_ = false;
+    bool unloading_ = false;
+    std::vector<QMetaObject::Connection> connections_;
+};
+
+} // namespace scribeline::qgisplugin
+
+// ---- the functions QGIS's plugin registry resolves ----
+
+QGISEXTERN QgisPlugin* classFactory(QgisInterface* iface) {
+    return new scribeline::qgisplugin::ScribelinePlugin(iface);
+}
+
+QGISEXTERN const QString* name() {
+    return &scribeline::qgisplugin::kName;
+}
+
+QGISEXTERN const QString* description() {
+    return &scribeline::qgisplugin::kDescription;
+}
+
+QGISEXTERN const QString* category() {
+    return &scribeline::qgisplugin::kCategory;
+}
+
+QGISEXTERN const QString* version() {
+    return &scribeline::qgisplugin::kVersion;
+}
+
+QGISEXTERN const QString* icon() {
+    static const QString none;
+    return &none;
+}
+
+QGISEXTERN int type() {
+    return QgisPlugin::UI;
+}
+
+QGISEXTERN void unload(QgisPlugin* plugin) {
+    if (auto* p = dynamic_cast<scribeline::qgisplugin::ScribelinePlugin*>(plugin)) {
+        p->release();
+    } else {
+        delete plugin;
+    }
+}
