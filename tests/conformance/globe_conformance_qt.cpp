@@ -4,14 +4,7 @@
 #include "hosts/qtdesktop/qt_desktop.hpp"
 #include "tests/conformance/globe_conformance.hpp"
 
-#include <QApplication>
-#include <QByteArray>
-#include <QString>
-#include <QtGlobal>
-
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 namespace scribeline::conformance {
 namespace {
@@ -51,16 +44,3 @@ INSTANTIATE_TEST_SUITE_P(QtDesktop, GlobeConformance,
 
 } // namespace
 } // namespace scribeline::conformance
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform says so each time a window is raised; nothing a test can act on.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
-        if (!message.startsWith("This plugin does not support")) {
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-        }
-    });
-    ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}

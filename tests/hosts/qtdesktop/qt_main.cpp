@@ -1,4 +1,5 @@
-// Qt-specific tests run on Qt's offscreen platform: no X server needed.
+// The one main of the Qt test programs (the Qt desktop, its conformance runs, the desktop
+// app's widgets): Qt's offscreen platform, so no X server is needed.
 #include <QApplication>
 #include <QByteArray>
 #include <QString>
