@@ -1,3 +1,4 @@
+// Linked into every Qt program of ours (the app, the Qt tests); unused outside sanitizer builds.
 // Qt and the libraries under it keep process-wide objects (screens, the platform plugin,
 // font caches) until exit and never free some of them. The leak checker of the sanitizer
 // builds is told to ignore allocations made inside those libraries; objects our code allocates
