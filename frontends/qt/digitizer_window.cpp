@@ -42,7 +42,7 @@ QString Q(const std::string& text) {
 }
 
 // Where the model gives a control no place (its option buttons, text boxes, scroll bars and
-// labels sit in the frames the design places), twips in the form: a row every 240 twips,
+// labels sit in the frames the form layout places), twips in the form: a row every 240 twips,
 // captions on the left, values on the right, as in the frames' own order.
 const std::map<std::string, controls::Bounds>& OwnLayout() {
     static const std::map<std::string, controls::Bounds> layout = {
