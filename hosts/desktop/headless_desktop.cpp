@@ -1,5 +1,7 @@
 #include "hosts/desktop/headless_desktop.hpp"
 
+#include "platform/hook_chain.hpp"
+
 #include "hosts/desktop/send_keys.hpp"
 
 #include <algorithm>
@@ -93,8 +95,8 @@ struct HeadlessDesktop::Impl {
     Point cursor;
 
     HookHandle nextHook = 1;
-    std::vector<std::pair<HookHandle, MouseHookProc>> mouseHooks;
-    std::vector<std::pair<HookHandle, KeyboardHookProc>> keyboardHooks;
+    HookChain<MouseEvent> mouseHooks;
+    HookChain<KeyEvent> keyboardHooks;
 
     TimerHandle nextTimer = 1;
     std::map<TimerHandle, TimerEntry> timers;
@@ -280,14 +282,8 @@ struct HeadlessDesktop::Impl {
     }
 
     void deliverMouse(const MouseEvent& event) {
-        const auto hooks = mouseHooks;
-        for (auto it = hooks.rbegin(); it != hooks.rend(); ++it) {
-            const bool stillInstalled =
-                std::any_of(mouseHooks.begin(), mouseHooks.end(),
-                            [&](const auto& entry) { return entry.first == it->first; });
-            if (stillInstalled && it->second(event) == HookResult::Discard) {
-                return;
-            }
+        if (mouseHooks.Discards(event)) {
+            return;
         }
         WindowHandle target = mouseCapture;
         if (target == kNoWindow || find(target) == nullptr) {
@@ -307,14 +303,8 @@ struct HeadlessDesktop::Impl {
         w->handler->onMouse(event, {event.screen.x - o.x, event.screen.y - o.y});
     }
     void deliverKey(const KeyEvent& event) {
-        const auto hooks = keyboardHooks;
-        for (auto it = hooks.rbegin(); it != hooks.rend(); ++it) {
-            const bool stillInstalled =
-                std::any_of(keyboardHooks.begin(), keyboardHooks.end(),
-                            [&](const auto& entry) { return entry.first == it->first; });
-            if (stillInstalled && it->second(event) == HookResult::Discard) {
-                return;
-            }
+        if (keyboardHooks.Discards(event)) {
+            return;
         }
         Window* w = find(foreground);
         if (w != nullptr && w->handler != nullptr) {
@@ -742,25 +732,18 @@ WindowHandle HeadlessDesktop::GetDesktopWindow() const {
 
 HookHandle HeadlessDesktop::SetMouseHook(MouseHookProc proc) {
     const HookHandle h = impl_->nextHook++;
-    impl_->mouseHooks.emplace_back(h, std::move(proc));
+    impl_->mouseHooks.Add(h, std::move(proc));
     return h;
 }
 
 HookHandle HeadlessDesktop::SetKeyboardHook(KeyboardHookProc proc) {
     const HookHandle h = impl_->nextHook++;
-    impl_->keyboardHooks.emplace_back(h, std::move(proc));
+    impl_->keyboardHooks.Add(h, std::move(proc));
     return h;
 }
 
 bool HeadlessDesktop::Unhook(HookHandle hook) {
-    auto drop = [hook](auto& list) {
-        const auto before = list.size();
-        list.erase(std::remove_if(list.begin(), list.end(),
-                                  [hook](const auto& e) { return e.first == hook; }),
-                   list.end());
-        return list.size() != before;
-    };
-    return drop(impl_->mouseHooks) || drop(impl_->keyboardHooks);
+    return impl_->mouseHooks.Remove(hook) || impl_->keyboardHooks.Remove(hook);
 }
 
 void HeadlessDesktop::InjectMouse(MouseMessage message, Point screen, int wheelDelta, bool ready) {
@@ -827,10 +810,10 @@ int HeadlessDesktop::MessageBox(WindowHandle owner, const std::string& text,
     BoxHandler handler(box, closeResult);
     const Size s = impl_->options.screen;
     WindowSpec params{"#32770",
-                    title,
-                    kNoWindow,
-                    {s.width / 2 - 150, s.height / 2 - 60, s.width / 2 + 150, s.height / 2 + 60},
-                    true};
+                      title,
+                      kNoWindow,
+                      {s.width / 2 - 150, s.height / 2 - 60, s.width / 2 + 150, s.height / 2 + 60},
+                      true};
     box.window = CreateWindow(params, &handler);
     impl_->windows[box.window].messageBox = true;
     const WindowHandle previousForeground = impl_->foreground;
@@ -1068,10 +1051,10 @@ const std::vector<std::string>& HeadlessDesktop::SentKeys() const {
     return impl_->sentKeys;
 }
 int HeadlessDesktop::InstalledMouseHooks() const {
-    return static_cast<int>(impl_->mouseHooks.size());
+    return static_cast<int>(impl_->mouseHooks.Size());
 }
 int HeadlessDesktop::InstalledKeyboardHooks() const {
-    return static_cast<int>(impl_->keyboardHooks.size());
+    return static_cast<int>(impl_->keyboardHooks.Size());
 }
 std::vector<WindowHandle> HeadlessDesktop::Children(WindowHandle parent) const {
     if (parent == kNoWindow || parent == kDesktopHandle) {

@@ -1,5 +1,7 @@
 #include "hosts/qtdesktop/qt_desktop.hpp"
 
+#include "platform/hook_chain.hpp"
+
 #include "hosts/desktop/send_keys.hpp"
 #include "hosts/qtdesktop/qt_input.hpp"
 
@@ -246,8 +248,8 @@ struct QtDesktop::Impl : QObject {
     ulong nextStamp = kSyntheticStampBase;
 
     HookHandle nextHook = 1;
-    std::vector<std::pair<HookHandle, MouseHookProc>> mouseHooks;
-    std::vector<std::pair<HookHandle, KeyboardHookProc>> keyboardHooks;
+    HookChain<MouseEvent> mouseHooks;
+    HookChain<KeyEvent> keyboardHooks;
 
     // The input event the hooks saw last, to recognise Qt's repeats of one unaccepted event
     // up the parent chain.
@@ -343,7 +345,7 @@ struct QtDesktop::Impl : QObject {
         } else {
             windows.at(parent).children.push_back(h);
         }
-        if (!mouseHooks.empty()) {
+        if (!mouseHooks.Empty()) {
             widget->setMouseTracking(true);
         }
         return h;
@@ -494,37 +496,20 @@ struct QtDesktop::Impl : QObject {
     }
 
     // ---- hooks ----
+    // A hook that throws is reported and passes the event on.
+    template <class Event> auto guarded(const char* where) {
+        return
+            [this, where](const std::function<HookResult(const Event&)>& proc, const Event& event) {
+                HookResult result = HookResult::Pass;
+                guard(where, [&] { result = proc(event); });
+                return result;
+            };
+    }
     bool mouseHooksDiscard(const MouseEvent& event) {
-        const auto hooks = mouseHooks;
-        for (auto it = hooks.rbegin(); it != hooks.rend(); ++it) {
-            const HookHandle id = it->first;
-            if (std::none_of(mouseHooks.begin(), mouseHooks.end(),
-                             [id](const auto& e) { return e.first == id; })) {
-                continue;
-            }
-            HookResult result = HookResult::Pass;
-            guard("mouse hook", [&] { result = it->second(event); });
-            if (result == HookResult::Discard) {
-                return true;
-            }
-        }
-        return false;
+        return mouseHooks.Discards(event, guarded<MouseEvent>("mouse hook"));
     }
     bool keyboardHooksDiscard(const KeyEvent& event) {
-        const auto hooks = keyboardHooks;
-        for (auto it = hooks.rbegin(); it != hooks.rend(); ++it) {
-            const HookHandle id = it->first;
-            if (std::none_of(keyboardHooks.begin(), keyboardHooks.end(),
-                             [id](const auto& e) { return e.first == id; })) {
-                continue;
-            }
-            HookResult result = HookResult::Pass;
-            guard("keyboard hook", [&] { result = it->second(event); });
-            if (result == HookResult::Discard) {
-                return true;
-            }
-        }
-        return false;
+        return keyboardHooks.Discards(event, guarded<KeyEvent>("keyboard hook"));
     }
     static bool synthetic(ulong stamp) { return stamp >= kSyntheticStampBase; }
 
@@ -1288,7 +1273,7 @@ WindowHandle QtDesktop::GetDesktopWindow() const {
 
 HookHandle QtDesktop::SetMouseHook(MouseHookProc proc) {
     const HookHandle h = impl_->nextHook++;
-    impl_->mouseHooks.emplace_back(h, std::move(proc));
+    impl_->mouseHooks.Add(h, std::move(proc));
     // Moves without a button reach only widgets that track the mouse.
     for (auto& [id, e] : impl_->windows) {
         if (e.widget) {
@@ -1300,19 +1285,12 @@ HookHandle QtDesktop::SetMouseHook(MouseHookProc proc) {
 
 HookHandle QtDesktop::SetKeyboardHook(KeyboardHookProc proc) {
     const HookHandle h = impl_->nextHook++;
-    impl_->keyboardHooks.emplace_back(h, std::move(proc));
+    impl_->keyboardHooks.Add(h, std::move(proc));
     return h;
 }
 
 bool QtDesktop::Unhook(HookHandle hook) {
-    auto drop = [hook](auto& list) {
-        const auto before = list.size();
-        list.erase(std::remove_if(list.begin(), list.end(),
-                                  [hook](const auto& e) { return e.first == hook; }),
-                   list.end());
-        return list.size() != before;
-    };
-    return drop(impl_->mouseHooks) || drop(impl_->keyboardHooks);
+    return impl_->mouseHooks.Remove(hook) || impl_->keyboardHooks.Remove(hook);
 }
 
 Point QtDesktop::GetCursorPos() const {
@@ -1673,11 +1651,11 @@ int QtDesktop::ReportedErrors() const {
 }
 
 int QtDesktop::InstalledMouseHooks() const {
-    return static_cast<int>(impl_->mouseHooks.size());
+    return static_cast<int>(impl_->mouseHooks.Size());
 }
 
 int QtDesktop::InstalledKeyboardHooks() const {
-    return static_cast<int>(impl_->keyboardHooks.size());
+    return static_cast<int>(impl_->keyboardHooks.Size());
 }
 
 int QtDesktop::ActiveTimers() const {

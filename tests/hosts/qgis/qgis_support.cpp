@@ -97,18 +97,18 @@ void RemoveFromProject(QgisWindows& windows, IFeatureLayer& layer) {
 WindowRegistrar HeadlessRegistrar(IDesktop& desktop) {
     return [&desktop](QWidget* widget, const std::string& className, const std::string& title,
                       WindowHandle parent) {
-        WindowSpec spec;
-        spec.className = className;
-        spec.title = title;
-        spec.parent = parent;
+        WindowSpec window;
+        window.className = className;
+        window.title = title;
+        window.parent = parent;
         if (parent == kNoWindow) {
             const QRect g = widget->frameGeometry();
-            spec.rect = Rect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+            window.rect = Rect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
         } else {
             const QPoint at = widget->mapTo(widget->window(), QPoint(0, 0));
-            spec.rect = Rect{at.x(), at.y(), at.x() + widget->width(), at.y() + widget->height()};
+            window.rect = Rect{at.x(), at.y(), at.x() + widget->width(), at.y() + widget->height()};
         }
-        return desktop.CreateWindow(spec, nullptr);
+        return desktop.CreateWindow(window, nullptr);
     };
 }
 
