@@ -324,51 +324,48 @@ bool RasterDem::Covers(double latitude, double longitude) const {
     return latitude <= north_ && latitude >= South() && (wraps_ || rel <= columns_ * cellLon_);
 }
 
-std::optional<double> RasterDem::Value(double latitude, double longitude) const {
-    if (!Covers(latitude, longitude)) {
-        return std::nullopt;
-    }
+RasterDem::Posts RasterDem::PostsAround(double latitude, double longitude,
+                                        bool clampToCentres) const {
     double rel = longitude - west_;
     rel -= 360.0 * std::floor(rel / 360.0);
     const double x = rel / cellLon_ - 0.5;
     const double y = (north_ - latitude) / cellLat_ - 0.5;
     const double fx = std::floor(x);
     const double fy = std::floor(y);
-    const double tx = x - fx;
-    const double ty = y - fy;
     const auto column = [this](double c) {
         auto i = static_cast<long long>(c);
         if (wraps_) {
             i %= columns_;
-            return static_cast<int>(i < 0 ? i + columns_ : i);
+            return static_cast<std::size_t>(i < 0 ? i + columns_ : i);
         }
-        return static_cast<int>(std::clamp(i, 0LL, static_cast<long long>(columns_ - 1)));
+        return static_cast<std::size_t>(std::clamp(i, 0LL, static_cast<long long>(columns_ - 1)));
     };
     const auto row = [this](double r) {
-        return static_cast<int>(
+        return static_cast<std::size_t>(
             std::clamp(static_cast<long long>(r), 0LL, static_cast<long long>(rows_ - 1)));
     };
-    const int c0 = column(fx);
-    const int c1 = column(fx + 1.0);
-    const int r0 = row(fy);
-    const int r1 = row(fy + 1.0);
-    const std::array<double, 4> v = {
-        cells_[static_cast<std::size_t>(r0) * static_cast<std::size_t>(columns_) +
-               static_cast<std::size_t>(c0)],
-        cells_[static_cast<std::size_t>(r0) * static_cast<std::size_t>(columns_) +
-               static_cast<std::size_t>(c1)],
-        cells_[static_cast<std::size_t>(r1) * static_cast<std::size_t>(columns_) +
-               static_cast<std::size_t>(c0)],
-        cells_[static_cast<std::size_t>(r1) * static_cast<std::size_t>(columns_) +
-               static_cast<std::size_t>(c1)]};
-    const std::array<double, 4> w = {(1 - tx) * (1 - ty), tx * (1 - ty), (1 - tx) * ty, tx * ty};
+    const auto stride = static_cast<std::size_t>(columns_);
+    const std::size_t c0 = column(fx);
+    const std::size_t c1 = column(fx + 1.0);
+    const std::size_t r0 = row(fy) * stride;
+    const std::size_t r1 = row(fy + 1.0) * stride;
+    Posts posts;
+    posts.at = {r0 + c0, r0 + c1, r1 + c0, r1 + c1};
+    posts.tx = clampToCentres ? std::clamp(x - fx, 0.0, 1.0) : x - fx;
+    posts.ty = clampToCentres ? std::clamp(y - fy, 0.0, 1.0) : y - fy;
+    return posts;
+}
+
+std::optional<double> RasterDem::Interpolate(const Posts& posts) const {
+    const std::array<double, 4> w = posts.Weights();
     double sum = 0.0;
     double weight = 0.0;
     // The small floor keeps a point on a post without data from dividing by zero: it takes
     // the mean of the neighbours that have data.
     for (std::size_t i = 0; i < 4; ++i) {
-        if (!std::isnan(v[i])) {
-            sum += (w[i] + 1e-9) * v[i];
+        const auto v = static_cast<double>(cells_[posts.at[i]]);
+        if (!std::isnan(v)) {
+            sum += (w[i] + 1e-9) * v;
             weight += w[i] + 1e-9;
         }
     }
@@ -378,55 +375,28 @@ std::optional<double> RasterDem::Value(double latitude, double longitude) const 
     return sum / weight;
 }
 
+std::optional<double> RasterDem::Value(double latitude, double longitude) const {
+    if (!Covers(latitude, longitude)) {
+        return std::nullopt;
+    }
+    return Interpolate(PostsAround(latitude, longitude, false));
+}
+
 double RasterDem::Blend(double latitude, double longitude, double& value) const {
     if (!Covers(latitude, longitude)) {
         return 0.0;
     }
-    double rel = longitude - west_;
-    rel -= 360.0 * std::floor(rel / 360.0);
-    const double x = rel / cellLon_ - 0.5;
-    const double y = (north_ - latitude) / cellLat_ - 0.5;
-    const double fx = std::floor(x);
-    const double fy = std::floor(y);
-    const double tx = x - fx;
-    const double ty = y - fy;
-    const auto column = [this](double c) {
-        auto i = static_cast<long long>(c);
-        if (wraps_) {
-            i %= columns_;
-            return static_cast<int>(i < 0 ? i + columns_ : i);
-        }
-        return static_cast<int>(std::clamp(i, 0LL, static_cast<long long>(columns_ - 1)));
-    };
-    const auto row = [this](double r) {
-        return static_cast<int>(
-            std::clamp(static_cast<long long>(r), 0LL, static_cast<long long>(rows_ - 1)));
-    };
-    const auto stride = static_cast<std::size_t>(columns_);
-    const std::size_t c0 = static_cast<std::size_t>(column(fx));
-    const std::size_t c1 = static_cast<std::size_t>(column(fx + 1.0));
-    const std::size_t r0 = static_cast<std::size_t>(row(fy)) * stride;
-    const std::size_t r1 = static_cast<std::size_t>(row(fy + 1.0)) * stride;
-    const std::array<std::size_t, 4> at = {r0 + c0, r0 + c1, r1 + c0, r1 + c1};
-    const std::array<double, 4> w = {(1 - tx) * (1 - ty), tx * (1 - ty), (1 - tx) * ty, tx * ty};
+    const Posts posts = PostsAround(latitude, longitude, false);
+    const std::array<double, 4> w = posts.Weights();
     double blend = 0.0;
     for (std::size_t i = 0; i < 4; ++i) {
-        blend += w[i] * static_cast<double>(weight_[at[i]]);
+        blend += w[i] * static_cast<double>(weight_[posts.at[i]]);
     }
     if (blend <= 0.0) {
         return 0.0;
     }
     // Where the weight is above 0 all four posts hold data (a post next to a hole weighs 0).
-    double sum = 0.0;
-    double total = 0.0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        const auto v = static_cast<double>(cells_[at[i]]);
-        if (!std::isnan(v)) {
-            sum += (w[i] + 1e-9) * v;
-            total += w[i] + 1e-9;
-        }
-    }
-    value = total > 0.0 ? sum / total : 0.0;
+    value = Interpolate(posts).value_or(0.0);
     return std::min(blend, 1.0);
 }
 
@@ -517,39 +487,14 @@ double RasterDem::BlendWeight(double latitude, double longitude) const {
     if (!Covers(latitude, longitude)) {
         return 0.0;
     }
-    double rel = longitude - west_;
-    rel -= 360.0 * std::floor(rel / 360.0);
-    const double x = rel / cellLon_ - 0.5;
-    const double y = (north_ - latitude) / cellLat_ - 0.5;
-    const double fx = std::floor(x);
-    const double fy = std::floor(y);
     // Off the post centres (the outer half post) the edge posts, whose weight is 0, extend.
-    const double tx = std::clamp(x - fx, 0.0, 1.0);
-    const double ty = std::clamp(y - fy, 0.0, 1.0);
-    const auto column = [this](double c) {
-        auto i = static_cast<long long>(c);
-        if (wraps_) {
-            i %= columns_;
-            return static_cast<int>(i < 0 ? i + columns_ : i);
-        }
-        return static_cast<int>(std::clamp(i, 0LL, static_cast<long long>(columns_ - 1)));
+    const Posts posts = PostsAround(latitude, longitude, true);
+    const auto w = [this, &posts](std::size_t corner) {
+        return static_cast<double>(weight_[posts.at[corner]]);
     };
-    const auto row = [this](double r) {
-        return static_cast<int>(
-            std::clamp(static_cast<long long>(r), 0LL, static_cast<long long>(rows_ - 1)));
-    };
-    const auto w = [this](int r, int c) {
-        return static_cast<double>(
-            weight_[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns_) +
-                    static_cast<std::size_t>(c)]);
-    };
-    const int c0 = column(fx);
-    const int c1 = column(fx + 1.0);
-    const int r0 = row(fy);
-    const int r1 = row(fy + 1.0);
-    const double north = w(r0, c0) + (w(r0, c1) - w(r0, c0)) * tx;
-    const double south = w(r1, c0) + (w(r1, c1) - w(r1, c0)) * tx;
-    return north + (south - north) * ty;
+    const double north = w(0) + (w(1) - w(0)) * posts.tx;
+    const double south = w(2) + (w(3) - w(2)) * posts.tx;
+    return north + (south - north) * posts.ty;
 }
 
 bool RasterDem::Near(double latitude, double longitude, double radius) const {

@@ -7,6 +7,8 @@
 
 #include "hosts/globe/terrain.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -116,7 +118,23 @@ public:
     [[nodiscard]] double South() const { return north_ - rows_ * cellLat_; }
 
 private:
+    // The four posts round a position on the raster (north-west, north-east, south-west,
+    // south-east, as indices into the post arrays) and where the position lies between them.
+    struct Posts {
+        std::array<std::size_t, 4> at{};
+        double tx = 0.0; // 0 at the western posts, 1 at the eastern
+        double ty = 0.0; // 0 at the northern posts, 1 at the southern
+        [[nodiscard]] std::array<double, 4> Weights() const {
+            return {(1 - tx) * (1 - ty), tx * (1 - ty), (1 - tx) * ty, tx * ty};
+        }
+    };
+
     RasterDem() = default;
+    // `clampToCentres`: beyond the outer post centres the edge posts extend.
+    [[nodiscard]] Posts PostsAround(double latitude, double longitude, bool clampToCentres) const;
+    // The posts' heights weighted bilinearly, skipping posts without data; nothing when none
+    // has data.
+    [[nodiscard]] std::optional<double> Interpolate(const Posts& posts) const;
     [[nodiscard]] double Fallback(double latitude, double longitude) const;
     void BuildBlendWeights();
     [[nodiscard]] bool BandWithin(double latitude, double longitude, double radius) const;
