@@ -6,6 +6,10 @@
 // Time never passes by itself: AdvanceTime moves the clock and runs due timers and posted
 // messages in time order; Sleep moves the clock and runs nothing; DoEvents runs what is due
 // now. A periodic timer that fell behind fires once and is rescheduled from the current time.
+//
+// This class is the face; the work is done by its parts: the windows (headless_windows.hpp,
+// over the window tree), the scheduler (scheduler.hpp), the input router (input_router.hpp)
+// and the raster captures are painted with (raster.hpp).
 #pragma once
 
 #include "hosts/desktop/draw_call.hpp"
