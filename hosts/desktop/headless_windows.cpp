@@ -179,26 +179,12 @@ bool HeadlessWindows::Hits(const Window& w, Point screen) const {
                        [&](const Rect& part) { return part.contains(local); });
 }
 
-WindowHandle HeadlessWindows::DeepestAt(WindowHandle h, Point screen) const {
-    const Window& w = tree_.At(h);
-    for (auto it = w.children.rbegin(); it != w.children.rend(); ++it) {
-        const Window& c = tree_.At(*it);
-        if (c.visible && Hits(c, screen)) {
-            return DeepestAt(*it, screen);
-        }
-    }
-    return h;
-}
-
 WindowHandle HeadlessWindows::WindowFromPoint(Point screen) const {
-    const auto& top = tree_.TopLevel();
-    for (auto it = top.rbegin(); it != top.rend(); ++it) {
-        const Window& w = tree_.At(*it);
-        if (Shown(w) && Hits(w, screen)) {
-            return DeepestAt(*it, screen);
-        }
-    }
-    return kDesktopWindow;
+    // A child shows where its own flag says so once its top-level window is shown.
+    const WindowHandle h = tree_.Deepest([&](const Window& w, bool topLevel) {
+        return (topLevel ? Shown(w) : w.visible) && Hits(w, screen);
+    });
+    return h == kNoWindow ? kDesktopWindow : h;
 }
 
 Bitmap HeadlessWindows::Paint(const Window& w) const {

@@ -72,7 +72,6 @@ public:
 
 private:
     [[nodiscard]] bool Hits(const Window& w, Point screen) const;
-    [[nodiscard]] WindowHandle DeepestAt(WindowHandle h, Point screen) const;
 
     Size screen_;
     Tree tree_;

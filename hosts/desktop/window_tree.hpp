@@ -164,6 +164,29 @@ public:
         return kNoWindow;
     }
 
+    // The topmost live window for which `hits(node, topLevel)` holds, followed down into its
+    // children (topmost first) while one of them holds too: what lies under a point, with the
+    // desktop saying what a hit is. kNoWindow when no top-level window holds.
+    template <class Hits> [[nodiscard]] WindowHandle Deepest(Hits&& hits) const {
+        WindowHandle found = kNoWindow;
+        const std::vector<WindowHandle>* list = &topLevel_;
+        bool topLevel = true;
+        for (bool descended = true; descended;) {
+            descended = false;
+            for (auto it = list->rbegin(); it != list->rend(); ++it) {
+                const Node* n = Find(*it);
+                if (n != nullptr && hits(*n, topLevel)) {
+                    found = *it;
+                    list = &n->children;
+                    topLevel = false;
+                    descended = true;
+                    break;
+                }
+            }
+        }
+        return found;
+    }
+
     // Destroys a window and its children, children first. `gone(node)` runs for each while
     // it is still in the tree (the desktop tells the handler, lets go of its own resources);
     // then the node leaves its z-order list and the tree. A window already being destroyed

@@ -386,25 +386,10 @@ struct QtDesktop::Impl : QObject {
         const QRegion mask = e.w().mask();
         return mask.isEmpty() || mask.contains(QPoint(screen.x - r.left(), screen.y - r.top()));
     }
-    WindowHandle deepestAt(WindowHandle h, Point screen) const {
-        const Entry& e = tree.At(h);
-        for (auto it = e.children.rbegin(); it != e.children.rend(); ++it) {
-            const Entry* c = find(*it);
-            if (c != nullptr && shown(*c) && hits(*c, screen)) {
-                return deepestAt(*it, screen);
-            }
-        }
-        return h;
-    }
     WindowHandle windowFromPoint(Point screen) const {
-        const auto& topLevel = tree.TopLevel();
-        for (auto it = topLevel.rbegin(); it != topLevel.rend(); ++it) {
-            const Entry* e = find(*it);
-            if (e != nullptr && shown(*e) && hits(*e, screen)) {
-                return deepestAt(*it, screen);
-            }
-        }
-        return kDesktopHandle;
+        const WindowHandle h =
+            tree.Deepest([&](const Entry& e, bool) { return shown(e) && hits(e, screen); });
+        return h == kNoWindow ? kDesktopHandle : h;
     }
     void raise(WindowHandle h) {
         tree.Raise(h);

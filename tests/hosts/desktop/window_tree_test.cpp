@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,35 @@ TEST(WindowTree, WindowsThatAreNotAliveAreSkippedUntilDestroyed) {
     EXPECT_EQ(told, 1) << "a window that died behind our back is still destroyed";
     EXPECT_EQ(t.FindAny(b), nullptr);
     EXPECT_EQ(t.TopLevel(), (std::vector<WindowHandle>{a}));
+}
+
+TEST(WindowTree, DeepestFollowsTheTopmostHitDownAndSkipsDeadWindows) {
+    WindowTree<Mortal> t;
+    const WindowHandle back = t.Add("Back", "", kNoWindow, nullptr).handle;
+    const WindowHandle front = t.Add("Front", "", kNoWindow, nullptr).handle;
+    const WindowHandle low = t.Add("Low", "", front, nullptr).handle;
+    const WindowHandle high = t.Add("High", "", front, nullptr).handle;
+    const WindowHandle grandchild = t.Add("Leaf", "", low, nullptr).handle;
+    std::vector<WindowHandle> hit;
+    std::vector<bool> asked;
+    const auto deepest = [&] {
+        asked.clear();
+        return t.Deepest([&](const auto& n, bool topLevel) {
+            asked.push_back(topLevel);
+            return std::find(hit.begin(), hit.end(), n.handle) != hit.end();
+        });
+    };
+    EXPECT_EQ(deepest(), kNoWindow);
+    hit = {back, front, low, grandchild};
+    EXPECT_EQ(deepest(), grandchild) << "high misses, so low and then its child";
+    EXPECT_EQ(asked, (std::vector<bool>{true, false, false, false}));
+    hit.push_back(high);
+    EXPECT_EQ(deepest(), high) << "the topmost child wins";
+    hit = {back, low, grandchild};
+    EXPECT_EQ(deepest(), back) << "children of a window that misses are not looked at";
+    hit = {back, front, high};
+    t.At(high).alive = false;
+    EXPECT_EQ(deepest(), front) << "a dead window is no hit";
 }
 
 } // namespace
