@@ -58,8 +58,9 @@ template <class Plot> void ForEachLinePixel(Point from, Point to, int width, Plo
 
 // The pixels of the outline of `rect` (right and bottom exclusive, so the outline runs through
 // the last pixels inside) with a pen `width` pixels wide, spread across each edge as a line's
-// pen is, without caps (a wide frame's outer corners stay notched). The four edges meet
-// without overlap: each pixel, corners included, is handed out once.
+// pen is (rows across the side edges, even where a frame is one pixel high), without caps (a
+// wide frame's outer corners stay notched). The four edges meet without overlap: each pixel,
+// corners included, is handed out once. The work grows with the frame's outline, not its area.
 template <class Plot> void ForEachFramePixel(const Rect& rect, int width, Plot&& plot) {
     width = std::max(1, width);
     const int before = (width - 1) / 2;
@@ -77,10 +78,21 @@ template <class Plot> void ForEachFramePixel(const Rect& rect, int width, Plot&&
         return v >= centre - before && v <= centre + after;
     };
     for (int y = y0 - before; y <= y1 + after; ++y) {
-        for (int x = x0 - before; x <= x1 + after; ++x) {
-            const bool onRow = x >= x0 && x <= x1 && (inBand(y, top) || inBand(y, bottom));
-            const bool onColumn = y >= y0 && y <= y1 && (inBand(x, left) || inBand(x, right));
-            if (onRow || onColumn) {
+        const bool onRow = inBand(y, top) || inBand(y, bottom);
+        const bool besideColumns = y >= y0 && y <= y1;
+        if (onRow) {
+            for (int x = x0 - before; x <= x1 + after; ++x) {
+                if ((x >= x0 && x <= x1) ||
+                    (besideColumns && (inBand(x, left) || inBand(x, right)))) {
+                    plot(x, y);
+                }
+            }
+        } else if (besideColumns) {
+            // Only the two column bands, the right one without what the left one took.
+            for (int x = x0 - before; x <= x0 + after; ++x) {
+                plot(x, y);
+            }
+            for (int x = std::max(x1 - before, x0 + after + 1); x <= x1 + after; ++x) {
                 plot(x, y);
             }
         }

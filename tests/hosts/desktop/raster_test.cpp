@@ -113,6 +113,50 @@ TEST(RasterFrame, OutlineRunsThroughTheLastPixelsInsideWithCornersOnce) {
     EXPECT_EQ(Visits([](auto plot) { ForEachFramePixel({3, 3, 4, 4}, 1, plot); }).size(), 1u);
 }
 
+TEST(RasterFrame, IsTheFourEdgesAsLinesWithoutTheirOverlaps) {
+    for (int width = 1; width <= 6; ++width) {
+        // A rectangle one pixel high is left out: its side edges are single points, which a
+        // line spans vertically, while the frame spreads them sideways like any side edge.
+        for (const Rect& r : {Rect{0, 0, 10, 8}, Rect{3, 2, 4, 40}, Rect{5, 5, 5, 5},
+                              Rect{6, 6, 2, 3}, Rect{0, 0, 3, 3}}) {
+            const Point tl{r.left, r.top};
+            const Point tr{r.right - 1, r.top};
+            const Point bl{r.left, r.bottom - 1};
+            const Point br{r.right - 1, r.bottom - 1};
+            std::set<Pixel> edges;
+            for (const auto& [from, to] :
+                 {std::pair{tl, tr}, std::pair{tr, br}, std::pair{br, bl}, std::pair{bl, tl}}) {
+                ForEachLinePixel(from, to, width, [&](int x, int y) { edges.insert({x, y}); });
+            }
+            const auto frame = Visits([&](auto plot) { ForEachFramePixel(r, width, plot); });
+            EXPECT_TRUE(EachOnce(frame));
+            std::set<Pixel> framed;
+            for (const auto& [p, n] : frame) {
+                framed.insert(p);
+            }
+            EXPECT_EQ(framed, edges) << "width " << width << " rect " << r.left << "," << r.top
+                                     << "," << r.right << "," << r.bottom;
+        }
+    }
+}
+
+TEST(RasterFrame, AFlatFrameIsATallOneTurnedOnItsSide) {
+    for (int width = 1; width <= 5; ++width) {
+        const auto flat = Visits([&](auto plot) { ForEachFramePixel({2, 7, 9, 8}, width, plot); });
+        const auto tall = Visits([&](auto plot) { ForEachFramePixel({7, 2, 8, 9}, width, plot); });
+        std::set<Pixel> turned;
+        for (const auto& [p, n] : tall) {
+            turned.insert({p.second, p.first});
+        }
+        std::set<Pixel> flatSet;
+        for (const auto& [p, n] : flat) {
+            flatSet.insert(p);
+        }
+        EXPECT_EQ(flatSet, turned) << "width " << width;
+        EXPECT_TRUE(EachOnce(flat));
+    }
+}
+
 TEST(RasterDisc, RingAndFillAndDegenerateRadii) {
     std::map<Pixel, bool> disc;
     ForEachDiscPixel({10, 10}, 3, [&](int x, int y, bool edge) {
