@@ -1,7 +1,8 @@
 // A digitizer window on the headless desktop with the simulated globe and the map host: the
 // whole program as a user meets it. Each test gets its own desktop, whose temporary folder is
-// a fresh folder of its own. Terrain answers can be scripted for cases that need exact
-// coordinates; every other globe call goes to the simulated globe.
+// a fresh folder of its own. The core reaches the globe through the test levers; terrain
+// answers can be scripted for cases that need exact coordinates; every other globe call goes
+// to the simulated globe.
 #pragma once
 
 #include "command/frmGE2Arc.hpp"
@@ -12,6 +13,7 @@
 #include "hosts/gis/headless.hpp"
 #include "hosts/globe/headless_attach.hpp"
 #include "tests/doubles/failure_boxes.hpp"
+#include "tests/doubles/globe_levers.hpp"
 #include "tests/support/files.hpp"
 
 #include <gtest/gtest.h>
@@ -88,7 +90,8 @@ protected:
     std::unique_ptr<globe::SimulatedGlobe> earth = globe::StartHeadlessGlobe(desk);
     std::shared_ptr<gis::GisHost> host =
         std::make_shared<gis::GisHost>(desk, gis::HeadlessOptions(desk));
-    ScriptedConnector connector{earth->Connector()};
+    doubles::GlobeLevers levers{desk, earth->Connector()};
+    ScriptedConnector connector{levers};
     ProcessState process;
     std::unique_ptr<frmGE2Arc> window;
 

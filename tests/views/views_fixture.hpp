@@ -9,6 +9,7 @@
 #include "hosts/gis/headless.hpp"
 #include "hosts/globe/headless_attach.hpp"
 #include "tests/doubles/failure_boxes.hpp"
+#include "tests/doubles/globe_levers.hpp"
 #include "tests/views/linear_globe.hpp"
 #include "views/view_sync.hpp"
 
@@ -57,7 +58,9 @@ protected:
 class GlobeViewsTest : public WindowFixture {
 protected:
     std::unique_ptr<globe::SimulatedGlobe> earth = globe::StartHeadlessGlobe(desk);
-    void SetUp() override { Open(earth->Connector()); }
+    // The core reaches the globe through the test levers.
+    doubles::GlobeLevers levers{desk, earth->Connector()};
+    void SetUp() override { Open(levers); }
     void LookAt(double latitude, double longitude, double range, double tilt = 0.0,
                 double azimuth = 0.0) {
         ICameraInfoGE camera;
