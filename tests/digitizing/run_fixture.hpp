@@ -10,8 +10,7 @@
 #include "digitizing/basDigitizing.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
-#include "hosts/gis/headless.hpp"
-#include "hosts/globe/headless_attach.hpp"
+#include "hosts/stack/headless_stack.hpp"
 #include "tests/doubles/failure_boxes.hpp"
 #include "tests/doubles/globe_levers.hpp"
 #include "tests/support/files.hpp"
@@ -86,10 +85,10 @@ std::vector<StoredFeature> ReadShapefile(const std::filesystem::path& shp);
 
 class RunTest : public ::testing::Test {
 protected:
-    desktop::HeadlessDesktop desk{desktop::DesktopOptions{}};
-    std::unique_ptr<globe::SimulatedGlobe> earth = globe::StartHeadlessGlobe(desk);
-    std::shared_ptr<gis::GisHost> host =
-        std::make_shared<gis::GisHost>(desk, gis::HeadlessOptions(desk));
+    stack::HeadlessStack stack;
+    desktop::HeadlessDesktop& desk = stack.Desktop();
+    globe::SimulatedGlobe* earth = &stack.Globe();
+    std::shared_ptr<gis::GisHost> host = stack.MapHost();
     doubles::GlobeLevers levers{desk, earth->Connector()};
     ScriptedConnector connector{levers};
     ProcessState process;

@@ -7,7 +7,7 @@
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
 #include "hosts/gis/headless.hpp"
-#include "hosts/globe/headless_attach.hpp"
+#include "hosts/stack/headless_stack.hpp"
 #include "tests/doubles/failure_boxes.hpp"
 #include "tests/doubles/globe_levers.hpp"
 #include "tests/views/linear_globe.hpp"
@@ -23,9 +23,19 @@ namespace scribeline::testing {
 
 class WindowFixture : public ::testing::Test {
 protected:
-    desktop::HeadlessDesktop desk{desktop::DesktopOptions{}};
-    std::shared_ptr<gis::GisHost> host =
-        std::make_shared<gis::GisHost>(desk, gis::HeadlessOptions(desk));
+    // With or without the simulated globe: a test may bring its own.
+    explicit WindowFixture(bool withGlobe) : stack(StackOptions(withGlobe)) {}
+    static stack::HeadlessStackOptions StackOptions(bool withGlobe) {
+        stack::HeadlessStackOptions o;
+        if (!withGlobe) {
+            o.globe.reset();
+        }
+        return o;
+    }
+
+    stack::HeadlessStack stack;
+    desktop::HeadlessDesktop& desk = stack.Desktop();
+    std::shared_ptr<gis::GisHost> host = stack.MapHost();
     ProcessState process;
     std::unique_ptr<frmGE2Arc> window;
 
@@ -51,13 +61,15 @@ protected:
 
 class LinearViewsTest : public WindowFixture {
 protected:
+    LinearViewsTest() : WindowFixture(false) {}
     LinearGlobe globe{desk};
     void SetUp() override { Open(globe); }
 };
 
 class GlobeViewsTest : public WindowFixture {
 protected:
-    std::unique_ptr<globe::SimulatedGlobe> earth = globe::StartHeadlessGlobe(desk);
+    GlobeViewsTest() : WindowFixture(true) {}
+    globe::SimulatedGlobe* earth = &stack.Globe();
     // The core reaches the globe through the test levers.
     doubles::GlobeLevers levers{desk, earth->Connector()};
     void SetUp() override { Open(levers); }
