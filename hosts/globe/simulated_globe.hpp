@@ -131,8 +131,9 @@ public:
     [[nodiscard]] Image Render() const;
     [[nodiscard]] Image Render(Size size) const;
     [[nodiscard]] Bitmap RenderBitmap(Size size) const;
-    // The view now as a request for the asynchronous renderer: a snapshot that owns copies
-    // of the documents, the overlays as drawn now; sizes below 1 count as 1.
+    // The view now as a request for the asynchronous renderer: the model's document
+    // snapshot (immutable, so another thread may read it while the globe changes), the
+    // overlays as drawn now; sizes below 1 count as 1.
     [[nodiscard]] FrameRequest ViewRequest(Size size) const;
     // Raises std::runtime_error when the file cannot be written.
     void SavePng(const std::filesystem::path& path) const;
