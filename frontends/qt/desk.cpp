@@ -129,15 +129,23 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
 
     qtdesktop::QtDesktopOptions d;
     d.tempFolder = options_.outDir;
+    // A 120-dpi screen's twips: the digitizer's twips layout gets a quarter more pixels, the
+    // room today's faces need for its captions.
+    d.twipsPerPixel = kDeskTwipsPerPixel;
     desktop_ = std::make_unique<qtdesktop::QtDesktop>(d);
 
-    // The map on the left half of the screen, the globe on the right.
+    // The map on the left half of the screen, the globe on the right, both the screen's
+    // height; the digitizer window goes to the map's bottom left corner (where the command
+    // places it), under the layer list.
     const Rect s = options_.screen;
     const int half = s.left + s.width() / 2;
     globe::GlobeOptions g;
     g.terrain = std::move(terrain);
-    g.mainWindow = Rect{half, s.top, s.right, s.top + std::min(s.height(), 720)};
+    g.mainWindow = Rect{half, s.top, s.right, s.bottom};
+    // The render window is the whole globe window: no empty bars above or below the view.
     g.sidePanelWidth = 0;
+    g.toolBarHeight = 0;
+    g.statusBarHeight = 0;
     g.dragNavigation = true;
     g.onRepaint = [this](WindowHandle window) {
         desktop_->Repaint(window);
@@ -149,9 +157,9 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
 
     picture_ = std::make_shared<MapPicture>();
     gis::GisHostOptions m;
-    const int mapHeight = std::min(s.height(), 1000);
+    const int mapHeight = s.height();
     m.mainWindow = Rect{s.left, s.top, half, s.top + mapHeight};
-    m.mapView = Rect{250, 44, half - s.left - 4, mapHeight - 28};
+    m.mapView = Rect{kLayerColumnWidth, 44, half - s.left - 4, mapHeight - 24};
     m.title = "Scribeline Map";
     host_ =
         std::make_shared<gis::GisHost>(*desktop_, MapPicture::HostOptions(*desktop_, picture_, m));
@@ -173,6 +181,7 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
                                                DefaultSubsystems());
     command_->OnCreate(host_);
     map_ = std::make_unique<MapWindow>(*desktop_, *host_, picture_, *command_);
+    map_->ReserveBelowLayers(frmGE2Arc::kPresetHeight / kDeskTwipsPerPixel + 8);
 
     GuiDrapeRenderer drape;
     if (options_.drape) {

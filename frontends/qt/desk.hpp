@@ -57,6 +57,11 @@ std::shared_ptr<const globe::ElevationModel> LoadDeskTerrain(const DeskOptions& 
 
 class Desk {
 public:
+    // Twips a pixel of the desk's desktop (a 120-dpi screen).
+    static constexpr int kDeskTwipsPerPixel = 12;
+    // Width of the map window's left column (the layer list above the digitizer window).
+    static constexpr int kLayerColumnWidth = 344;
+
     // Starts the hosts, the command and the windows (not shown yet). Raises DeskError for bad
     // input. A QApplication must exist.
     explicit Desk(DeskOptions options);

@@ -29,6 +29,9 @@ namespace scribeline::frontend {
 
 class DigitizerWindow {
 public:
+    // Pixel size of the window's face.
+    static constexpr int kFacePixels = 11;
+
     // Both borrowed; they must outlive this object.
     DigitizerWindow(qtdesktop::QtDesktop& desktop, frmGE2Arc& form);
     ~DigitizerWindow();
@@ -78,6 +81,8 @@ private:
     void bindImage(controls::Image& image, QWidget* form);
     void bindGrid(controls::ListView& grid, QWidget* form);
     void queue(const controls::Control& control);
+    void place(QWidget* widget, const controls::Control& control) const;
+    void lowerCoreWindows();
     void guarded(const std::function<void()>& work);
     void userAction(const std::function<void()>& action);
     void bind(const controls::Control& control, QWidget* widget, std::function<void()> sync);
@@ -89,6 +94,7 @@ private:
     QObject context_;
     std::map<const controls::Control*, Binding> bindings_;
     std::vector<std::unique_ptr<QObject>> filters_;
+    std::unique_ptr<QObject> formFilter_;
     controls::Subscription subscription_;
     std::set<const controls::Control*> dirty_;
     bool flushQueued_ = false;
@@ -98,7 +104,7 @@ private:
     std::string lastError_;
 };
 
-// Twips of the form to pixels (15 twips a pixel).
-int TwipsToPixels(int twips);
+// Twips of the form to pixels of a screen with the given twips a pixel (15 at 96 dpi).
+int TwipsToPixels(int twips, int twipsPerPixel);
 
 } // namespace scribeline::frontend

@@ -144,6 +144,51 @@ TEST_F(DeskTest, TheMapViewFollowsTheWindowsSize) {
     EXPECT_EQ(picture->width, view->width());
 }
 
+// The map on the left half, the globe on the right, both the screen's height, the globe's
+// view filling its window; the digitizer window at the map's bottom left under the layer list.
+TEST_F(DeskTest, TheWindowsTileTheScreen) {
+    for (const Rect screen : {Rect{0, 0, 1600, 900}, Rect{0, 0, 1920, 1080}}) {
+        desk_.reset();
+        DeskOptions options;
+        options.outDir = out_;
+        options.screen = screen;
+        options.drape = false;
+        options.quit = [] {};
+        desk_ = std::make_unique<Desk>(options);
+        desk_->Show();
+        Desk& d = *desk_;
+        // The window frames arrive after showing (the view follows its window's new size).
+        for (int i = 0; i < 5; ++i) {
+            QApplication::processEvents();
+        }
+        const auto map = d.Desktop().GetWindowRect(d.Host().hWnd());
+        const auto globe = d.Desktop().GetWindowRect(d.Globe().MainWindow());
+        ASSERT_TRUE(map && globe);
+        EXPECT_EQ(*map, (Rect{0, 0, screen.width() / 2, screen.height()}));
+        EXPECT_EQ(*globe, (Rect{screen.width() / 2, 0, screen.width(), screen.height()}));
+        const auto client = d.Desktop().GetClientRect(d.Globe().MainWindow());
+        ASSERT_TRUE(client.has_value());
+        EXPECT_EQ(d.Globe().RenderSize(), (Size{client->width(), client->height()}))
+            << "the view leaves bands of its window empty";
+
+        d.PressCommand();
+        for (int i = 0; i < 5; ++i) {
+            QApplication::processEvents();
+        }
+        frmGE2Arc& form = d.Command().Window();
+        ASSERT_TRUE(form.IsLoaded());
+        const auto digitizer = d.Desktop().GetWindowRect(form.hWnd());
+        ASSERT_TRUE(digitizer.has_value());
+        EXPECT_EQ(digitizer->left, 0);
+        EXPECT_NEAR(digitizer->bottom, screen.height(), 1) << "twips round down";
+        EXPECT_LE(digitizer->right, map->right);
+        EXPECT_GE(digitizer->width(), 330) << "room for the captions";
+        const QRect list = d.Map().LayerList()->geometry();
+        EXPECT_LE(list.bottom(), digitizer->top) << "the digitizer covers the layer list";
+        EXPECT_GE(list.height(), 300);
+    }
+}
+
 TEST_F(DeskTest, GlobeWindowShowsRenderedFramesWithTheMapDraped) {
     Desk& d = Start();
     ASSERT_TRUE(d.Frames().WaitShown(std::chrono::milliseconds(20000)));

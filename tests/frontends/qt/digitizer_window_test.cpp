@@ -132,6 +132,84 @@ TEST_F(DigitizerWindowTest, EveryControlHasAWidgetShowingItsState) {
     EXPECT_EQ(window().Errors(), 0) << window().LastError();
 }
 
+// Every caption has room for its whole text, and no two controls share a place (frames hold
+// controls; the two layout images share one, one of them hidden), in both layouts.
+TEST_F(DigitizerWindowTest, EveryCaptionFitsAndNoControlsOverlap) {
+    for (const char* layout : {"less_options", "more_options"}) {
+        form().ApplyLayout(layout);
+        settle();
+        std::vector<std::pair<std::string, QRect>> placed;
+        form().ctl.ForEach([&](const controls::Control& control) {
+            QWidget* widget = window().WidgetFor(control);
+            if (widget == nullptr || widget->isHidden() ||
+                dynamic_cast<const controls::PictureBox*>(&control) != nullptr) {
+                return;
+            }
+            const std::string name = control.Name() + std::to_string(control.Index());
+            if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+                const int title = box->fontMetrics().horizontalAdvance(box->title());
+                EXPECT_LE(title + 12, box->width()) << layout << " " << name << " title is cut";
+                return; // frames hold the others
+            }
+            if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
+                EXPECT_LE(radio->sizeHint().width(), radio->width())
+                    << layout << " " << name << " \"" << radio->text().toStdString() << "\" is cut";
+            } else if (auto* label = qobject_cast<QLabel*>(widget);
+                       label != nullptr && !label->text().isEmpty()) {
+                EXPECT_LE(label->sizeHint().width(), label->width())
+                    << layout << " " << name << " is cut";
+            }
+            if (widget->parentWidget() == window().WidgetFor(form().ctl.toolbarScribeline)) {
+                return;
+            }
+            placed.emplace_back(name, widget->geometry());
+        });
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            for (std::size_t j = i + 1; j < placed.size(); ++j) {
+                EXPECT_FALSE(placed[i].second.intersects(placed[j].second))
+                    << layout << ": " << placed[i].first << " and " << placed[j].first;
+            }
+        }
+        // Everything shown lies inside the window.
+        QWidget* formWidget = desk_->Desktop().Widget(form().hWnd());
+        ASSERT_NE(formWidget, nullptr);
+        for (const auto& [name, rect] : placed) {
+            EXPECT_TRUE(formWidget->rect().contains(rect))
+                << layout << ": " << name << " sticks out";
+        }
+    }
+}
+
+// The welcome picture that the command takes back from the globe lies under the toolbar, not
+// over it; the ready picture stands in the globe's render window.
+TEST_F(DigitizerWindowTest, StatusPicturesStayUnderTheToolbarOnTheForm) {
+    settle();
+    QWidget* formWidget = desk_->Desktop().Widget(form().hWnd());
+    QWidget* welcome = desk_->Desktop().Widget(form().ctl.pictGEInfoWelcome.hWnd());
+    QWidget* ready = desk_->Desktop().Widget(form().ctl.pictGEInfoReady.hWnd());
+    QWidget* toolbar = window().WidgetFor(form().ctl.toolbarScribeline);
+    ASSERT_NE(formWidget, nullptr);
+    ASSERT_NE(welcome, nullptr);
+    ASSERT_NE(ready, nullptr);
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_EQ(welcome->parentWidget(), formWidget);
+    EXPECT_EQ(ready->parentWidget(), desk_->Desktop().Widget(desk_->Globe().RenderWindow()));
+    const QPoint centre = welcome->geometry().center();
+    QWidget* top = formWidget->childAt(centre);
+    ASSERT_NE(top, nullptr);
+    EXPECT_TRUE(top == toolbar || toolbar->isAncestorOf(top))
+        << "the welcome picture covers the toolbar";
+    EXPECT_TRUE(toolbar->autoFillBackground()) << "the picture shows through the toolbar";
+    // Handing it to the globe and back again (what a long action does) keeps it under.
+    form().SetControlParentToGE(form().ctl.pictGEInfoWelcome);
+    settle();
+    EXPECT_NE(welcome->parentWidget(), formWidget);
+    form().RecoverControlParent();
+    settle();
+    top = formWidget->childAt(welcome->geometry().center());
+    EXPECT_TRUE(top == toolbar || (top != nullptr && toolbar->isAncestorOf(top)));
+}
+
 TEST_F(DigitizerWindowTest, AChangeRepaintsOnlyItsWidget) {
     std::map<const controls::Control*, int> before;
     for (const controls::Control* c : window().BoundControls()) {
