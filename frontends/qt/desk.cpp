@@ -153,6 +153,9 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
             frames_->ViewChanged();
         }
     };
+    if (options_.adjustGlobe) {
+        options_.adjustGlobe(g);
+    }
     globe_ = std::make_unique<globe::SimulatedGlobe>(*desktop_, std::move(g));
 
     picture_ = std::make_shared<MapPicture>();

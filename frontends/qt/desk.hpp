@@ -49,6 +49,9 @@ struct DeskOptions {
     Rect screen{0, 0, 1920, 1080};
     // What a granted quit does; empty: QCoreApplication::quit.
     std::function<void()> quit;
+    // Changes the globe's options before it starts (a scripted session's window layout and
+    // first view); may be empty.
+    std::function<void(globe::GlobeOptions&)> adjustGlobe;
 };
 
 // Loads the terrain the options name: the base Earth with every DEM set in it. Raises
