@@ -129,8 +129,8 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
 
     qtdesktop::QtDesktopOptions d;
     d.tempFolder = options_.outDir;
-    // A 120-dpi screen's twips: the digitizer's twips layout gets a quarter more pixels, the
-    // room today's faces need for its captions.
+    // A 131-dpi screen's twips: the digitizer's twips layout gets a third more pixels than at
+    // 96 dpi, the room today's faces need for its captions.
     d.twipsPerPixel = kDeskTwipsPerPixel;
     desktop_ = std::make_unique<qtdesktop::QtDesktop>(d);
 

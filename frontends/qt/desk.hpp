@@ -60,10 +60,10 @@ std::shared_ptr<const globe::ElevationModel> LoadDeskTerrain(const DeskOptions& 
 
 class Desk {
 public:
-    // Twips a pixel of the desk's desktop (a 120-dpi screen).
-    static constexpr int kDeskTwipsPerPixel = 12;
+    // Twips a pixel of the desk's desktop (a 131-dpi screen).
+    static constexpr int kDeskTwipsPerPixel = 11;
     // Width of the map window's left column (the layer list above the digitizer window).
-    static constexpr int kLayerColumnWidth = 344;
+    static constexpr int kLayerColumnWidth = 376;
 
     // Starts the hosts, the command and the windows (not shown yet). Raises DeskError for bad
     // input. A QApplication must exist.

@@ -42,7 +42,7 @@ QString Q(const std::string& text) {
 }
 
 // Where the model gives a control no place (its option buttons, text boxes, scroll bars and
-// labels sit in the frames the form layout places), twips in the form: rows 240 to 250 twips
+// labels sit in the frames the form layout places), twips in the form: rows 200 to 260 twips
 // apart, captions on the left, values on the right, as in the frames' own order. Every caption
 // has room for its whole text in the window's face (the tests check none is cut).
 const std::map<std::string, controls::Bounds>& OwnLayout() {
@@ -52,28 +52,29 @@ const std::map<std::string, controls::Bounds>& OwnLayout() {
         {"optGeometryType2", {240, 1380, 1020, 240}},
         {"optNewOrExistingLayer0", {1500, 860, 2340, 240}},
         {"optNewOrExistingLayer1", {1500, 1120, 2340, 240}},
-        {"lblDEMResolution", {240, 2460, 1320, 240}},
-        {"txtDEMResolution", {240, 2740, 960, 300}},
-        {"vscrollDEMResolution", {1200, 2740, 240, 300}},
-        {"optContourLevel0", {1770, 2430, 1560, 240}},
-        {"txtContourLevelNumber", {3340, 2420, 380, 260}},
-        {"vscrollContourLevelnumber", {3720, 2420, 200, 260}},
-        {"optContourLevel1", {1770, 2680, 1560, 240}},
-        {"txtContourLevelInterval", {3340, 2670, 380, 260}},
-        {"vscrollContourLevelInterval", {3720, 2670, 200, 260}},
-        {"optContourLevel2", {1770, 2930, 2160, 240}},
-        {"txtContourLevels", {2010, 3160, 1910, 260}},
-        {"optStartElevation0", {1830, 3420, 1410, 240}},
-        {"txtStartElevation", {3240, 3410, 600, 260}},
-        {"optStartElevation1", {1830, 3630, 1500, 240}},
+        {"lblDEMResolution", {240, 2440, 1320, 220}},
+        {"txtDEMResolution", {240, 2700, 960, 280}},
+        {"vscrollDEMResolution", {1200, 2700, 240, 280}},
+        {"optContourLevel0", {1770, 2420, 1560, 220}},
+        {"txtContourLevelNumber", {3340, 2410, 380, 230}},
+        {"vscrollContourLevelnumber", {3720, 2410, 200, 230}},
+        {"optContourLevel1", {1770, 2650, 1560, 220}},
+        {"txtContourLevelInterval", {3340, 2650, 380, 230}},
+        {"vscrollContourLevelInterval", {3720, 2650, 200, 230}},
+        {"optContourLevel2", {1770, 2880, 2160, 220}},
+        {"txtContourLevels", {2010, 3110, 1910, 230}},
+        {"optStartElevation0", {1830, 3400, 1380, 200}},
+        {"txtStartElevation", {3240, 3390, 600, 220}},
+        {"optStartElevation1", {1830, 3610, 1380, 200}},
         {"txtQty", {4260, 2490, 900, 270}},
         {"txtRecordPPS", {5220, 2490, 600, 270}},
         {"vscrollRecordPPS", {5820, 2490, 225, 270}},
-        {"Label5", {4260, 720, 2400, 240}},
-        {"Label6", {4260, 1000, 2400, 240}},
-        {"Label7", {4260, 1280, 2400, 240}},
-        {"imgMore", {3660, 3990, 360, 270}},
-        {"imgLess", {3660, 3990, 360, 270}},
+        // In their frame, which moves (see MovesWithItsFrame).
+        {"Label5", {120, 300, 2400, 240}},
+        {"Label6", {120, 580, 2400, 240}},
+        {"Label7", {120, 860, 2400, 240}},
+        {"imgMore", {3720, 400, 270, 200}},
+        {"imgLess", {3720, 400, 270, 200}},
         {"imgCamera", {6780, 2900, 360, 300}},
         {"imgShot", {7200, 2900, 1140, 900}},
         {"imgLocation0", {4260, 3060, 300, 240}},
@@ -96,14 +97,75 @@ std::string LayoutName(const controls::Control& control) {
     return control.Index() >= 0 ? control.Name() + std::to_string(control.Index()) : control.Name();
 }
 
-void Place(QWidget* widget, const controls::Control& control, int twipsPerPixel) {
+// The frame each control sits in. A frame holds its controls as a container does: a hidden
+// frame hides them (the measure track's frame is hidden until a run shows it; the option
+// frames are hidden while it stands in their place).
+const std::map<std::string, std::string>& Containers() {
+    static const std::map<std::string, std::string> containers = [] {
+        std::map<std::string, std::string> c = {
+            {"frameGeometryType", "frameOption"},
+            {"frameLayer", "frameOption"},
+            {"optNewOrExistingLayer0", "frameLayer"},
+            {"optNewOrExistingLayer1", "frameLayer"},
+            {"cboSelectLayer", "frameLayer"},
+            {"frameDEM", "frameGetDataFromGE"},
+            {"frameContour", "frameGetDataFromGE"},
+            {"lblDEMResolution", "frameDEM"},
+            {"txtDEMResolution", "frameDEM"},
+            {"vscrollDEMResolution", "frameDEM"},
+            {"txtContourLevelNumber", "frameContour"},
+            {"vscrollContourLevelnumber", "frameContour"},
+            {"txtContourLevelInterval", "frameContour"},
+            {"vscrollContourLevelInterval", "frameContour"},
+            {"txtContourLevels", "frameContour"},
+            {"frameStartElevation", "frameContour"},
+            {"txtStartElevation", "frameStartElevation"},
+            {"listviewProperty", "frameProperty"},
+            {"txtQty", "frameProperty"},
+            {"txtRecordPPS", "frameProperty"},
+            {"vscrollRecordPPS", "frameProperty"},
+            {"imgDefProperty", "frameProperty"},
+            {"Label5", "frameMeasureTrack"},
+            {"Label6", "frameMeasureTrack"},
+            {"Label7", "frameMeasureTrack"},
+        };
+        for (int i = 0; i < 3; ++i) {
+            c["optGeometryType" + std::to_string(i)] = "frameGeometryType";
+            c["optContourLevel" + std::to_string(i)] = "frameContour";
+            c["optLocationReference" + std::to_string(i)] = "frameLocation";
+        }
+        for (int i = 0; i < 2; ++i) {
+            c["optStartElevation" + std::to_string(i)] = "frameStartElevation";
+        }
+        for (int i = 0; i < 9; ++i) {
+            c["imgLocation" + std::to_string(i)] = "frameLocation";
+        }
+        return c;
+    }();
+    return containers;
+}
+
+// Controls whose own layout is relative to their frame, which the form moves.
+bool MovesWithItsFrame(const std::string& name) {
+    return name == "Label5" || name == "Label6" || name == "Label7";
+}
+
+// `container` (may be null): the frame holding the control; `containerShown`: whether every
+// frame round it is visible.
+void Place(QWidget* widget, const controls::Control& control, const controls::Control* container,
+           bool containerShown, int twipsPerPixel) {
     controls::Bounds b = control.GetBounds();
     bool placed = b.width > 0 && b.height > 0;
+    const std::string name = LayoutName(control);
     if (!placed) {
-        const auto it = OwnLayout().find(LayoutName(control));
+        const auto it = OwnLayout().find(name);
         if (it != OwnLayout().end()) {
             b = it->second;
             placed = true;
+            if (container != nullptr && MovesWithItsFrame(name)) {
+                b.left += container->GetBounds().left;
+                b.top += container->GetBounds().top;
+            }
         }
     }
     const int t = twipsPerPixel;
@@ -111,9 +173,10 @@ void Place(QWidget* widget, const controls::Control& control, int twipsPerPixel)
                         std::max(TwipsToPixels(b.width, t), 1),
                         std::max(TwipsToPixels(b.height, t), 1));
     widget->setEnabled(control.Enabled());
+    const bool shown = control.Visible() && placed && containerShown;
     // A control with no place anywhere (the command buttons the toolbar stands for) has its
     // widget, state kept, but not on show.
-    widget->setVisible(control.Visible() && placed);
+    widget->setVisible(shown);
 }
 
 // An event filter from a function.
@@ -229,8 +292,19 @@ void DigitizerWindow::lowerCoreWindows() {
     }
 }
 
+const controls::Control* DigitizerWindow::ContainerOf(const controls::Control& control) const {
+    const auto it = Containers().find(LayoutName(control));
+    return it == Containers().end() ? nullptr : form_.ctl.Find(it->second);
+}
+
 void DigitizerWindow::place(QWidget* widget, const controls::Control& control) const {
-    Place(widget, control, desktop_.TwipsPerPixelX());
+    const controls::Control* container = ContainerOf(control);
+    bool containerShown = true;
+    for (const controls::Control* frame = container; frame != nullptr && containerShown;
+         frame = ContainerOf(*frame)) {
+        containerShown = frame->Visible();
+    }
+    Place(widget, control, container, containerShown, desktop_.TwipsPerPixelX());
 }
 
 void DigitizerWindow::bind(const controls::Control& control, QWidget* widget,
@@ -405,6 +479,9 @@ void DigitizerWindow::build(QWidget* form) {
                 place(radio, *option);
                 radio->setText(Q(option->Caption()));
                 radio->setChecked(option->Value());
+                // As wide as its mark and caption: a radio button takes clicks there only, so
+                // a wider one has a dead part on the right.
+                radio->resize(std::min(radio->width(), radio->sizeHint().width()), radio->height());
             });
             if (it != optionArrays.end()) {
                 controls::OptionArray* array = it->second;
@@ -464,6 +541,18 @@ void DigitizerWindow::queue(const controls::Control& control) {
     // Changes arrive inside the model's calls (some inside a widget's own signal): the widget
     // follows once the call is done, once however often the control changed meanwhile.
     dirty_.insert(&control);
+    // What a frame holds follows it (shown, hidden, moved with it).
+    if (dynamic_cast<const controls::Frame*>(&control) != nullptr) {
+        for (const auto& [held, binding] : bindings_) {
+            for (const controls::Control* frame = ContainerOf(*held); frame != nullptr;
+                 frame = ContainerOf(*frame)) {
+                if (frame == &control) {
+                    dirty_.insert(held);
+                    break;
+                }
+            }
+        }
+    }
     if (flushQueued_) {
         return;
     }

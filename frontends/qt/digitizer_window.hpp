@@ -55,6 +55,8 @@ public:
     [[nodiscard]] QWidget* FormWidget() const;
     // Every control that has a widget.
     [[nodiscard]] std::vector<const controls::Control*> BoundControls() const;
+    // The frame that holds a control (a hidden frame hides it); null when none does.
+    [[nodiscard]] const controls::Control* ContainerOf(const controls::Control& control) const;
     // How often a control's widget was brought up to date (tests: a change repaints only it).
     [[nodiscard]] int SyncCount(const controls::Control& control) const;
 
