@@ -76,6 +76,9 @@ public:
     virtual void Key(const KeyChord& chord) = 0;
     // The digitizer window's close box.
     virtual void CloseWindow() = 0;
+    // Writes a PNG of the screen; false when the front end has no screen (headless) or the
+    // file cannot be written.
+    virtual bool Screenshot(const std::filesystem::path& /*file*/) { return false; }
     virtual void Toolbar(const std::string& key) = 0;
     // Right-clicks the window's background and chooses an item of the options menu.
     virtual MenuOutcome Menu(const std::string& item) = 0;

@@ -116,6 +116,10 @@ int main(int argc, char** argv) {
                     "mouse and key events; needs a display (DISPLAY or WAYLAND_DISPLAY), without "
                     "one run it under xvfb-run)")
         ->check(CLI::IsMember({"headless", "qt"}));
+    std::string screenshot;
+    run->add_option("--screenshot", screenshot,
+                    "With --desktop qt: write a PNG of the screen once the steps are played "
+                    "(before a last close step, so the digitizer window is on it)");
 
 #ifdef SCRIBELINE_HAVE_DESK
     scribeline::app::DeskCommand deskCommand;
@@ -177,6 +181,14 @@ int main(int argc, char** argv) {
         }
         if (pictures) {
             options.pictures = true;
+        }
+        if (!screenshot.empty()) {
+            if (desktop != "qt") {
+                std::cerr << "scribeline run: --screenshot needs --desktop qt (the headless "
+                             "desktop has no screen; --pictures writes the globe and the map)\n";
+                return 2;
+            }
+            options.screenshot = screenshot;
         }
         if (progress) {
             options.progress = [](const std::string& line) {

@@ -5,7 +5,10 @@
 #include "frontends/qt/session_driver.hpp"
 
 #include <QAction>
+#include <QGuiApplication>
+#include <QPixmap>
 #include <QPointer>
+#include <QScreen>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWidget>
@@ -66,15 +69,25 @@ public:
         // The drape costs the event loop time the capture tick needs; the terrain shows.
         options.drape = false;
         options.quit = [] {};
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect r = screen->availableGeometry();
+            options.screen = Rect{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+        }
         const auto camera = setup.camera;
-        options.adjustGlobe = [camera](globe::GlobeOptions& g) {
-            // The headless layout: the render window is as large and placed as there, so a
-            // client point of the session is the same ray onto the ground.
+        const Rect screen = options.screen;
+        options.adjustGlobe = [camera, screen](globe::GlobeOptions& g) {
+            // The headless render window's size, so a client point of the session is the same
+            // ray onto the ground; the window is just the view, at the screen's top right
+            // beside the map.
             const globe::GlobeOptions plain;
-            g.mainWindow = plain.mainWindow;
-            g.sidePanelWidth = plain.sidePanelWidth;
-            g.toolBarHeight = plain.toolBarHeight;
-            g.statusBarHeight = plain.statusBarHeight;
+            const int width = plain.mainWindow.width() - plain.sidePanelWidth;
+            const int height =
+                plain.mainWindow.height() - plain.toolBarHeight - plain.statusBarHeight;
+            g.mainWindow =
+                Rect{screen.right - width, screen.top, screen.right, screen.top + height};
+            g.sidePanelWidth = 0;
+            g.toolBarHeight = 0;
+            g.statusBarHeight = 0;
             g.dragNavigation = false;
             if (camera) {
                 g.camera =
@@ -199,6 +212,15 @@ public:
         Settle();
     }
 
+    bool Screenshot(const std::filesystem::path& file) override {
+        // Once the globe shows the frame of the view as it is now.
+        (void)desk_->Frames().WaitShown(std::chrono::seconds(30));
+        Settle();
+        QScreen* screen = QGuiApplication::primaryScreen();
+        return screen != nullptr &&
+               screen->grabWindow(0).save(QString::fromStdString(file.string()), "PNG");
+    }
+
     void Toolbar(const std::string& key) override {
         (void)driver_->Toolbar(key);
         Settle();
@@ -206,7 +228,7 @@ public:
 
     MenuOutcome Menu(const std::string& item) override {
         // Left of every frame and below the toolbar, as on the headless desktop.
-        const frontend::MenuChoice choice = driver_->ChooseMenuItem(item, QPoint(2, 30));
+        const frontend::MenuChoice choice = driver_->ChooseMenuItem(item, QPoint(2, 60));
         Settle();
         switch (choice) {
         case frontend::MenuChoice::Chosen:

@@ -1008,8 +1008,18 @@ json Player::Run() {
     started_ = StampFiles(out_);
     validate();
     const std::size_t total = session_.steps.size();
+    bool shot = options_.screenshot.empty();
+    auto takeScreenshot = [&] {
+        shot = true;
+        if (!front_->Screenshot(options_.screenshot)) {
+            throw std::runtime_error("cannot write the screenshot " + options_.screenshot.string());
+        }
+    };
     for (const Step& step : session_.steps) {
         currentStep_ = step.number;
+        if (!shot && step.number == static_cast<int>(total) && step.action == "close") {
+            takeScreenshot();
+        }
         try {
             play(step);
         } catch (const SessionError& e) {
@@ -1025,6 +1035,9 @@ json Player::Run() {
         }
     }
     currentStep_ = 0;
+    if (!shot && error_.empty()) {
+        takeScreenshot();
+    }
     endActiveRun();
     if (options_.pictures.value_or(session_.pictures)) {
         savePicture("globe", "globe.png");

@@ -90,7 +90,7 @@ TEST_F(SessionDriverTest, ToolbarButtonsAreClickedAndHiddenOnesAreNot) {
     EXPECT_TRUE(form().DigitizingActive());
     EXPECT_FALSE(driver_->Toolbar("no-such-key"));
     // During a run the options menu does not open.
-    EXPECT_EQ(driver_->ChooseMenuItem("saveDataIn3D", QPoint(2, 30)), MenuChoice::NoMenu);
+    EXPECT_EQ(driver_->ChooseMenuItem("saveDataIn3D", QPoint(2, 60)), MenuChoice::NoMenu);
     EXPECT_FALSE(driver_->Toolbar("pause")) << "hidden on the window's toolbar";
     EXPECT_TRUE(form().DigitizingActive());
 }
@@ -98,17 +98,17 @@ TEST_F(SessionDriverTest, ToolbarButtonsAreClickedAndHiddenOnesAreNot) {
 TEST_F(SessionDriverTest, MenuItemsAreChosenInThePopupAndMissingOnesDismissIt) {
     frmOptionsContextMenu& options = form().Options();
     const bool was = options.Checked("saveDataIn3D");
-    EXPECT_EQ(driver_->ChooseMenuItem("saveDataIn3D", QPoint(2, 30)), MenuChoice::Chosen);
+    EXPECT_EQ(driver_->ChooseMenuItem("saveDataIn3D", QPoint(2, 60)), MenuChoice::Chosen);
     EXPECT_EQ(options.Checked("saveDataIn3D"), !was);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "the menu closed";
 
     // An item inside a submenu: the submenu opens on the way.
     const int delay = form().values.viewRefreshDelay;
-    EXPECT_EQ(driver_->ChooseMenuItem("ViewRefreshDelayIncrease", QPoint(2, 30)),
+    EXPECT_EQ(driver_->ChooseMenuItem("ViewRefreshDelayIncrease", QPoint(2, 60)),
               MenuChoice::Chosen);
     EXPECT_GT(form().values.viewRefreshDelay, delay);
 
-    EXPECT_EQ(driver_->ChooseMenuItem("NoSuchItem", QPoint(2, 30)), MenuChoice::NotEnabled);
+    EXPECT_EQ(driver_->ChooseMenuItem("NoSuchItem", QPoint(2, 60)), MenuChoice::NotEnabled);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "dismissed";
     EXPECT_FALSE(options.IsPoppedUp());
 }
