@@ -504,6 +504,7 @@ TEST_F(DigitizerWindowTest, FieldDialogDefinesAFieldThroughItsWidgets) {
     }
     const frmDefProperty& model = dialog->Model();
     EXPECT_EQ(model.ctl.txtFieldName.Text(), "HEIGHT");
+    settle(); // the widgets follow the model's changes
     QPushButton* add = nullptr;
     QPushButton* ok = nullptr;
     for (QPushButton* b : dialog->Dialog()->findChildren<QPushButton*>()) {
@@ -517,13 +518,89 @@ TEST_F(DigitizerWindowTest, FieldDialogDefinesAFieldThroughItsWidgets) {
     ASSERT_NE(ok, nullptr);
     ASSERT_TRUE(add->isEnabled());
     add->click();
+    settle();
     EXPECT_EQ(model.ctl.List1.ListCount(), 1);
     EXPECT_EQ(dialog->Dialog()->findChild<QListWidget*>()->count(), 1);
+    ASSERT_TRUE(ok->isEnabled());
     ok->click();
     ASSERT_EQ(model.Result().size(), 1u);
     EXPECT_EQ(model.Result().front().name, "HEIGHT");
     settle();
     EXPECT_TRUE(desk_->Fields() == nullptr || !desk_->Fields()->Dialog()->isVisible());
+}
+
+} // namespace
+} // namespace scribeline::frontend
+
+namespace scribeline::frontend {
+namespace {
+
+// The field dialog over a model of its own: its widgets follow the model's change
+// notification (changes made by the model itself too), a change repaints only its control's
+// widget, and a name already in the list shows the warning picture.
+class FieldDialogTest : public ::testing::Test {
+protected:
+    ProcessState process;
+    frmDefProperty model{process, nullptr};
+    static void settle() {
+        for (int i = 0; i < 3; ++i) {
+            QApplication::processEvents();
+        }
+    }
+};
+
+TEST_F(FieldDialogTest, WidgetsFollowTheModelsChangesOnlyWhereTheyHappen) {
+    model.Show(true);
+    FieldDialog dialog(model);
+    auto& c = model.ctl;
+    ASSERT_TRUE(dialog.Dialog()->isVisible());
+    auto* name = qobject_cast<QLineEdit*>(dialog.WidgetFor(c.txtFieldName));
+    auto* add = qobject_cast<QPushButton*>(dialog.WidgetFor(c.cmdAdd));
+    auto* ok = qobject_cast<QPushButton*>(dialog.WidgetFor(c.Command1));
+    auto* list = qobject_cast<QListWidget*>(dialog.WidgetFor(c.List1));
+    QWidget* warning = dialog.WidgetFor(c.Picture1);
+    ASSERT_TRUE(name && add && ok && list && warning);
+    EXPECT_EQ(dialog.WidgetFor(c.List2), nullptr) << "the hidden lists have no widget";
+    EXPECT_FALSE(add->isEnabled());
+    EXPECT_TRUE(warning->isHidden());
+
+    // The model changes on its own (no widget touched): only the widgets of what changed.
+    const int scaleSyncs = dialog.SyncCount(c.txtFieldScale);
+    const int okSyncs = dialog.SyncCount(c.Command1);
+    c.txtFieldName.UserType("ROAD");
+    settle();
+    EXPECT_EQ(name->text(), "ROAD");
+    EXPECT_TRUE(add->isEnabled());
+    EXPECT_EQ(dialog.SyncCount(c.txtFieldScale), scaleSyncs);
+    EXPECT_EQ(dialog.SyncCount(c.Command1), okSyncs);
+
+    c.cmdAdd.UserClick();
+    settle();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "ROAD");
+    EXPECT_TRUE(ok->isEnabled());
+
+    // The same name again (the box keeps it): the warning picture shows, the list keeps one.
+    EXPECT_EQ(c.txtFieldName.Text(), "ROAD");
+    c.cmdAdd.UserClick();
+    settle();
+    EXPECT_FALSE(warning->isHidden());
+    EXPECT_EQ(list->count(), 1);
+
+    // Selecting through the widget reaches the model; Delete empties the list and OK goes off.
+    list->itemClicked(list->item(0));
+    settle();
+    EXPECT_TRUE(c.List1.Selected(0));
+    EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
+    qobject_cast<QPushButton*>(dialog.WidgetFor(c.cmdDelete))->click();
+    settle();
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_FALSE(ok->isEnabled());
+
+    // Cancel hides the dialog as the model hides the form.
+    qobject_cast<QPushButton*>(dialog.WidgetFor(c.Command2))->click();
+    EXPECT_FALSE(model.Visible());
+    EXPECT_FALSE(dialog.Dialog()->isVisible());
 }
 
 } // namespace
