@@ -281,6 +281,7 @@ void Desk::queueSync() {
 
 void Desk::AfterInput() {
     digitizer_->Attach();
+    keepDigitizerOverTheMap();
     runSwitch();
     frmDefProperty* fields = nullptr;
     for (IForm* form : command_->Process().loadedForms) {
@@ -297,6 +298,25 @@ void Desk::AfterInput() {
         fieldDialog_->Sync();
     }
     digitizer_->ShowOptionsMenuIfPoppedUp();
+}
+
+void Desk::keepDigitizerOverTheMap() {
+    // A tool window of the map's: a click on the map does not bury it (window managers keep
+    // a transient tool window above its parent) and it has no task bar entry of its own.
+    frmGE2Arc& form = command_->Window();
+    QWidget* widget = form.IsLoaded() ? desktop_->Widget(form.hWnd()) : nullptr;
+    QWidget* map = desktop_->Widget(host_->hWnd());
+    if (widget == nullptr || map == nullptr || !widget->isWindow() ||
+        widget->parentWidget() == map) {
+        return;
+    }
+    const QRect place = widget->geometry();
+    const bool shown = widget->isVisible();
+    widget->setParent(map, widget->windowFlags() | Qt::Tool);
+    widget->setGeometry(place);
+    if (shown) {
+        widget->show();
+    }
 }
 
 void Desk::PressCommand() {

@@ -101,6 +101,7 @@ private:
     class CloseFilter;
     class GlobeKeys;
     void runSwitch();
+    void keepDigitizerOverTheMap();
     // After input the window may have loaded (a new window to build widgets in): attach once
     // the event is handled. The widgets themselves follow the change notification.
     void queueSync();

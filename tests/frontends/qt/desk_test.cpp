@@ -183,6 +183,11 @@ TEST_F(DeskTest, TheWindowsTileTheScreen) {
         EXPECT_NEAR(digitizer->bottom, screen.height(), 1) << "twips round down";
         EXPECT_LE(digitizer->right, map->right);
         EXPECT_GE(digitizer->width(), 330) << "room for the captions";
+        QWidget* formWidget = d.Desktop().Widget(form.hWnd());
+        ASSERT_NE(formWidget, nullptr);
+        EXPECT_TRUE(formWidget->isWindow());
+        EXPECT_TRUE(formWidget->windowFlags().testFlag(Qt::Tool)) << "a click on the map buries it";
+        EXPECT_EQ(formWidget->parentWidget(), d.Map().MainWidget());
         const QRect list = d.Map().LayerList()->geometry();
         EXPECT_LE(list.bottom(), digitizer->top) << "the digitizer covers the layer list";
         EXPECT_GE(list.height(), 300);
