@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWidget>
@@ -192,6 +194,31 @@ TEST_F(DeskTest, TheWindowsTileTheScreen) {
         EXPECT_LE(list.bottom(), digitizer->top) << "the digitizer covers the layer list";
         EXPECT_GE(list.height(), 300);
     }
+}
+
+// The map's status bar follows the host's step progressor: a busy bar while it is shown and
+// the count of steps, nothing once it is hidden.
+TEST_F(DeskTest, TheStatusBarFollowsTheProgressor) {
+    Desk& d = Start();
+    QProgressBar* bar = d.Map().ProgressBar();
+    QLabel* label = d.Map().StatusLabel();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(bar->isHidden());
+    gis::StepProgressor& progress = d.Host().Progress();
+    progress.Show();
+    progress.SetPosition(0);
+    for (int i = 0; i < 250; ++i) {
+        progress.Step();
+    }
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(bar->minimum(), bar->maximum()) << "a busy bar: the progressor has no range";
+    EXPECT_TRUE(label->text().contains(QStringLiteral("250"))) << label->text().toStdString();
+    const QRect view = d.Map().MapViewWidget()->geometry();
+    EXPECT_GT(bar->geometry().top(), view.bottom()) << "under the map, not over it";
+    progress.Hide();
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_TRUE(label->text().isEmpty());
 }
 
 TEST_F(DeskTest, GlobeWindowShowsRenderedFramesWithTheMapDraped) {
