@@ -11,6 +11,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -126,6 +127,17 @@ std::map<std::string, json> WrittenLayers(const json& report) {
     return out;
 }
 
+// The report's files, screen shots' times blanked out.
+std::vector<std::string> FileNames(const json& report) {
+    static const std::regex shot("Scribeline-[0-9]{8}-[0-9]{6}\\.bmp");
+    std::vector<std::string> out;
+    for (const json& file : report["files"]) {
+        out.push_back(std::regex_replace(file.get<std::string>(), shot, "Scribeline-(time).bmp"));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 class QtSession : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
@@ -209,6 +221,9 @@ TEST_P(QtSession, SameReportFeaturesAndLiveKmlAsHeadless) {
             }
         }
     }
+
+    // The same files written (screen shots are named after the clock, which differs).
+    EXPECT_EQ(FileNames(qt), FileNames(headless));
 
     ASSERT_EQ(qt["liveKml"].is_null(), headless["liveKml"].is_null());
     if (!headless["liveKml"].is_null()) {
