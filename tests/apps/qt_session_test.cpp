@@ -254,6 +254,14 @@ TEST(QtSessionCommandLine, WithoutADisplayItSaysSoAndExitsWithOne) {
     EXPECT_FALSE(fs::exists("/nonexistent/never"));
 }
 
+TEST(QtSessionCommandLine, HelpDescribesTheDesktopOption) {
+    const Output help = Shell(std::string(SCRIBELINE_BIN) + " run --help");
+    EXPECT_EQ(help.status, 0);
+    for (const char* word : {"--desktop", "headless", "qt", "DISPLAY", "xvfb-run"}) {
+        EXPECT_NE(help.text.find(word), std::string::npos) << word << " in\n" << help.text;
+    }
+}
+
 TEST(QtSessionCommandLine, AnUnknownDesktopIsRefused) {
     const Output run = Shell(std::string(SCRIBELINE_BIN) + " run " +
                              Quote(kExamples / "polygon.json") + " --desktop gtk");
