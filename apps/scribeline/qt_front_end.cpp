@@ -64,6 +64,7 @@ public:
         options.dems = setup.dems;
         options.project = setup.project;
         options.outDir = setup.outDir;
+        options.moduleFolder = setup.outDir; // screen shots land beside the report, as headless
         options.baseEarth = setup.baseEarth;
         options.worldMapSource = setup.worldMapSource;
         // The drape costs the event loop time the capture tick needs; the terrain shows.

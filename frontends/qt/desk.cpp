@@ -132,6 +132,7 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
     // A 131-dpi screen's twips: the digitizer's twips layout gets a third more pixels than at
     // 96 dpi, the room today's faces need for its captions.
     d.twipsPerPixel = kDeskTwipsPerPixel;
+    d.moduleFolder = options_.moduleFolder;
     desktop_ = std::make_unique<qtdesktop::QtDesktop>(d);
 
     // The map on the left half of the screen, the globe on the right, both the screen's

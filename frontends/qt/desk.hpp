@@ -41,6 +41,8 @@ struct DeskOptions {
     std::filesystem::path outDir;
     // The base Earth file; empty: where the ferret-datasets package puts it.
     std::filesystem::path baseEarth;
+    // The extension's own folder (where screen shots go); empty: the executable's folder.
+    std::filesystem::path moduleFolder;
     // The file the default map is copied from; empty: the installed Natural Earth map.
     std::filesystem::path worldMapSource;
     // Whether the map is draped on the globe's terrain.
