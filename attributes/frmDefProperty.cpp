@@ -53,22 +53,32 @@ int ListBox::SelCount() const {
 void ListBox::AddItem(const std::string& item) {
     items_.push_back(item);
     selected_.push_back(false);
+    notifyChanged();
 }
 
 void ListBox::RemoveItem(int index) {
     (void)List(index);
     items_.erase(items_.begin() + index);
     selected_.erase(selected_.begin() + index);
+    notifyChanged();
 }
 
 void ListBox::Clear() {
+    if (items_.empty()) {
+        return;
+    }
     items_.clear();
     selected_.clear();
+    notifyChanged();
 }
 
 void ListBox::SetSelected(int index, bool selected) {
     (void)List(index);
+    if (selected_[static_cast<std::size_t>(index)] == selected) {
+        return;
+    }
     selected_[static_cast<std::size_t>(index)] = selected;
+    notifyChanged();
 }
 
 void ListBox::UserToggle(int index) {
@@ -81,6 +91,38 @@ void ListBox::UserToggle(int index) {
             Click();
         }
     });
+}
+
+// ---- the dialog's controls ----
+
+frmDefProperty::Controls::Controls() {
+    ForEach([this](controls::Control& control) { control.AttachSignal(&changed_); });
+}
+
+frmDefProperty::Controls::~Controls() {
+    ForEach([](controls::Control& control) { control.AttachSignal(nullptr); });
+}
+
+void frmDefProperty::Controls::ForEach(const std::function<void(controls::Control&)>& visit) {
+    if (!visit) {
+        throw std::invalid_argument("frmDefProperty::Controls::ForEach needs a visitor.");
+    }
+    for (controls::Control* control : std::initializer_list<controls::Control*>{
+             &Frame1,         &Label1,        &txtFieldName,
+             &Label2,         &cboFieldType,  &Label3,
+             &txtFieldLength, &Label4,        &txtFieldPrecision,
+             &Label5,         &txtFieldScale, &cmdAdd,
+             &cmdClear,       &Picture1,      &Frame2,
+             &List1,          &List2,         &List3,
+             &cmdDelete,      &cmdSelectAll,  &cmdInvertSelection,
+             &Command1,       &Command2}) {
+        visit(*control);
+    }
+}
+
+controls::Subscription
+frmDefProperty::Controls::OnChanged(std::function<void(const controls::Control&)> handler) {
+    return changed_.Subscribe(std::move(handler));
 }
 
 // ---- frmDefProperty ----

@@ -87,7 +87,24 @@ public:
     void Command1_Click();
     void Command2_Click();
 
-    struct Controls {
+    // The dialog's controls, bound like the digitizer window's: ForEach visits each once in
+    // layout order (the hidden lists List2 and List3 too); OnChanged subscribes to the one
+    // change notification, raised after every effective change of a control's state (list
+    // entries and their selection included). Handlers may not be empty
+    // (std::invalid_argument). The controls live as long as the dialog.
+    class Controls {
+        // First, so it outlives every control.
+        controls::ChangeSignal changed_;
+
+    public:
+        Controls();
+        ~Controls();
+        Controls(const Controls&) = delete;
+        Controls& operator=(const Controls&) = delete;
+        void ForEach(const std::function<void(controls::Control&)>& visit);
+        [[nodiscard]] controls::Subscription
+        OnChanged(std::function<void(const controls::Control&)> handler);
+
         controls::Frame Frame1{"Frame1"}; // "New Field"
         controls::Label Label1{"Label1"};
         controls::TextBox txtFieldName{"txtFieldName"};

@@ -28,10 +28,12 @@ const FrameRow kFrameLayout[] = {
     {&C::frameOption, "Options", {60, 420, 3960, 1560}},
     {&C::frameGeometryType, "Geometry Type", {120, 600, 1200, 1260}},
     {&C::frameLayer, "Target Layer", {1380, 600, 2580, 1260}},
+    // The contour frame has a row for each level option and one for the custom list under
+    // its option; the start elevation sits below them.
     {&C::frameGetDataFromGE, "Get Data from Google Earth", {60, 2040, 3960, 1860}},
     {&C::frameDEM, "DEM Points", {120, 2220, 1500, 1620}},
     {&C::frameContour, "Contour Levels", {1680, 2220, 2280, 1620}},
-    {&C::frameStartElevation, "", {1740, 3120, 2160, 660}},
+    {&C::frameStartElevation, "", {1740, 3360, 2160, 460}},
     {&C::frameProperty, "Feature Properties", {4140, 420, 4260, 2340}},
     {&C::frameLocation, "Location", {4140, 2820, 2520, 1080}},
     {&C::frameMeasureTrack, "Measure Track", {4140, 420, 3960, 1140}},

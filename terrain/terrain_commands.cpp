@@ -465,6 +465,16 @@ void TerrainCommands::storeContourFeatures() {
     const Fields fields = featureClass->GetFields();
     const bool in3D = checked(option_names::kSaveDataIn3D);
     const bool toFields = checked(option_names::kSaveAltitude2TableField);
+    // A large grid gives tens of thousands of segments; storing them all without a pause
+    // leaves the windows frozen for seconds. The map's progressor counts the stored features
+    // and the message loop runs every kStoredFeaturesPerPump of them, so the windows repaint
+    // and the progress shows. The toolbar is disabled and closing is refused while busy, so
+    // what runs meanwhile cannot touch the target layer.
+    IStepProgressor& progress = cx_.map.StepProgressor();
+    progress.Show();
+    progress.SetPosition(0);
+    ScopeExit hide([&progress] { progress.Hide(); });
+    int sincePump = 0;
     for (const ContourSegment& s : trace_.segments) {
         auto feature = featureClass->CreateFeature();
         Geometry line = Geometry::empty(GeometryType::Polyline);
@@ -484,6 +494,11 @@ void TerrainCommands::storeContourFeatures() {
             }
         }
         feature->Store();
+        progress.Step();
+        if (++sincePump == kStoredFeaturesPerPump) {
+            sincePump = 0;
+            cx_.desktop.DoEvents();
+        }
     }
 }
 

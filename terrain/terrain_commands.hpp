@@ -44,6 +44,10 @@ inline constexpr const char* kSkySampleMessage =
     "A sample of the grid sees the sky, not the ground.\r\n"
     "Look down at the terrain and try again.";
 
+// The contour command runs the message loop after this many stored features (and moves the
+// map's progressor by one for each).
+inline constexpr int kStoredFeaturesPerPump = 100;
+
 // How DEM samples are joined in the map: 0 single points, 1 grid lines, 2 mesh cells.
 enum class JoinMode : int { Points = 0, Grid = 1, Mesh = 2 };
 

@@ -3,16 +3,22 @@
 // frame is rendered on the render thread and shown on the GUI thread. Measured from the load
 // of the document to the frame shown, for features of 10 to 1,000 vertices, on Qt's offscreen
 // platform with the base Earth. Run: build/release/bench/desk/desk_bench
+// A second benchmark times the pauses of the event loop during a contour run (below).
+#include "command/clsScribeline.hpp"
+#include "frontends/qt/desk.hpp"
 #include "frontends/qt/globe_window.hpp"
 #include "hosts/globe/simulated_globe.hpp"
 #include "hosts/qtdesktop/qt_desktop.hpp"
+#include "terrain/terrain_commands.hpp"
 
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -84,6 +90,76 @@ BENCHMARK(BM_VertexToFrame)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(15);
+
+// The contour command at the largest grid and the most levels on the desktop app (the Alps
+// from 40 km, no drape): the longest the GUI thread goes without running its event loop while
+// the segments are stored, and how often the map's status bar followed the progressor.
+void BM_DeskContourRun(benchmark::State& state) {
+    const std::filesystem::path out =
+        std::filesystem::temp_directory_path() / "scribeline-desk-bench-contour";
+    frontend::DeskOptions options;
+    options.outDir = out;
+    options.screen = Rect{0, 0, 1600, 900};
+    options.drape = false;
+    options.quit = [] {};
+    frontend::Desk desk(options);
+    desk.Show();
+    desk.PressCommand();
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+    }
+    frmGE2Arc& form = desk.Command().Window();
+    auto ge = desk.Globe().CreateApplication();
+    ICameraInfoGE camera;
+    camera.FocusPointLatitude = 46.5;
+    camera.FocusPointLongitude = 10.5;
+    camera.Range = 40000.0;
+    ge->SetCamera(camera, 5.0);
+    form.Options().SetChecked("AllowToSquareGERenderViewWhenContouring", false);
+    form.ctl.vscrollDEMResolution.UserSetValue(form.ctl.vscrollDEMResolution.Max());
+    form.ctl.vscrollContourLevelnumber.UserSetValue(form.ctl.vscrollContourLevelnumber.Max());
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastPump{};
+    Clock::time_point last{};
+    double maxGap = 0.0;
+    int segments = 0;
+    gis::StepProgressor& progress = desk.Host().Progress();
+    auto follow = progress.changed; // the map window's status bar
+    progress.changed = [&](const gis::ProgressEvent& e) {
+        if (follow) {
+            follow(e);
+        }
+        const auto now = Clock::now();
+        if (e.kind == gis::ProgressEvent::Kind::SetPosition) {
+            lastPump = now;
+        } else if (e.kind == gis::ProgressEvent::Kind::Step) {
+            last = now;
+            if (e.position % terrain::kStoredFeaturesPerPump == 0) {
+                maxGap = std::max(maxGap, std::chrono::duration<double>(now - lastPump).count());
+                lastPump = now;
+            }
+        } else if (e.kind == gis::ProgressEvent::Kind::Hide) {
+            maxGap = std::max(maxGap, std::chrono::duration<double>(last - lastPump).count());
+            segments = e.position;
+        }
+    };
+    const int updatesBefore = desk.Map().ProgressUpdates();
+    for (auto _ : state) {
+        form.ctl.toolbarScribeline.UserClick("contour");
+    }
+    progress.changed = follow;
+    if (segments == 0) {
+        state.SkipWithError("the run stored no segment");
+        return;
+    }
+    state.counters["segments"] = segments;
+    state.counters["max_gap_ms"] = maxGap * 1000.0;
+    state.counters["status_updates"] =
+        static_cast<double>(desk.Map().ProgressUpdates() - updatesBefore) /
+        static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_DeskContourRun)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

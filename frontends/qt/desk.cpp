@@ -129,15 +129,24 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
 
     qtdesktop::QtDesktopOptions d;
     d.tempFolder = options_.outDir;
+    // A 131-dpi screen's twips: the digitizer's twips layout gets a third more pixels than at
+    // 96 dpi, the room today's faces need for its captions.
+    d.twipsPerPixel = kDeskTwipsPerPixel;
+    d.moduleFolder = options_.moduleFolder;
     desktop_ = std::make_unique<qtdesktop::QtDesktop>(d);
 
-    // The map on the left half of the screen, the globe on the right.
+    // The map on the left half of the screen, the globe on the right, both the screen's
+    // height; the digitizer window goes to the map's bottom left corner (where the command
+    // places it), under the layer list.
     const Rect s = options_.screen;
     const int half = s.left + s.width() / 2;
     globe::GlobeOptions g;
     g.terrain = std::move(terrain);
-    g.mainWindow = Rect{half, s.top, s.right, s.top + std::min(s.height(), 720)};
+    g.mainWindow = Rect{half, s.top, s.right, s.bottom};
+    // The render window is the whole globe window: no empty bars above or below the view.
     g.sidePanelWidth = 0;
+    g.toolBarHeight = 0;
+    g.statusBarHeight = 0;
     g.dragNavigation = true;
     g.onRepaint = [this](WindowHandle window) {
         desktop_->Repaint(window);
@@ -145,13 +154,16 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
             frames_->ViewChanged();
         }
     };
+    if (options_.adjustGlobe) {
+        options_.adjustGlobe(g);
+    }
     globe_ = std::make_unique<globe::SimulatedGlobe>(*desktop_, std::move(g));
 
     picture_ = std::make_shared<MapPicture>();
     gis::GisHostOptions m;
-    const int mapHeight = std::min(s.height(), 1000);
+    const int mapHeight = s.height();
     m.mainWindow = Rect{s.left, s.top, half, s.top + mapHeight};
-    m.mapView = Rect{250, 44, half - s.left - 4, mapHeight - 28};
+    m.mapView = Rect{kLayerColumnWidth, 44, half - s.left - 4, mapHeight - 24};
     m.title = "Scribeline Map";
     host_ =
         std::make_shared<gis::GisHost>(*desktop_, MapPicture::HostOptions(*desktop_, picture_, m));
@@ -173,6 +185,7 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
                                                DefaultSubsystems());
     command_->OnCreate(host_);
     map_ = std::make_unique<MapWindow>(*desktop_, *host_, picture_, *command_);
+    map_->ReserveBelowLayers(frmGE2Arc::kPresetHeight / kDeskTwipsPerPixel + 8);
 
     GuiDrapeRenderer drape;
     if (options_.drape) {
@@ -269,6 +282,7 @@ void Desk::queueSync() {
 
 void Desk::AfterInput() {
     digitizer_->Attach();
+    keepDigitizerOverTheMap();
     runSwitch();
     frmDefProperty* fields = nullptr;
     for (IForm* form : command_->Process().loadedForms) {
@@ -285,6 +299,25 @@ void Desk::AfterInput() {
         fieldDialog_->Sync();
     }
     digitizer_->ShowOptionsMenuIfPoppedUp();
+}
+
+void Desk::keepDigitizerOverTheMap() {
+    // A tool window of the map's: a click on the map does not bury it (window managers keep
+    // a transient tool window above its parent) and it has no task bar entry of its own.
+    frmGE2Arc& form = command_->Window();
+    QWidget* widget = form.IsLoaded() ? desktop_->Widget(form.hWnd()) : nullptr;
+    QWidget* map = desktop_->Widget(host_->hWnd());
+    if (widget == nullptr || map == nullptr || !widget->isWindow() ||
+        widget->parentWidget() == map) {
+        return;
+    }
+    const QRect place = widget->geometry();
+    const bool shown = widget->isVisible();
+    widget->setParent(map, widget->windowFlags() | Qt::Tool);
+    widget->setGeometry(place);
+    if (shown) {
+        widget->show();
+    }
 }
 
 void Desk::PressCommand() {

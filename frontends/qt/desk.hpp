@@ -41,6 +41,8 @@ struct DeskOptions {
     std::filesystem::path outDir;
     // The base Earth file; empty: where the ferret-datasets package puts it.
     std::filesystem::path baseEarth;
+    // The extension's own folder (where screen shots go); empty: the executable's folder.
+    std::filesystem::path moduleFolder;
     // The file the default map is copied from; empty: the installed Natural Earth map.
     std::filesystem::path worldMapSource;
     // Whether the map is draped on the globe's terrain.
@@ -49,6 +51,9 @@ struct DeskOptions {
     Rect screen{0, 0, 1920, 1080};
     // What a granted quit does; empty: QCoreApplication::quit.
     std::function<void()> quit;
+    // Changes the globe's options before it starts (a scripted session's window layout and
+    // first view); may be empty.
+    std::function<void(globe::GlobeOptions&)> adjustGlobe;
 };
 
 // Loads the terrain the options name: the base Earth with every DEM set in it. Raises
@@ -57,6 +62,11 @@ std::shared_ptr<const globe::ElevationModel> LoadDeskTerrain(const DeskOptions& 
 
 class Desk {
 public:
+    // Twips a pixel of the desk's desktop (a 131-dpi screen).
+    static constexpr int kDeskTwipsPerPixel = 11;
+    // Width of the map window's left column (the layer list above the digitizer window).
+    static constexpr int kLayerColumnWidth = 376;
+
     // Starts the hosts, the command and the windows (not shown yet). Raises DeskError for bad
     // input. A QApplication must exist.
     explicit Desk(DeskOptions options);
@@ -93,6 +103,7 @@ private:
     class CloseFilter;
     class GlobeKeys;
     void runSwitch();
+    void keepDigitizerOverTheMap();
     // After input the window may have loaded (a new window to build widgets in): attach once
     // the event is handled. The widgets themselves follow the change notification.
     void queueSync();

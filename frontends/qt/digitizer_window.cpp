@@ -31,8 +31,8 @@
 
 namespace scribeline::frontend {
 
-int TwipsToPixels(int twips) {
-    return twips / 15;
+int TwipsToPixels(int twips, int twipsPerPixel) {
+    return twips / std::max(twipsPerPixel, 1);
 }
 
 namespace {
@@ -42,37 +42,39 @@ QString Q(const std::string& text) {
 }
 
 // Where the model gives a control no place (its option buttons, text boxes, scroll bars and
-// labels sit in the frames the form layout places), twips in the form: a row every 240 twips,
-// captions on the left, values on the right, as in the frames' own order.
+// labels sit in the frames the form layout places), twips in the form: rows 200 to 260 twips
+// apart, captions on the left, values on the right, as in the frames' own order. Every caption
+// has room for its whole text in the window's face (the tests check none is cut).
 const std::map<std::string, controls::Bounds>& OwnLayout() {
     static const std::map<std::string, controls::Bounds> layout = {
-        {"optGeometryType0", {240, 860, 1000, 240}},
-        {"optGeometryType1", {240, 1130, 1000, 240}},
-        {"optGeometryType2", {240, 1400, 1000, 240}},
-        {"optNewOrExistingLayer0", {1500, 860, 2300, 240}},
-        {"optNewOrExistingLayer1", {1500, 1130, 2300, 240}},
-        {"lblDEMResolution", {240, 2520, 1300, 240}},
-        {"txtDEMResolution", {240, 2820, 960, 300}},
-        {"vscrollDEMResolution", {1200, 2820, 240, 300}},
-        {"optContourLevel0", {1770, 2440, 1600, 240}},
-        {"txtContourLevelNumber", {3370, 2430, 330, 255}},
-        {"vscrollContourLevelnumber", {3690, 2430, 225, 255}},
-        {"optContourLevel1", {1770, 2680, 1600, 240}},
-        {"txtContourLevelInterval", {3370, 2670, 330, 255}},
-        {"vscrollContourLevelInterval", {3690, 2670, 225, 255}},
-        {"optContourLevel2", {1770, 2920, 1180, 240}},
-        {"txtContourLevels", {2950, 2910, 965, 255}},
-        {"optStartElevation0", {1830, 3300, 1380, 240}},
-        {"txtStartElevation", {3210, 3290, 630, 255}},
-        {"optStartElevation1", {1830, 3540, 1500, 240}},
+        {"optGeometryType0", {240, 860, 1020, 240}},
+        {"optGeometryType1", {240, 1120, 1020, 240}},
+        {"optGeometryType2", {240, 1380, 1020, 240}},
+        {"optNewOrExistingLayer0", {1500, 860, 2340, 240}},
+        {"optNewOrExistingLayer1", {1500, 1120, 2340, 240}},
+        {"lblDEMResolution", {240, 2440, 1320, 220}},
+        {"txtDEMResolution", {240, 2700, 960, 280}},
+        {"vscrollDEMResolution", {1200, 2700, 240, 280}},
+        {"optContourLevel0", {1770, 2420, 1560, 220}},
+        {"txtContourLevelNumber", {3340, 2410, 380, 230}},
+        {"vscrollContourLevelnumber", {3720, 2410, 200, 230}},
+        {"optContourLevel1", {1770, 2650, 1560, 220}},
+        {"txtContourLevelInterval", {3340, 2650, 380, 230}},
+        {"vscrollContourLevelInterval", {3720, 2650, 200, 230}},
+        {"optContourLevel2", {1770, 2880, 2160, 220}},
+        {"txtContourLevels", {2010, 3110, 1910, 230}},
+        {"optStartElevation0", {1830, 3400, 1380, 200}},
+        {"txtStartElevation", {3240, 3390, 600, 220}},
+        {"optStartElevation1", {1830, 3610, 1380, 200}},
         {"txtQty", {4260, 2490, 900, 270}},
         {"txtRecordPPS", {5220, 2490, 600, 270}},
         {"vscrollRecordPPS", {5820, 2490, 225, 270}},
-        {"Label5", {4260, 720, 1800, 240}},
-        {"Label6", {4260, 1000, 1800, 240}},
-        {"Label7", {4260, 1280, 1800, 240}},
-        {"imgMore", {3660, 3960, 360, 270}},
-        {"imgLess", {3660, 3960, 360, 270}},
+        // In their frame, which moves (see MovesWithItsFrame).
+        {"Label5", {120, 300, 2400, 240}},
+        {"Label6", {120, 580, 2400, 240}},
+        {"Label7", {120, 860, 2400, 240}},
+        {"imgMore", {3720, 400, 270, 200}},
+        {"imgLess", {3720, 400, 270, 200}},
         {"imgCamera", {6780, 2900, 360, 300}},
         {"imgShot", {7200, 2900, 1140, 900}},
         {"imgLocation0", {4260, 3060, 300, 240}},
@@ -84,9 +86,9 @@ const std::map<std::string, controls::Bounds>& OwnLayout() {
         {"imgLocation6", {4260, 3540, 300, 240}},
         {"imgLocation7", {4560, 3540, 300, 240}},
         {"imgLocation8", {4860, 3540, 300, 240}},
-        {"optLocationReference0", {5280, 3060, 1300, 240}},
-        {"optLocationReference1", {5280, 3300, 1300, 240}},
-        {"optLocationReference2", {5280, 3540, 1300, 240}},
+        {"optLocationReference0", {5280, 3060, 1320, 240}},
+        {"optLocationReference1", {5280, 3300, 1320, 240}},
+        {"optLocationReference2", {5280, 3540, 1320, 240}},
     };
     return layout;
 }
@@ -95,22 +97,86 @@ std::string LayoutName(const controls::Control& control) {
     return control.Index() >= 0 ? control.Name() + std::to_string(control.Index()) : control.Name();
 }
 
-void Place(QWidget* widget, const controls::Control& control) {
+// The frame each control sits in. A frame holds its controls as a container does: a hidden
+// frame hides them (the measure track's frame is hidden until a run shows it; the option
+// frames are hidden while it stands in their place).
+const std::map<std::string, std::string>& Containers() {
+    static const std::map<std::string, std::string> containers = [] {
+        std::map<std::string, std::string> c = {
+            {"frameGeometryType", "frameOption"},
+            {"frameLayer", "frameOption"},
+            {"optNewOrExistingLayer0", "frameLayer"},
+            {"optNewOrExistingLayer1", "frameLayer"},
+            {"cboSelectLayer", "frameLayer"},
+            {"frameDEM", "frameGetDataFromGE"},
+            {"frameContour", "frameGetDataFromGE"},
+            {"lblDEMResolution", "frameDEM"},
+            {"txtDEMResolution", "frameDEM"},
+            {"vscrollDEMResolution", "frameDEM"},
+            {"txtContourLevelNumber", "frameContour"},
+            {"vscrollContourLevelnumber", "frameContour"},
+            {"txtContourLevelInterval", "frameContour"},
+            {"vscrollContourLevelInterval", "frameContour"},
+            {"txtContourLevels", "frameContour"},
+            {"frameStartElevation", "frameContour"},
+            {"txtStartElevation", "frameStartElevation"},
+            {"listviewProperty", "frameProperty"},
+            {"txtQty", "frameProperty"},
+            {"txtRecordPPS", "frameProperty"},
+            {"vscrollRecordPPS", "frameProperty"},
+            {"imgDefProperty", "frameProperty"},
+            {"Label5", "frameMeasureTrack"},
+            {"Label6", "frameMeasureTrack"},
+            {"Label7", "frameMeasureTrack"},
+        };
+        for (int i = 0; i < 3; ++i) {
+            c["optGeometryType" + std::to_string(i)] = "frameGeometryType";
+            c["optContourLevel" + std::to_string(i)] = "frameContour";
+            c["optLocationReference" + std::to_string(i)] = "frameLocation";
+        }
+        for (int i = 0; i < 2; ++i) {
+            c["optStartElevation" + std::to_string(i)] = "frameStartElevation";
+        }
+        for (int i = 0; i < 9; ++i) {
+            c["imgLocation" + std::to_string(i)] = "frameLocation";
+        }
+        return c;
+    }();
+    return containers;
+}
+
+// Controls whose own layout is relative to their frame, which the form moves.
+bool MovesWithItsFrame(const std::string& name) {
+    return name == "Label5" || name == "Label6" || name == "Label7";
+}
+
+// `container` (may be null): the frame holding the control; `containerShown`: whether every
+// frame round it is visible.
+void Place(QWidget* widget, const controls::Control& control, const controls::Control* container,
+           bool containerShown, int twipsPerPixel) {
     controls::Bounds b = control.GetBounds();
     bool placed = b.width > 0 && b.height > 0;
+    const std::string name = LayoutName(control);
     if (!placed) {
-        const auto it = OwnLayout().find(LayoutName(control));
+        const auto it = OwnLayout().find(name);
         if (it != OwnLayout().end()) {
             b = it->second;
             placed = true;
+            if (container != nullptr && MovesWithItsFrame(name)) {
+                b.left += container->GetBounds().left;
+                b.top += container->GetBounds().top;
+            }
         }
     }
-    widget->setGeometry(TwipsToPixels(b.left), TwipsToPixels(b.top),
-                        std::max(TwipsToPixels(b.width), 1), std::max(TwipsToPixels(b.height), 1));
+    const int t = twipsPerPixel;
+    widget->setGeometry(TwipsToPixels(b.left, t), TwipsToPixels(b.top, t),
+                        std::max(TwipsToPixels(b.width, t), 1),
+                        std::max(TwipsToPixels(b.height, t), 1));
     widget->setEnabled(control.Enabled());
+    const bool shown = control.Visible() && placed && containerShown;
     // A control with no place anywhere (the command buttons the toolbar stands for) has its
     // widget, state kept, but not on show.
-    widget->setVisible(control.Visible() && placed);
+    widget->setVisible(shown);
 }
 
 // An event filter from a function.
@@ -156,6 +222,9 @@ DigitizerWindow::DigitizerWindow(qtdesktop::QtDesktop& desktop, frmGE2Arc& form)
     : desktop_(desktop), form_(form) {}
 
 DigitizerWindow::~DigitizerWindow() {
+    if (formWidget_ && formFilter_) {
+        formWidget_->removeEventFilter(formFilter_.get());
+    }
     // The filters go with the bindings; widgets the form's window still holds keep no
     // pointer to them once removed.
     for (auto& [control, binding] : bindings_) {
@@ -175,6 +244,10 @@ void DigitizerWindow::Attach() {
     if (widget == nullptr || (formWidget_ == widget && formWindow_ == form_.hWnd())) {
         return;
     }
+    if (formWidget_ && formFilter_) {
+        formWidget_->removeEventFilter(formFilter_.get());
+    }
+    formFilter_.reset();
     bindings_.clear();
     filters_.clear();
     subscription_.Reset();
@@ -182,12 +255,56 @@ void DigitizerWindow::Attach() {
     toolbarKeys_.clear();
     formWidget_ = widget;
     formWindow_ = form_.hWnd();
-    // The form's twips layout was made for an 8-point face.
+    // The form's twips layout was made for an 8-point face at 96 dpi (11 pixels) of a narrow
+    // sans face; Liberation Sans has its widths where it is installed.
     QFont font = widget->font();
-    font.setPointSize(8);
+    font.setFamily(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(kFacePixels);
     widget->setFont(font);
     build(widget);
+    // The core's own windows in the form (the status pictures it takes back from the globe)
+    // stay under the form's controls, as on the form they were drawn for. Qt puts a reparented
+    // widget on top of its new siblings, and while the ChildAdded event is sent the widget is
+    // still a window of its own (its flags change after), so the restacking waits until the
+    // reparenting is done.
+    formFilter_ = std::make_unique<Filter>([this](QEvent* event) {
+        if (event->type() == QEvent::ChildAdded) {
+            QMetaObject::invokeMethod(
+                &context_, [this] { lowerCoreWindows(); }, Qt::QueuedConnection);
+        }
+        return false;
+    });
+    widget->installEventFilter(formFilter_.get());
+    lowerCoreWindows();
     SyncAll();
+}
+
+void DigitizerWindow::lowerCoreWindows() {
+    if (!formWidget_) {
+        return;
+    }
+    for (controls::PictureBox* picture : {&form_.ctl.pictGEInfoWelcome, &form_.ctl.pictGEInfoReady,
+                                          &form_.ctl.pictGEInfoBusy, &form_.ctl.pictGETool}) {
+        QWidget* widget = desktop_.Widget(picture->hWnd());
+        if (widget != nullptr && widget->parentWidget() == formWidget_ && !widget->isWindow()) {
+            widget->lower();
+        }
+    }
+}
+
+const controls::Control* DigitizerWindow::ContainerOf(const controls::Control& control) const {
+    const auto it = Containers().find(LayoutName(control));
+    return it == Containers().end() ? nullptr : form_.ctl.Find(it->second);
+}
+
+void DigitizerWindow::place(QWidget* widget, const controls::Control& control) const {
+    const controls::Control* container = ContainerOf(control);
+    bool containerShown = true;
+    for (const controls::Control* frame = container; frame != nullptr && containerShown;
+         frame = ContainerOf(*frame)) {
+        containerShown = frame->Visible();
+    }
+    Place(widget, control, container, containerShown, desktop_.TwipsPerPixelX());
 }
 
 void DigitizerWindow::bind(const controls::Control& control, QWidget* widget,
@@ -244,6 +361,10 @@ QWidget* DigitizerWindow::WidgetFor(const controls::Control& control) const {
     return it == bindings_.end() ? nullptr : it->second.widget.data();
 }
 
+QWidget* DigitizerWindow::FormWidget() const {
+    return formWidget_.data();
+}
+
 std::vector<const controls::Control*> DigitizerWindow::BoundControls() const {
     std::vector<const controls::Control*> out;
     for (const auto& [control, binding] : bindings_) {
@@ -274,8 +395,8 @@ void DigitizerWindow::build(QWidget* form) {
     c.ForEach([&](controls::Control& control) {
         if (auto* f = dynamic_cast<controls::Frame*>(&control)) {
             auto* box = new QGroupBox(form);
-            bind(*f, box, [f, box] {
-                Place(box, *f);
+            bind(*f, box, [this, f, box] {
+                place(box, *f);
                 box->setTitle(Q(f->Caption()));
             });
         }
@@ -285,9 +406,12 @@ void DigitizerWindow::build(QWidget* form) {
         if (auto* t = dynamic_cast<controls::Toolbar*>(&control)) {
             // A button per key, our own icon for its image key.
             auto* bar = new QToolBar(form);
-            bar->setIconSize(QSize(24, 24));
+            // Twenty pixels: the whole toolbar fits the compact window.
+            bar->setIconSize(QSize(20, 20));
+            // Opaque: the status pictures that come back from the globe lie under it.
+            bar->setAutoFillBackground(true);
             bind(*t, bar, [this, t, bar, user] {
-                Place(bar, *t);
+                place(bar, *t);
                 // The buttons change state far more often than the set of keys: the actions
                 // are made again only when the keys change.
                 std::vector<std::string> keys;
@@ -331,14 +455,14 @@ void DigitizerWindow::build(QWidget* form) {
             });
         } else if (auto* l = dynamic_cast<controls::Label*>(&control)) {
             auto* label = new QLabel(form);
-            bind(*l, label, [l, label] {
-                Place(label, *l);
+            bind(*l, label, [this, l, label] {
+                place(label, *l);
                 label->setText(Q(l->Caption()));
             });
         } else if (auto* b = dynamic_cast<controls::Button*>(&control)) {
             auto* button = new QPushButton(form);
-            bind(*b, button, [b, button] {
-                Place(button, *b);
+            bind(*b, button, [this, b, button] {
+                place(button, *b);
                 button->setText(Q(b->Caption()));
             });
             QObject::connect(button, &QPushButton::clicked, &context_,
@@ -351,10 +475,13 @@ void DigitizerWindow::build(QWidget* form) {
             }
             auto* radio = new QRadioButton(form);
             group->addButton(radio, option->Index());
-            bind(*option, radio, [option, radio] {
-                Place(radio, *option);
+            bind(*option, radio, [this, option, radio] {
+                place(radio, *option);
                 radio->setText(Q(option->Caption()));
                 radio->setChecked(option->Value());
+                // As wide as its mark and caption: a radio button takes clicks there only, so
+                // a wider one has a dead part on the right.
+                radio->resize(std::min(radio->width(), radio->sizeHint().width()), radio->height());
             });
             if (it != optionArrays.end()) {
                 controls::OptionArray* array = it->second;
@@ -367,8 +494,8 @@ void DigitizerWindow::build(QWidget* form) {
             bindTextBox(*box, form);
         } else if (auto* s = dynamic_cast<controls::ScrollBar*>(&control)) {
             auto* bar = new QScrollBar(Qt::Vertical, form);
-            bind(*s, bar, [s, bar] {
-                Place(bar, *s);
+            bind(*s, bar, [this, s, bar] {
+                place(bar, *s);
                 const QSignalBlocker quiet(bar);
                 // Bars whose Min is above Max count down, as the platform's do.
                 bar->setRange(std::min(s->Min(), s->Max()), std::max(s->Min(), s->Max()));
@@ -382,8 +509,8 @@ void DigitizerWindow::build(QWidget* form) {
             });
         } else if (auto* list = dynamic_cast<controls::ComboBox*>(&control)) {
             auto* combo = new QComboBox(form);
-            bind(*list, combo, [list, combo] {
-                Place(combo, *list);
+            bind(*list, combo, [this, list, combo] {
+                place(combo, *list);
                 const QSignalBlocker quiet(combo);
                 combo->clear();
                 for (const std::string& item : list->Items()) {
@@ -414,6 +541,18 @@ void DigitizerWindow::queue(const controls::Control& control) {
     // Changes arrive inside the model's calls (some inside a widget's own signal): the widget
     // follows once the call is done, once however often the control changed meanwhile.
     dirty_.insert(&control);
+    // What a frame holds follows it (shown, hidden, moved with it).
+    if (dynamic_cast<const controls::Frame*>(&control) != nullptr) {
+        for (const auto& [held, binding] : bindings_) {
+            for (const controls::Control* frame = ContainerOf(*held); frame != nullptr;
+                 frame = ContainerOf(*frame)) {
+                if (frame == &control) {
+                    dirty_.insert(held);
+                    break;
+                }
+            }
+        }
+    }
     if (flushQueued_) {
         return;
     }
@@ -437,8 +576,8 @@ void DigitizerWindow::Flush() {
 void DigitizerWindow::bindTextBox(controls::TextBox& box, QWidget* form) {
     controls::TextBox* t = &box;
     auto* edit = new QLineEdit(form);
-    bind(*t, edit, [t, edit] {
-        Place(edit, *t);
+    bind(*t, edit, [this, t, edit] {
+        place(edit, *t);
         if (edit->text() != Q(t->Text())) {
             edit->setText(Q(t->Text()));
         }
@@ -482,8 +621,8 @@ void DigitizerWindow::bindImage(controls::Image& control, QWidget* form) {
     controls::Image* image = &control;
     auto* label = new QLabel(form);
     label->setAlignment(Qt::AlignCenter);
-    bind(*image, label, [image, label] {
-        Place(label, *image);
+    bind(*image, label, [this, image, label] {
+        place(label, *image);
         const int side = std::max(1, std::min(label->width(), label->height()));
         label->setPixmap(image->PictureKey().empty() ? QPixmap()
                                                      : IconPixmap(image->PictureKey(), side));
@@ -518,8 +657,8 @@ void DigitizerWindow::bindGrid(controls::ListView& control, QWidget* form) {
     tree->setRootIsDecorated(false);
     tree->setAlternatingRowColors(true);
     tree->setSelectionBehavior(QAbstractItemView::SelectRows);
-    bind(*grid, tree, [grid, tree] {
-        Place(tree, *grid);
+    bind(*grid, tree, [this, grid, tree] {
+        place(tree, *grid);
         const QSignalBlocker quiet(tree);
         tree->clear();
         QStringList headers;
@@ -529,7 +668,8 @@ void DigitizerWindow::bindGrid(controls::ListView& control, QWidget* form) {
         tree->setColumnCount(std::max(grid->ColumnCount(), 1));
         tree->setHeaderLabels(headers);
         for (int i = 1; i <= grid->ColumnCount(); ++i) {
-            tree->setColumnWidth(i - 1, TwipsToPixels(grid->Header(i).width));
+            tree->setColumnWidth(i - 1,
+                                 TwipsToPixels(grid->Header(i).width, desktop_.TwipsPerPixelX()));
         }
         for (int row = 0; row < grid->ItemCount(); ++row) {
             auto* item = new QTreeWidgetItem(tree);

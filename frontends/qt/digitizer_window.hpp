@@ -29,6 +29,9 @@ namespace scribeline::frontend {
 
 class DigitizerWindow {
 public:
+    // Pixel size of the window's face.
+    static constexpr int kFacePixels = 11;
+
     // Both borrowed; they must outlive this object.
     DigitizerWindow(qtdesktop::QtDesktop& desktop, frmGE2Arc& form);
     ~DigitizerWindow();
@@ -48,8 +51,12 @@ public:
     // The widget showing a control; null when it has none (timers, picture boxes, which are
     // desktop windows of their own) or the form is not shown.
     [[nodiscard]] QWidget* WidgetFor(const controls::Control& control) const;
+    // The form's window the widgets are in; null before Attach found the form loaded.
+    [[nodiscard]] QWidget* FormWidget() const;
     // Every control that has a widget.
     [[nodiscard]] std::vector<const controls::Control*> BoundControls() const;
+    // The frame that holds a control (a hidden frame hides it); null when none does.
+    [[nodiscard]] const controls::Control* ContainerOf(const controls::Control& control) const;
     // How often a control's widget was brought up to date (tests: a change repaints only it).
     [[nodiscard]] int SyncCount(const controls::Control& control) const;
 
@@ -78,6 +85,8 @@ private:
     void bindImage(controls::Image& image, QWidget* form);
     void bindGrid(controls::ListView& grid, QWidget* form);
     void queue(const controls::Control& control);
+    void place(QWidget* widget, const controls::Control& control) const;
+    void lowerCoreWindows();
     void guarded(const std::function<void()>& work);
     void userAction(const std::function<void()>& action);
     void bind(const controls::Control& control, QWidget* widget, std::function<void()> sync);
@@ -89,6 +98,7 @@ private:
     QObject context_;
     std::map<const controls::Control*, Binding> bindings_;
     std::vector<std::unique_ptr<QObject>> filters_;
+    std::unique_ptr<QObject> formFilter_;
     controls::Subscription subscription_;
     std::set<const controls::Control*> dirty_;
     bool flushQueued_ = false;
@@ -98,7 +108,7 @@ private:
     std::string lastError_;
 };
 
-// Twips of the form to pixels (15 twips a pixel).
-int TwipsToPixels(int twips);
+// Twips of the form to pixels of a screen with the given twips a pixel (15 at 96 dpi).
+int TwipsToPixels(int twips, int twipsPerPixel);
 
 } // namespace scribeline::frontend

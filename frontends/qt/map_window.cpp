@@ -216,6 +216,7 @@ MapWindow::MapWindow(qtdesktop::QtDesktop& desktop, gis::GisHost& host,
 
 MapWindow::~MapWindow() {
     picture_->onRepaint = nullptr;
+    host_.Progress().changed = nullptr;
     if (QWidget* main = MainWidget()) {
         main->removeEventFilter(resize_.get());
     }
@@ -312,8 +313,11 @@ void MapWindow::build() {
 
     status_ = new QLabel(main);
     progress_ = new QProgressBar(main);
-    progress_->setMaximumWidth(200);
     progress_->hide();
+    // The host's step progressor has no range: the bar runs as a busy bar and the label counts
+    // the steps. It follows the progressor's events, which come while the core stores features
+    // and pumps the message loop between them.
+    host_.Progress().changed = [this](const gis::ProgressEvent& e) { showProgress(e); };
 
     filter_ = std::make_unique<ViewFilter>(*this);
     if (QWidget* view = MapViewWidget()) {
@@ -354,7 +358,37 @@ void MapWindow::layout() {
     // The host placed its map view; the tool bar and the layer list take the space it left.
     const QRect v = view->geometry();
     toolbar_->setGeometry(0, 0, main->width(), std::max(v.top() - 4, 32));
-    layers_->setGeometry(4, v.top(), std::max(v.left() - 8, 120), v.height());
+    // The list leaves the room below it to the digitizer window, which the command places at
+    // the window's bottom left corner.
+    const int listHeight = std::max(v.height() - reserveBelowLayers_, 120);
+    layers_->setGeometry(4, v.top(), std::max(v.left() - 8, 120), listHeight);
+    const int barTop = v.bottom() + 2;
+    const int barHeight = std::max(main->height() - barTop - 1, 16);
+    progress_->setGeometry(main->width() - 214, barTop, 210, barHeight);
+    status_->setGeometry(8, barTop, main->width() - 230, barHeight);
+}
+
+void MapWindow::ReserveBelowLayers(int pixels) {
+    reserveBelowLayers_ = std::max(pixels, 0);
+    layout();
+}
+
+void MapWindow::showProgress(const gis::ProgressEvent& e) {
+    switch (e.kind) {
+    case gis::ProgressEvent::Kind::Show:
+        progress_->setRange(0, 0);
+        progress_->show();
+        status_->show();
+        break;
+    case gis::ProgressEvent::Kind::Hide:
+        progress_->hide();
+        status_->clear();
+        return;
+    default:
+        break;
+    }
+    ++progressUpdates_;
+    status_->setText(QStringLiteral("Storing features: %1").arg(e.position));
 }
 
 void MapWindow::RefreshCommand() {

@@ -73,6 +73,15 @@ public:
     // Moves the view by a drag of (dx, dy) pixels.
     void Pan(int dx, int dy);
 
+    // Keeps `pixels` of the left column below the layer list free (for the digitizer window).
+    void ReserveBelowLayers(int pixels);
+    // The status bar's progress: a busy bar while the host's progressor is shown, and the
+    // label with its position. Tests read them.
+    [[nodiscard]] QProgressBar* ProgressBar() const { return progress_; }
+    [[nodiscard]] QLabel* StatusLabel() const { return status_; }
+    // How often the status bar followed a progressor event.
+    [[nodiscard]] int ProgressUpdates() const { return progressUpdates_; }
+
     // Called after each click of the command's button (may be empty).
     std::function<void()> afterCommand;
 
@@ -88,6 +97,7 @@ private:
     void build();
     void layout();
     void setExtent(const Envelope& extent);
+    void showProgress(const gis::ProgressEvent& e);
 
     qtdesktop::QtDesktop& desktop_;
     gis::GisHost& host_;
@@ -102,6 +112,8 @@ private:
     std::unique_ptr<ViewFilter> filter_;
     std::unique_ptr<ResizeFilter> resize_;
     bool refreshingLayers_ = false;
+    int reserveBelowLayers_ = 0;
+    int progressUpdates_ = 0;
 };
 
 } // namespace scribeline::frontend

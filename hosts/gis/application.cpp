@@ -24,24 +24,31 @@ std::string lower(std::string s) {
 
 // ---- StepProgressor ---------------------------------------------------------------------------
 
+void StepProgressor::record(ProgressEvent::Kind kind) {
+    events_.push_back({kind, position_});
+    if (changed) {
+        changed(events_.back());
+    }
+}
+
 void StepProgressor::Show() {
     visible_ = true;
-    events_.push_back({ProgressEvent::Kind::Show, position_});
+    record(ProgressEvent::Kind::Show);
 }
 
 void StepProgressor::SetPosition(int position) {
     position_ = position;
-    events_.push_back({ProgressEvent::Kind::SetPosition, position_});
+    record(ProgressEvent::Kind::SetPosition);
 }
 
 void StepProgressor::Step() {
     ++position_;
-    events_.push_back({ProgressEvent::Kind::Step, position_});
+    record(ProgressEvent::Kind::Step);
 }
 
 void StepProgressor::Hide() {
     visible_ = false;
-    events_.push_back({ProgressEvent::Kind::Hide, position_});
+    record(ProgressEvent::Kind::Hide);
 }
 
 std::shared_ptr<IFeatureLayer> MapObjectFactory::CreateFeatureLayer() {

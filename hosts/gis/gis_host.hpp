@@ -52,8 +52,12 @@ public:
     [[nodiscard]] int Position() const { return position_; }
     [[nodiscard]] const std::vector<ProgressEvent>& Events() const { return events_; }
     void ClearEvents() { events_.clear(); }
+    // Called after every event (a window showing the progressor follows it); may be empty.
+    std::function<void(const ProgressEvent&)> changed;
 
 private:
+    void record(ProgressEvent::Kind kind);
+
     bool visible_ = false;
     int position_ = 0;
     std::vector<ProgressEvent> events_;

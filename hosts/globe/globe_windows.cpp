@@ -122,6 +122,11 @@ struct GlobeWindows::Impl {
                   options_.sidePanelWidth + render.width, options_.toolBarHeight + render.height},
              true},
             &renderHandler_);
+        // The main window heard of its client size (its outer size less a frame) before the
+        // render window existed: the render window takes what that client area leaves.
+        if (const auto client = desktop_.GetClientRect(main_)) {
+            LayOut({client->width(), client->height()});
+        }
     }
 
     ~Impl() {

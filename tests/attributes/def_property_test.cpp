@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace scribeline {
 namespace {
@@ -262,6 +264,53 @@ TEST_F(DefPropertyTest, CancelKeepsNoFieldsButTheListSurvivesAReopen) {
     EXPECT_TRUE(process.loadedForms.empty());
     dialog.Show(true);
     EXPECT_EQ(c.List1.ListCount(), 0);
+}
+
+} // namespace
+} // namespace scribeline
+
+namespace scribeline {
+namespace {
+
+// The dialog's controls as a model a front end binds to: every control once, and one
+// notification per effective change, list entries and their selection included.
+TEST(DefPropertyControls, ForEachVisitsEveryControlOnceAndChangesAreNotified) {
+    ProcessState process;
+    frmDefProperty dialog{process, nullptr};
+    auto& c = dialog.ctl;
+    std::vector<std::string> names;
+    c.ForEach([&](controls::Control& control) { names.push_back(control.Name()); });
+    EXPECT_EQ(names.size(), 23u);
+    std::vector<std::string> unique = names;
+    std::sort(unique.begin(), unique.end());
+    EXPECT_EQ(std::unique(unique.begin(), unique.end()), unique.end()) << "a control twice";
+    EXPECT_THROW(c.ForEach(nullptr), std::invalid_argument);
+    EXPECT_THROW((void)c.OnChanged(nullptr), std::invalid_argument);
+
+    dialog.Show(true);
+    std::vector<std::string> changed;
+    auto subscription =
+        c.OnChanged([&](const controls::Control& control) { changed.push_back(control.Name()); });
+    c.txtFieldName.UserType("ROAD");
+    EXPECT_NE(std::find(changed.begin(), changed.end(), "txtFieldName"), changed.end());
+    EXPECT_NE(std::find(changed.begin(), changed.end(), "cmdAdd"), changed.end()) << "enabled";
+    changed.clear();
+    c.cmdAdd.UserClick();
+    EXPECT_EQ(std::count(changed.begin(), changed.end(), "List1"), 1);
+    EXPECT_EQ(std::count(changed.begin(), changed.end(), "List2"), 1);
+    changed.clear();
+    c.List1.SetSelected(0, false); // already so
+    EXPECT_TRUE(changed.empty());
+    c.List1.UserToggle(0);
+    EXPECT_EQ(std::count(changed.begin(), changed.end(), "List1"), 1);
+    changed.clear();
+    c.List1.Clear();
+    c.List1.Clear(); // empty already
+    EXPECT_EQ(std::count(changed.begin(), changed.end(), "List1"), 1);
+    subscription.Reset();
+    changed.clear();
+    c.txtFieldName.UserType("X");
+    EXPECT_TRUE(changed.empty()) << "unsubscribed";
 }
 
 } // namespace

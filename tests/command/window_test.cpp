@@ -373,7 +373,7 @@ TEST_F(WindowTest, TheRightButtonPopsTheOptionsUpOverTheBackgroundAndItsFrames) 
         {300, 900, false},   // frameGeometryType
         {300, 2500, true},   // frameDEM
         {2500, 2500, true},  // frameContour
-        {2500, 3300, false}, // frameStartElevation
+        {2500, 3600, false}, // frameStartElevation
         {1000, 100, false},  // the toolbar
     };
     for (const auto& k : cases) {

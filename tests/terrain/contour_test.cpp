@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <vector>
 
 namespace scribeline::testing {
 namespace {
@@ -93,6 +95,73 @@ TEST_F(ContourTest, SamplesASquareGridOfTheBarsValue) {
     EXPECT_LT(grid.Y(0), grid.Y(10));
     EXPECT_NEAR(grid.D(3, 7), earth->GroundHeight(grid.Y(7), grid.X(3)), 50.0)
         << "rectilinear: close to, not exactly at, the sample's own position";
+}
+
+TEST_F(ContourTest, StoringAtTheLargestGridMovesTheProgressorAndPumpsEveryHundredFeatures) {
+    LookAtAlps();
+    w().ctl.vscrollDEMResolution.UserSetValue(w().ctl.vscrollDEMResolution.Max());
+    // A timer of one millisecond notes the progressor's position at each pump; every step
+    // lets a millisecond pass (a sleep runs nothing), so each pump finds the timer due.
+    gis::StepProgressor& progress = host->Progress();
+    std::vector<int> pumpedAt;
+    bool storing = false;
+    progress.changed = [&](const gis::ProgressEvent& e) {
+        storing = progress.Visible();
+        if (e.kind == gis::ProgressEvent::Kind::Step) {
+            desk.Sleep(1);
+        }
+    };
+    const TimerHandle probe = desk.SetTimer(1, [&] {
+        if (storing) {
+            pumpedAt.push_back(progress.Position());
+        }
+    });
+    progress.ClearEvents();
+    Press("contour");
+    desk.KillTimer(probe);
+    progress.changed = nullptr;
+    ASSERT_TRUE(Failures().empty()) << Failures().front();
+
+    const int segments = static_cast<int>(terrain().Trace().segments.size());
+    ASSERT_GT(segments, 10 * terrain::kStoredFeaturesPerPump) << "a grid that gives many lines";
+    EXPECT_EQ(static_cast<int>(ReadShapefile(RunShapefile(1)).size()), segments);
+    // Shown at 0, one step a stored feature, hidden at the end.
+    const auto& events = progress.Events();
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events.front().kind, gis::ProgressEvent::Kind::Show);
+    EXPECT_EQ(events[1].kind, gis::ProgressEvent::Kind::SetPosition);
+    EXPECT_EQ(events[1].position, 0);
+    EXPECT_EQ(events.back().kind, gis::ProgressEvent::Kind::Hide);
+    EXPECT_EQ(events.back().position, segments);
+    EXPECT_FALSE(progress.Visible());
+    // The loop ran at least every 200 stored features, from the first to the last.
+    ASSERT_FALSE(pumpedAt.empty());
+    int before = 0;
+    for (const int at : pumpedAt) {
+        EXPECT_LE(at - before, 200) << "between " << before << " and " << at;
+        EXPECT_GT(at, before) << "one pump per batch";
+        before = at;
+    }
+    EXPECT_LE(segments - before, 200) << "after the last pump";
+}
+
+TEST_F(ContourTest, AFailingStoreStillHidesTheProgressor) {
+    LookAtAlps();
+    Option("AllowToSquareGERenderViewWhenContouring", false);
+    host->Progress().ClearEvents();
+    // A failure in the middle of storing (here: the first step) ends the command.
+    bool failed = false;
+    host->Progress().changed = [&](const gis::ProgressEvent& e) {
+        if (e.kind == gis::ProgressEvent::Kind::Step && !failed) {
+            failed = true;
+            throw std::runtime_error("the map is gone");
+        }
+    };
+    Press("contour");
+    host->Progress().changed = nullptr;
+    EXPECT_FALSE(Failures().empty());
+    EXPECT_FALSE(host->Progress().Visible());
+    EXPECT_FALSE(w().state.busy);
 }
 
 TEST_F(ContourTest, AltitudeIntoFieldsAndTwoDimensionalShapes) {

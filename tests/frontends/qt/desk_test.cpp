@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWidget>
@@ -142,6 +144,81 @@ TEST_F(DeskTest, TheMapViewFollowsTheWindowsSize) {
     const auto picture = d.Desktop().CaptureWindow(d.Host().MapViewWindow());
     ASSERT_TRUE(picture.has_value());
     EXPECT_EQ(picture->width, view->width());
+}
+
+// The map on the left half, the globe on the right, both the screen's height, the globe's
+// view filling its window; the digitizer window at the map's bottom left under the layer list.
+TEST_F(DeskTest, TheWindowsTileTheScreen) {
+    for (const Rect screen : {Rect{0, 0, 1600, 900}, Rect{0, 0, 1920, 1080}}) {
+        desk_.reset();
+        DeskOptions options;
+        options.outDir = out_;
+        options.screen = screen;
+        options.drape = false;
+        options.quit = [] {};
+        desk_ = std::make_unique<Desk>(options);
+        desk_->Show();
+        Desk& d = *desk_;
+        // The window frames arrive after showing (the view follows its window's new size).
+        for (int i = 0; i < 5; ++i) {
+            QApplication::processEvents();
+        }
+        const auto map = d.Desktop().GetWindowRect(d.Host().hWnd());
+        const auto globe = d.Desktop().GetWindowRect(d.Globe().MainWindow());
+        ASSERT_TRUE(map && globe);
+        EXPECT_EQ(*map, (Rect{0, 0, screen.width() / 2, screen.height()}));
+        EXPECT_EQ(*globe, (Rect{screen.width() / 2, 0, screen.width(), screen.height()}));
+        const auto client = d.Desktop().GetClientRect(d.Globe().MainWindow());
+        ASSERT_TRUE(client.has_value());
+        EXPECT_EQ(d.Globe().RenderSize(), (Size{client->width(), client->height()}))
+            << "the view leaves bands of its window empty";
+
+        d.PressCommand();
+        for (int i = 0; i < 5; ++i) {
+            QApplication::processEvents();
+        }
+        frmGE2Arc& form = d.Command().Window();
+        ASSERT_TRUE(form.IsLoaded());
+        const auto digitizer = d.Desktop().GetWindowRect(form.hWnd());
+        ASSERT_TRUE(digitizer.has_value());
+        EXPECT_EQ(digitizer->left, 0);
+        EXPECT_NEAR(digitizer->bottom, screen.height(), 1) << "twips round down";
+        EXPECT_LE(digitizer->right, map->right);
+        EXPECT_GE(digitizer->width(), 330) << "room for the captions";
+        QWidget* formWidget = d.Desktop().Widget(form.hWnd());
+        ASSERT_NE(formWidget, nullptr);
+        EXPECT_TRUE(formWidget->isWindow());
+        EXPECT_TRUE(formWidget->windowFlags().testFlag(Qt::Tool)) << "a click on the map buries it";
+        EXPECT_EQ(formWidget->parentWidget(), d.Map().MainWidget());
+        const QRect list = d.Map().LayerList()->geometry();
+        EXPECT_LE(list.bottom(), digitizer->top) << "the digitizer covers the layer list";
+        EXPECT_GE(list.height(), 300);
+    }
+}
+
+// The map's status bar follows the host's step progressor: a busy bar while it is shown and
+// the count of steps, nothing once it is hidden.
+TEST_F(DeskTest, TheStatusBarFollowsTheProgressor) {
+    Desk& d = Start();
+    QProgressBar* bar = d.Map().ProgressBar();
+    QLabel* label = d.Map().StatusLabel();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(bar->isHidden());
+    gis::StepProgressor& progress = d.Host().Progress();
+    progress.Show();
+    progress.SetPosition(0);
+    for (int i = 0; i < 250; ++i) {
+        progress.Step();
+    }
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(bar->minimum(), bar->maximum()) << "a busy bar: the progressor has no range";
+    EXPECT_TRUE(label->text().contains(QStringLiteral("250"))) << label->text().toStdString();
+    const QRect view = d.Map().MapViewWidget()->geometry();
+    EXPECT_GT(bar->geometry().top(), view.bottom()) << "under the map, not over it";
+    progress.Hide();
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_TRUE(label->text().isEmpty());
 }
 
 TEST_F(DeskTest, GlobeWindowShowsRenderedFramesWithTheMapDraped) {

@@ -77,7 +77,12 @@ protected:
                 return; // the core moves and draws its own windows
             }
             EXPECT_EQ(widget->isEnabled(), control.Enabled()) << control.Name() << control.Index();
-            if (!control.Visible()) {
+            bool framesShown = true;
+            for (const controls::Control* frame = window().ContainerOf(control);
+                 frame != nullptr && framesShown; frame = window().ContainerOf(*frame)) {
+                framesShown = frame->Visible();
+            }
+            if (!control.Visible() || !framesShown) {
                 EXPECT_TRUE(widget->isHidden()) << control.Name() << control.Index();
             } else if (widget->isHidden()) {
                 // Only the command buttons the toolbar stands for have no place on the form.
@@ -130,6 +135,113 @@ TEST_F(DigitizerWindowTest, EveryControlHasAWidgetShowingItsState) {
     EXPECT_EQ(form().ctl.optContourLevel.Selected(), 1);
     expectWidgetsShowTheModel();
     EXPECT_EQ(window().Errors(), 0) << window().LastError();
+}
+
+// Every caption has room for its whole text, and no two controls share a place (frames hold
+// controls; the two layout images share one, one of them hidden), in both layouts.
+TEST_F(DigitizerWindowTest, EveryCaptionFitsAndNoControlsOverlap) {
+    for (const char* layout : {"less_options", "more_options"}) {
+        form().ApplyLayout(layout);
+        settle();
+        std::vector<std::pair<std::string, QRect>> placed;
+        form().ctl.ForEach([&](const controls::Control& control) {
+            QWidget* widget = window().WidgetFor(control);
+            if (widget == nullptr || widget->isHidden() ||
+                dynamic_cast<const controls::PictureBox*>(&control) != nullptr) {
+                return;
+            }
+            const std::string name = control.Name() + std::to_string(control.Index());
+            if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+                const int title = box->fontMetrics().horizontalAdvance(box->title());
+                EXPECT_LE(title + 12, box->width()) << layout << " " << name << " title is cut";
+                return; // frames hold the others
+            }
+            if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
+                EXPECT_LE(radio->sizeHint().width(), radio->width())
+                    << layout << " " << name << " \"" << radio->text().toStdString() << "\" is cut";
+            } else if (auto* label = qobject_cast<QLabel*>(widget);
+                       label != nullptr && !label->text().isEmpty()) {
+                EXPECT_LE(label->sizeHint().width(), label->width())
+                    << layout << " " << name << " is cut";
+            }
+            if (widget->parentWidget() == window().WidgetFor(form().ctl.toolbarScribeline)) {
+                return;
+            }
+            placed.emplace_back(name, widget->geometry());
+        });
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            for (std::size_t j = i + 1; j < placed.size(); ++j) {
+                EXPECT_FALSE(placed[i].second.intersects(placed[j].second))
+                    << layout << ": " << placed[i].first << " and " << placed[j].first;
+            }
+        }
+        // Everything shown lies inside the window.
+        QWidget* formWidget = desk_->Desktop().Widget(form().hWnd());
+        ASSERT_NE(formWidget, nullptr);
+        // What starts inside the window ends inside it (the compact layout clips the expanded
+        // part whole; the toolbar folds its buttons).
+        for (const auto& [name, rect] : placed) {
+            if (formWidget->rect().contains(rect.topLeft()) && name != "toolbarScribeline-1") {
+                EXPECT_TRUE(formWidget->rect().contains(rect))
+                    << layout << ": " << name << " is cut";
+            }
+        }
+    }
+}
+
+// A frame holds its controls: the measure track's labels are hidden with it, and when a run
+// shows it in the option frames' place, the labels come with it and the hidden frames' options
+// go.
+TEST_F(DigitizerWindowTest, AHiddenFrameHidesWhatItHolds) {
+    auto& c = form().ctl;
+    QWidget* label = window().WidgetFor(c.Label5);
+    QWidget* track = window().WidgetFor(c.frameMeasureTrack);
+    QWidget* point = window().WidgetFor(c.optGeometryType[0]);
+    QWidget* contour = window().WidgetFor(c.optContourLevel[0]);
+    ASSERT_TRUE(label && track && point && contour);
+    EXPECT_TRUE(c.Label5.Visible());
+    EXPECT_TRUE(label->isHidden());
+    EXPECT_FALSE(point->isHidden());
+
+    form().Options().SetChecked("MeasureTrack", true);
+    form().ApplyLayout("digitizing");
+    settle();
+    EXPECT_FALSE(track->isHidden());
+    EXPECT_FALSE(label->isHidden());
+    EXPECT_TRUE(track->geometry().contains(label->geometry())) << "left behind by its frame";
+    EXPECT_TRUE(point->isHidden()) << "the option frame is hidden";
+    EXPECT_TRUE(contour->isHidden()) << "the terrain frame is hidden";
+    expectWidgetsShowTheModel();
+}
+
+// The welcome picture that the command takes back from the globe lies under the toolbar, not
+// over it; the ready picture stands in the globe's render window.
+TEST_F(DigitizerWindowTest, StatusPicturesStayUnderTheToolbarOnTheForm) {
+    settle();
+    QWidget* formWidget = desk_->Desktop().Widget(form().hWnd());
+    QWidget* welcome = desk_->Desktop().Widget(form().ctl.pictGEInfoWelcome.hWnd());
+    QWidget* ready = desk_->Desktop().Widget(form().ctl.pictGEInfoReady.hWnd());
+    QWidget* toolbar = window().WidgetFor(form().ctl.toolbarScribeline);
+    ASSERT_NE(formWidget, nullptr);
+    ASSERT_NE(welcome, nullptr);
+    ASSERT_NE(ready, nullptr);
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_EQ(welcome->parentWidget(), formWidget);
+    EXPECT_EQ(ready->parentWidget(), desk_->Desktop().Widget(desk_->Globe().RenderWindow()));
+    const QPoint centre = welcome->geometry().center();
+    QWidget* top = formWidget->childAt(centre);
+    ASSERT_NE(top, nullptr);
+    EXPECT_TRUE(top == toolbar || toolbar->isAncestorOf(top))
+        << "the welcome picture covers the toolbar";
+    EXPECT_TRUE(toolbar->autoFillBackground()) << "the picture shows through the toolbar";
+    // Handing it to the globe and back again (what a long action does) keeps it under.
+    form().SetControlParentToGE(form().ctl.pictGEInfoWelcome);
+    settle();
+    EXPECT_NE(welcome->parentWidget(), formWidget);
+    form().RecoverControlParent();
+    settle();
+    top = formWidget->childAt(welcome->geometry().center());
+    EXPECT_TRUE(top == toolbar || (top != nullptr && toolbar->isAncestorOf(top)));
 }
 
 TEST_F(DigitizerWindowTest, AChangeRepaintsOnlyItsWidget) {
@@ -392,6 +504,7 @@ TEST_F(DigitizerWindowTest, FieldDialogDefinesAFieldThroughItsWidgets) {
     }
     const frmDefProperty& model = dialog->Model();
     EXPECT_EQ(model.ctl.txtFieldName.Text(), "HEIGHT");
+    settle(); // the widgets follow the model's changes
     QPushButton* add = nullptr;
     QPushButton* ok = nullptr;
     for (QPushButton* b : dialog->Dialog()->findChildren<QPushButton*>()) {
@@ -405,13 +518,89 @@ TEST_F(DigitizerWindowTest, FieldDialogDefinesAFieldThroughItsWidgets) {
     ASSERT_NE(ok, nullptr);
     ASSERT_TRUE(add->isEnabled());
     add->click();
+    settle();
     EXPECT_EQ(model.ctl.List1.ListCount(), 1);
     EXPECT_EQ(dialog->Dialog()->findChild<QListWidget*>()->count(), 1);
+    ASSERT_TRUE(ok->isEnabled());
     ok->click();
     ASSERT_EQ(model.Result().size(), 1u);
     EXPECT_EQ(model.Result().front().name, "HEIGHT");
     settle();
     EXPECT_TRUE(desk_->Fields() == nullptr || !desk_->Fields()->Dialog()->isVisible());
+}
+
+} // namespace
+} // namespace scribeline::frontend
+
+namespace scribeline::frontend {
+namespace {
+
+// The field dialog over a model of its own: its widgets follow the model's change
+// notification (changes made by the model itself too), a change repaints only its control's
+// widget, and a name already in the list shows the warning picture.
+class FieldDialogTest : public ::testing::Test {
+protected:
+    ProcessState process;
+    frmDefProperty model{process, nullptr};
+    static void settle() {
+        for (int i = 0; i < 3; ++i) {
+            QApplication::processEvents();
+        }
+    }
+};
+
+TEST_F(FieldDialogTest, WidgetsFollowTheModelsChangesOnlyWhereTheyHappen) {
+    model.Show(true);
+    FieldDialog dialog(model);
+    auto& c = model.ctl;
+    ASSERT_TRUE(dialog.Dialog()->isVisible());
+    auto* name = qobject_cast<QLineEdit*>(dialog.WidgetFor(c.txtFieldName));
+    auto* add = qobject_cast<QPushButton*>(dialog.WidgetFor(c.cmdAdd));
+    auto* ok = qobject_cast<QPushButton*>(dialog.WidgetFor(c.Command1));
+    auto* list = qobject_cast<QListWidget*>(dialog.WidgetFor(c.List1));
+    QWidget* warning = dialog.WidgetFor(c.Picture1);
+    ASSERT_TRUE(name && add && ok && list && warning);
+    EXPECT_EQ(dialog.WidgetFor(c.List2), nullptr) << "the hidden lists have no widget";
+    EXPECT_FALSE(add->isEnabled());
+    EXPECT_TRUE(warning->isHidden());
+
+    // The model changes on its own (no widget touched): only the widgets of what changed.
+    const int scaleSyncs = dialog.SyncCount(c.txtFieldScale);
+    const int okSyncs = dialog.SyncCount(c.Command1);
+    c.txtFieldName.UserType("ROAD");
+    settle();
+    EXPECT_EQ(name->text(), "ROAD");
+    EXPECT_TRUE(add->isEnabled());
+    EXPECT_EQ(dialog.SyncCount(c.txtFieldScale), scaleSyncs);
+    EXPECT_EQ(dialog.SyncCount(c.Command1), okSyncs);
+
+    c.cmdAdd.UserClick();
+    settle();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "ROAD");
+    EXPECT_TRUE(ok->isEnabled());
+
+    // The same name again (the box keeps it): the warning picture shows, the list keeps one.
+    EXPECT_EQ(c.txtFieldName.Text(), "ROAD");
+    c.cmdAdd.UserClick();
+    settle();
+    EXPECT_FALSE(warning->isHidden());
+    EXPECT_EQ(list->count(), 1);
+
+    // Selecting through the widget reaches the model; Delete empties the list and OK goes off.
+    list->itemClicked(list->item(0));
+    settle();
+    EXPECT_TRUE(c.List1.Selected(0));
+    EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
+    qobject_cast<QPushButton*>(dialog.WidgetFor(c.cmdDelete))->click();
+    settle();
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_FALSE(ok->isEnabled());
+
+    // Cancel hides the dialog as the model hides the form.
+    qobject_cast<QPushButton*>(dialog.WidgetFor(c.Command2))->click();
+    EXPECT_FALSE(model.Visible());
+    EXPECT_FALSE(dialog.Dialog()->isVisible());
 }
 
 } // namespace
