@@ -126,6 +126,11 @@ FieldDialog::~FieldDialog() {
     delete dialog_;
 }
 
+QWidget* FieldDialog::WidgetFor(const controls::Control& control) const {
+    const auto it = w_->byControl.find(&control);
+    return it == w_->byControl.end() ? nullptr : it->second;
+}
+
 void FieldDialog::user(const std::function<void()>& action) {
     try {
         action();

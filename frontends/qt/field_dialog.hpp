@@ -11,6 +11,7 @@
 #include <memory>
 
 class QDialog;
+class QWidget;
 
 namespace scribeline::frontend {
 
@@ -27,6 +28,8 @@ public:
     void Sync();
     [[nodiscard]] QDialog* Dialog() const { return dialog_; }
     [[nodiscard]] const frmDefProperty& Model() const { return model_; }
+    // The widget showing one of the dialog's controls; null for controls it does not show.
+    [[nodiscard]] QWidget* WidgetFor(const controls::Control& control) const;
 
 private:
     struct Widgets;

@@ -94,9 +94,14 @@ void VerticesOf(const OGRGeometry* g, std::vector<Vertex>& out) {
     }
 }
 
-// Every feature's vertices, in the file's order.
-std::vector<std::vector<Vertex>> Features(const fs::path& shapefile) {
-    std::vector<std::vector<Vertex>> out;
+struct Feature {
+    std::vector<Vertex> vertices;
+    std::vector<std::string> attributes; // "NAME=value", every field in order
+};
+
+// Every feature's vertices and attributes, in the file's order.
+std::vector<Feature> Features(const fs::path& shapefile) {
+    std::vector<Feature> out;
     std::unique_ptr<GDALDataset> ds(
         GDALDataset::Open(shapefile.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
     if (!ds || ds->GetLayerCount() < 1) {
@@ -105,7 +110,11 @@ std::vector<std::vector<Vertex>> Features(const fs::path& shapefile) {
     }
     for (auto& feature : *ds->GetLayer(0)) {
         out.emplace_back();
-        VerticesOf(feature->GetGeometryRef(), out.back());
+        VerticesOf(feature->GetGeometryRef(), out.back().vertices);
+        for (int i = 0; i < feature->GetFieldCount(); ++i) {
+            out.back().attributes.push_back(std::string(feature->GetFieldDefnRef(i)->GetNameRef()) +
+                                            "=" + feature->GetFieldAsString(i));
+        }
     }
     return out;
 }
@@ -211,10 +220,13 @@ TEST_P(QtSession, SameReportFeaturesAndLiveKmlAsHeadless) {
         const auto featuresQ = Features(q["path"].get<std::string>());
         ASSERT_EQ(featuresQ.size(), featuresH.size());
         for (std::size_t f = 0; f < featuresH.size(); ++f) {
-            ASSERT_EQ(featuresQ[f].size(), featuresH[f].size()) << "feature " << f;
-            for (std::size_t v = 0; v < featuresH[f].size(); ++v) {
-                const Vertex& a = featuresH[f][v];
-                const Vertex& b = featuresQ[f][v];
+            EXPECT_EQ(featuresQ[f].attributes, featuresH[f].attributes) << "feature " << f;
+            const auto& verticesH = featuresH[f].vertices;
+            const auto& verticesQ = featuresQ[f].vertices;
+            ASSERT_EQ(verticesQ.size(), verticesH.size()) << "feature " << f;
+            for (std::size_t v = 0; v < verticesH.size(); ++v) {
+                const Vertex& a = verticesH[v];
+                const Vertex& b = verticesQ[v];
                 EXPECT_NEAR(b.x, a.x, 1e-9) << "feature " << f << " vertex " << v;
                 EXPECT_NEAR(b.y, a.y, 1e-9) << "feature " << f << " vertex " << v;
                 EXPECT_EQ(b.z, a.z) << "feature " << f << " vertex " << v;
