@@ -68,9 +68,14 @@ struct Rig {
     }
 };
 
+// Made on first use, gone before the QApplication (its widgets must not outlive it).
+std::unique_ptr<Rig> theRig;
+
 Rig& TheRig() {
-    static Rig rig;
-    return rig;
+    if (!theRig) {
+        theRig = std::make_unique<Rig>();
+    }
+    return *theRig;
 }
 
 void BM_TickToVertexShown(benchmark::State& state) {
@@ -115,5 +120,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    theRig.reset();
     return 0;
 }
