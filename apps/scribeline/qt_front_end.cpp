@@ -5,7 +5,6 @@
 #include "frontends/qt/session_driver.hpp"
 
 #include <QAction>
-#include <QPointer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWidget>
