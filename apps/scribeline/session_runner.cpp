@@ -565,7 +565,7 @@ void Player::control(const Step& step) {
 void Player::defineFields(const Step& step) {
     requireWindow(step);
     frmGE2Arc& w = front_->Command().Window();
-    w.ctl.imgDefProperty.UserClick();
+    front_->Click(w.ctl.imgDefProperty);
     // The dialog is found like any loaded form, whichever grid opened it.
     frmDefProperty* dialog = nullptr;
     for (IForm* form : front_->Command().Process().loadedForms) {
@@ -582,22 +582,20 @@ void Player::defineFields(const Step& step) {
     auto& c = dialog->ctl;
     std::string refused;
     for (const FieldSpec& field : step.fields) {
-        c.cmdClear.UserClick();
-        c.txtFieldName.UserType(field.name);
+        front_->Push(c.cmdClear);
+        front_->Type(c.txtFieldName, field.name);
         const auto type = std::find(types.begin(), types.end(), field.type) - types.begin();
-        c.cboFieldType.UserChoose(static_cast<int>(type));
+        front_->Choose(c.cboFieldType, static_cast<int>(type));
         if (!field.length.empty()) {
-            c.txtFieldLength.UserType(
-                std::string(c.txtFieldLength.Text().size(), static_cast<char>(vk::Back)) +
-                field.length);
+            front_->Type(c.txtFieldLength, field.length);
         }
         const int before = c.List1.ListCount();
-        c.cmdAdd.UserClick();
+        front_->Push(c.cmdAdd);
         if (c.List1.ListCount() == before) {
             refused += (refused.empty() ? "" : ", ") + field.name;
         }
     }
-    (step.accept ? c.Command1 : c.Command2).UserClick();
+    front_->Push(step.accept ? c.Command1 : c.Command2);
     if (!refused.empty()) {
         outcome_ = "the dialog did not add: " + refused;
     }

@@ -339,14 +339,20 @@ SessionDriver::ChooseFromNextPopup(const std::string& name, std::chrono::millise
 
 // ---- the digitizer window ----
 
-SessionDriver::SessionDriver(DigitizerWindow& window) : window_(window) {}
+SessionDriver::SessionDriver(DigitizerWindow& window)
+    : SessionDriver([&window](const controls::Control& c) { return window.WidgetFor(c); },
+                    [&window] { return window.FormWidget(); }) {}
+
+SessionDriver::SessionDriver(std::function<QWidget*(const controls::Control&)> widgetFor,
+                             std::function<QWidget*()> form)
+    : widgetFor_(std::move(widgetFor)), form_(std::move(form)) {}
 
 QWidget* SessionDriver::FormWidget() const {
-    return window_.FormWidget();
+    return form_ ? form_() : nullptr;
 }
 
 QWidget* SessionDriver::shown(const controls::Control& control) const {
-    QWidget* widget = window_.WidgetFor(control);
+    QWidget* widget = widgetFor_ ? widgetFor_(control) : nullptr;
     return widget != nullptr && widget->isVisible() ? widget : nullptr;
 }
 
@@ -386,7 +392,9 @@ bool SessionDriver::TypeInto(const controls::TextBox& box, const std::string& te
     if (edit == nullptr) {
         return false;
     }
-    for (std::size_t i = 0; i < box.Text().size(); ++i) {
+    // As many Backspaces as the box holds characters now (each one shortens it).
+    const std::size_t length = box.Text().size();
+    for (std::size_t i = 0; i < length; ++i) {
         Key(edit, Qt::Key_Backspace);
     }
     Type(edit, QString::fromStdString(text));

@@ -80,6 +80,10 @@ public:
 
     // `window` is borrowed and must outlive the driver.
     explicit SessionDriver(DigitizerWindow& window);
+    // Over any binding of controls to widgets: `widgetFor` finds a control's widget (null:
+    // none), `form` the window a right click pops the options menu up in (null: none).
+    SessionDriver(std::function<QWidget*(const controls::Control&)> widgetFor,
+                  std::function<QWidget*()> form);
 
     // Each clicks (or keys) the control's widget; false when the control has no widget on
     // show (the form is not shown, the control is hidden). A disabled widget gets the click
@@ -105,7 +109,8 @@ public:
 private:
     [[nodiscard]] QWidget* shown(const controls::Control& control) const;
 
-    DigitizerWindow& window_;
+    std::function<QWidget*(const controls::Control&)> widgetFor_;
+    std::function<QWidget*()> form_;
 };
 
 } // namespace scribeline::frontend

@@ -94,9 +94,14 @@ void VerticesOf(const OGRGeometry* g, std::vector<Vertex>& out) {
     }
 }
 
-// Every feature's vertices, in the file's order.
-std::vector<std::vector<Vertex>> Features(const fs::path& shapefile) {
-    std::vector<std::vector<Vertex>> out;
+struct Feature {
+    std::vector<Vertex> vertices;
+    std::vector<std::string> attributes; // "NAME=value", every field in order
+};
+
+// Every feature's vertices and attributes, in the file's order.
+std::vector<Feature> Features(const fs::path& shapefile) {
+    std::vector<Feature> out;
     std::unique_ptr<GDALDataset> ds(
         GDALDataset::Open(shapefile.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
     if (!ds || ds->GetLayerCount() < 1) {
@@ -105,7 +110,11 @@ std::vector<std::vector<Vertex>> Features(const fs::path& shapefile) {
     }
     for (auto& feature : *ds->GetLayer(0)) {
         out.emplace_back();
-        VerticesOf(feature->GetGeometryRef(), out.back());
+        VerticesOf(feature->GetGeometryRef(), out.back().vertices);
+        for (int i = 0; i < feature->GetFieldCount(); ++i) {
+            out.back().attributes.push_back(std::string(feature->GetFieldDefnRef(i)->GetNameRef()) +
+                                            "=" + feature->GetFieldAsString(i));
+        }
     }
     return out;
 }
@@ -138,7 +147,7 @@ std::vector<std::string> FileNames(const json& report) {
     return out;
 }
 
-class QtSession : public ::testing::TestWithParam<const char*> {
+class QtSessionBase : public ::testing::Test {
 protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr) {
@@ -156,8 +165,10 @@ protected:
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
-    // Plays the example; its report.
-    json Play(const std::string& name, const std::string& desktop) {
+    // Plays the example (or the session file `session` when given); its report. `status`: the
+    // exit status expected.
+    json Play(const std::string& name, const std::string& desktop, int status = 0,
+              const fs::path& session = {}) {
         const fs::path out = dir_ / desktop;
         std::string extra;
         if (name == "user_dem") {
@@ -169,10 +180,10 @@ protected:
             }
             extra = " --dem " + Quote(dem);
         }
-        const Output run =
-            Shell(std::string(SCRIBELINE_BIN) + " run " + Quote(kExamples / (name + ".json")) +
-                  " --desktop " + desktop + " --out " + Quote(out) + extra);
-        EXPECT_EQ(run.status, 0) << desktop << ": " << run.text;
+        const Output run = Shell(std::string(SCRIBELINE_BIN) + " run " +
+                                 Quote(session.empty() ? kExamples / (name + ".json") : session) +
+                                 " --desktop " + desktop + " --out " + Quote(out) + extra);
+        EXPECT_EQ(run.status, status) << desktop << ": " << run.text;
         std::ifstream in(out / "report.json");
         if (!in) {
             ADD_FAILURE() << desktop << ": no report";
@@ -183,14 +194,13 @@ protected:
     fs::path dir_;
 };
 
-TEST_P(QtSession, SameReportFeaturesAndLiveKmlAsHeadless) {
-    const std::string name = GetParam();
-    const json headless = Play(name, "headless");
-    const json qt = Play(name, "qt");
-    ASSERT_FALSE(headless.empty());
-    ASSERT_FALSE(qt.empty());
+class QtSession : public QtSessionBase, public ::testing::WithParamInterface<const char*> {};
+class QtSessionErrors : public QtSessionBase {};
 
-    EXPECT_EQ(qt["completed"], true) << qt["error"];
+// The two reports agree on everything but times and places.
+void ExpectSameOutcome(const json& headless, const json& qt) {
+    EXPECT_EQ(qt["completed"], headless["completed"]) << qt["error"];
+    EXPECT_EQ(qt["error"], headless["error"]);
     EXPECT_EQ(qt["endedActiveRun"], headless["endedActiveRun"]);
     // What every step came to, and every message box with its answer.
     EXPECT_EQ(qt["steps"].dump(1), headless["steps"].dump(1));
@@ -211,10 +221,13 @@ TEST_P(QtSession, SameReportFeaturesAndLiveKmlAsHeadless) {
         const auto featuresQ = Features(q["path"].get<std::string>());
         ASSERT_EQ(featuresQ.size(), featuresH.size());
         for (std::size_t f = 0; f < featuresH.size(); ++f) {
-            ASSERT_EQ(featuresQ[f].size(), featuresH[f].size()) << "feature " << f;
-            for (std::size_t v = 0; v < featuresH[f].size(); ++v) {
-                const Vertex& a = featuresH[f][v];
-                const Vertex& b = featuresQ[f][v];
+            EXPECT_EQ(featuresQ[f].attributes, featuresH[f].attributes) << "feature " << f;
+            const auto& verticesH = featuresH[f].vertices;
+            const auto& verticesQ = featuresQ[f].vertices;
+            ASSERT_EQ(verticesQ.size(), verticesH.size()) << "feature " << f;
+            for (std::size_t v = 0; v < verticesH.size(); ++v) {
+                const Vertex& a = verticesH[v];
+                const Vertex& b = verticesQ[v];
                 EXPECT_NEAR(b.x, a.x, 1e-9) << "feature " << f << " vertex " << v;
                 EXPECT_NEAR(b.y, a.y, 1e-9) << "feature " << f << " vertex " << v;
                 EXPECT_EQ(b.z, a.z) << "feature " << f << " vertex " << v;
@@ -231,9 +244,48 @@ TEST_P(QtSession, SameReportFeaturesAndLiveKmlAsHeadless) {
         const fs::path q = qt["liveKml"].get<std::string>();
         EXPECT_EQ(q.filename(), h.filename());
         const std::string kmlH = WithoutLookAt(ReadText(h));
-        EXPECT_NE(kmlH.find("<coordinates>"), std::string::npos);
         EXPECT_EQ(WithoutLookAt(ReadText(q)), kmlH);
     }
+}
+
+TEST_P(QtSession, SameReportFeaturesAndLiveKmlAsHeadless) {
+    const std::string name = GetParam();
+    const json headless = Play(name, "headless");
+    const json qt = Play(name, "qt");
+    ASSERT_FALSE(headless.empty());
+    ASSERT_FALSE(qt.empty());
+    EXPECT_EQ(headless["completed"], true) << headless["error"];
+    ExpectSameOutcome(headless, qt);
+    if (!headless["liveKml"].is_null()) {
+        EXPECT_NE(ReadText(headless["liveKml"].get<std::string>()).find("<coordinates>"),
+                  std::string::npos)
+            << "the comparison saw the feature";
+    }
+}
+
+// A step that cannot be played ends the session on both alike: the active run is closed as
+// the close box closes it, the error is in the report, the exit status is 2.
+TEST_F(QtSessionErrors, AStepThatCannotBePlayedEndsBothAlike) {
+    const fs::path session = dir_ / "stops.json";
+    std::ofstream(session) << R"({ "scribelineSession": 1,
+      "camera": { "latitude": 46.38, "longitude": 9.9, "range": 150000 },
+      "steps": [
+        { "do": "command" },
+        { "do": "select", "control": "optGeometryType", "option": "Polyline" },
+        { "do": "toolbar", "key": "start" },
+        { "do": "clicks", "at": [[300, 180], [500, 200]], "everyMs": 1000 },
+        { "do": "toolbar", "key": "finishfeature" },
+        { "do": "clicks", "at": [[420, 340]], "everyMs": 1000 },
+        { "do": "choose", "control": "cboSelectLayer", "item": "No such layer" },
+        { "do": "toolbar", "key": "finishlayer" } ] })";
+    const json headless = Play("stops", "headless", 2, session);
+    const json qt = Play("stops", "qt", 2, session);
+    ASSERT_FALSE(headless.empty());
+    ASSERT_FALSE(qt.empty());
+    EXPECT_EQ(headless["completed"], false);
+    EXPECT_EQ(headless["endedActiveRun"], true);
+    EXPECT_NE(headless["error"].get<std::string>().find("No such layer"), std::string::npos);
+    ExpectSameOutcome(headless, qt);
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, QtSession,

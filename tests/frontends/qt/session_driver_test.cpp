@@ -70,6 +70,11 @@ TEST_F(SessionDriverTest, ControlsAreWorkedThroughTheirWidgets) {
     auto* edit = qobject_cast<QLineEdit*>(desk_->Digitizer().WidgetFor(c.txtRecordPPS));
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text().toStdString(), "7");
+    // A box of several characters is emptied first, whatever each key does to its length.
+    ASSERT_TRUE(driver_->TypeInto(c.txtRecordPPS, "15"));
+    ASSERT_EQ(c.txtRecordPPS.Text(), "15");
+    ASSERT_TRUE(driver_->TypeInto(c.txtRecordPPS, "3"));
+    EXPECT_EQ(c.txtRecordPPS.Text(), "3");
 
     // The scroll bar reaches both ends and a value between, whichever way its keys run.
     for (int value : {c.vscrollRecordPPS.Min(), c.vscrollRecordPPS.Max(), 5}) {
