@@ -102,7 +102,16 @@ public:
             throw std::runtime_error(e.what());
         }
         desk_->Show();
-        driver_ = std::make_unique<SessionDriver>(desk_->Digitizer());
+        // The digitizer window's widgets, and the field-definition dialog's while it is open.
+        driver_ = std::make_unique<SessionDriver>(
+            [this](const controls::Control& control) -> QWidget* {
+                if (QWidget* widget = desk_->Digitizer().WidgetFor(control)) {
+                    return widget;
+                }
+                frontend::FieldDialog* fields = desk_->Fields();
+                return fields != nullptr ? fields->WidgetFor(control) : nullptr;
+            },
+            [this] { return desk_->Digitizer().FormWidget(); });
         started_ = desk_->Desktop().TickCount();
         Settle();
     }
