@@ -7,7 +7,6 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QPixmap>
-#include <QPointer>
 #include <QScreen>
 #include <QToolButton>
 #include <QTreeWidget>
