@@ -499,7 +499,7 @@ RgbaImage ReadPng(const std::filesystem::path& path) {
     RgbaImage image;
     image.width = static_cast<int>(png.width);
     image.height = static_cast<int>(png.height);
-    image.rgba.resize(PNG_IMAGE_SIZE(png));
+    image.rgba.assign(PNG_IMAGE_SIZE(png), 0);
     if (png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr) == 0) {
         const std::string reason = png.message;
         png_image_free(&png);
