@@ -11,6 +11,7 @@
 #include "hosts/qtdesktop/qt_desktop.hpp"
 
 #include <QIcon>
+#include <QMainWindow>
 #include <QMetaObject>
 #include <QObject>
 #include <QWidget>
@@ -77,6 +78,14 @@ private:
     std::unique_ptr<frontend::GlobeFrames> frames_;
 };
 
+// The digitizer window (and every other top-level window of the port) is a tool window of
+// QGIS's main window: it stays above QGIS and is minimised and closed with it.
+qtdesktop::QtDesktopOptions DesktopOptions(const qgis::QgisParts& parts) {
+    qtdesktop::QtDesktopOptions options;
+    options.toolWindowOwner = parts.mainWindow;
+    return options;
+}
+
 } // namespace
 
 struct PluginSession::Impl {
@@ -116,7 +125,7 @@ struct PluginSession::Impl {
     }
 
     Impl(const qgis::QgisParts& parts, frontend::GuiDrapeRenderer drape)
-        : globe(desktop, std::move(drape)) {
+        : desktop(DesktopOptions(parts)), globe(desktop, std::move(drape)) {
         // The registrar only registers: QGIS keeps its widgets where it put them.
         host = std::make_shared<qgis::QgisHost>(
             parts, [this](QWidget* widget, const std::string& className, const std::string& title,

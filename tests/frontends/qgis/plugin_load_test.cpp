@@ -267,7 +267,12 @@ TEST_F(PluginLoadTest, PressOpensTheWindowAndTheGlobeGoesIntoTheDock) {
     EXPECT_TRUE(VisibleScribelineWindows().empty());
     action->trigger();
     QCoreApplication::processEvents();
-    EXPECT_EQ(VisibleScribelineWindows().size(), 1U);
+    const auto windows = VisibleScribelineWindows();
+    ASSERT_EQ(windows.size(), 1U);
+    // A tool window of QGIS's main window: above it, minimised and closed with it.
+    EXPECT_EQ(windows.front()->windowType(), Qt::Tool);
+    EXPECT_EQ(windows.front()->parentWidget(), &iface.Main());
+    EXPECT_TRUE(windows.front()->isWindow());
     QDockWidget* dock = iface.Main().findChildren<QDockWidget*>().front();
     EXPECT_FALSE(dock->widget()->findChildren<QWidget*>().isEmpty());
 
