@@ -1,6 +1,7 @@
 #include "frontends/qgis/plugin_session.hpp"
 
 #include "command/clsScribeline.hpp"
+#include "command/toolbar_keys.hpp"
 #include "composition/default_subsystems.hpp"
 #include "frontends/qt/digitizer_window.hpp"
 #include "frontends/qt/icons.hpp"
@@ -10,6 +11,7 @@
 #include "hosts/globe/terrain_stack.hpp"
 #include "hosts/qtdesktop/qt_desktop.hpp"
 
+#include <QApplication>
 #include <QIcon>
 #include <QMainWindow>
 #include <QMetaObject>
@@ -194,7 +196,24 @@ void PluginSession::desktopUnhook() {
 
 bool PluginSession::Busy() {
     frmGE2Arc& window = impl_->command->Window();
-    return window.IsLoaded() && window.state.busy;
+    if (!window.IsLoaded()) {
+        return false;
+    }
+    // A failed command's message box is one more nested loop, opened after the command has
+    // cleared its flags and owned by the window: closing the window would delete the box
+    // under its own loop.
+    if (window.state.busy || QApplication::activeModalWidget() != nullptr) {
+        return true;
+    }
+    // A terrain command's button stays down from the press until the command has unwound,
+    // also while it prepares its layer (which may pump) before it calls itself busy.
+    const controls::Toolbar& bar = window.ctl.toolbarScribeline;
+    for (const char* key : {toolbar_keys::kDem, toolbar_keys::kContour}) {
+        if (bar.HasButton(key) && bar.Button(key).value == 1) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool PluginSession::CloseWindow() {

@@ -51,8 +51,9 @@ public:
     // The button was pressed.
     void Press();
 
-    // A terrain command runs its nested message loops: the session must not be deleted and
-    // the window cannot close until it has unwound.
+    // A terrain command runs its nested message loops (or a modal box is open over the
+    // window): the session must not be deleted and the window cannot close until it has
+    // unwound.
     [[nodiscard]] bool Busy();
     // Closes the digitizer window as the user closing it would (a run ends, finished features
     // are saved). False when it refused (Busy()) or was not open.
