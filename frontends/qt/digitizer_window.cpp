@@ -244,6 +244,10 @@ QWidget* DigitizerWindow::WidgetFor(const controls::Control& control) const {
     return it == bindings_.end() ? nullptr : it->second.widget.data();
 }
 
+QWidget* DigitizerWindow::FormWidget() const {
+    return formWidget_.data();
+}
+
 std::vector<const controls::Control*> DigitizerWindow::BoundControls() const {
     std::vector<const controls::Control*> out;
     for (const auto& [control, binding] : bindings_) {

@@ -48,6 +48,8 @@ public:
     // The widget showing a control; null when it has none (timers, picture boxes, which are
     // desktop windows of their own) or the form is not shown.
     [[nodiscard]] QWidget* WidgetFor(const controls::Control& control) const;
+    // The form's window the widgets are in; null before Attach found the form loaded.
+    [[nodiscard]] QWidget* FormWidget() const;
     // Every control that has a widget.
     [[nodiscard]] std::vector<const controls::Control*> BoundControls() const;
     // How often a control's widget was brought up to date (tests: a change repaints only it).

@@ -247,6 +247,8 @@ struct QtDesktop::Impl : QObject {
     QPointer<QWidget> mouseCapture;
     QPointer<QWidget> toolWindowOwner; // null: top-level windows are windows of their own
     ulong nextStamp = kSyntheticStampBase;
+    MessageBoxResponder responder;
+    std::vector<MessageBoxRecord> boxes;
 
     HookHandle nextHook = 1;
     HookChain<MouseEvent> mouseHooks;
@@ -1376,6 +1378,32 @@ int QtDesktop::MessageBox(WindowHandle owner, const std::string& text, const std
     QWidget* parent = ownerEntry == nullptr ? nullptr : ownerEntry->w().window();
     QMessageBox box(icon, qs(title), qs(text), standard, parent);
     box.setWindowModality(Qt::ApplicationModal);
+    const MessageBoxShown shown{owner, text, title, flags};
+    std::optional<MessageBoxAnswer> scripted;
+    if (impl_->responder) {
+        scripted = impl_->responder(shown);
+    }
+    if (scripted) {
+        // Answered as a person would press the button, once it stood open that long.
+        QMessageBox::StandardButton button = QMessageBox::Ok;
+        switch (scripted->result) {
+        case idr::Cancel:
+            button = QMessageBox::Cancel;
+            break;
+        case idr::Yes:
+            button = QMessageBox::Yes;
+            break;
+        case idr::No:
+            button = QMessageBox::No;
+            break;
+        default:
+            break;
+        }
+        // The box is the timer's context: no answer arrives once it is gone.
+        QMessageBox* target = &box;
+        QTimer::singleShot(std::max(0, scripted->keepOpenMs), target,
+                           [target, button] { target->done(button); });
+    }
     const WindowHandle previousForeground = impl_->foreground;
     const WindowHandle h = impl_->add(&box, kMessageBoxClass, title, kNoWindow, nullptr, false);
     impl_->windows.at(h).messageBox = true;
@@ -1391,21 +1419,37 @@ int QtDesktop::MessageBox(WindowHandle owner, const std::string& text, const std
         impl_->foreground = previousForeground;
     }
     const int closeResult = buttons == mb::Ok ? idr::Ok : idr::Cancel;
-    if (closedByMessage) {
-        return closeResult;
+    int result = closeResult;
+    if (!closedByMessage) {
+        switch (answer) {
+        case QMessageBox::Ok:
+            result = idr::Ok;
+            break;
+        case QMessageBox::Cancel:
+            result = idr::Cancel;
+            break;
+        case QMessageBox::Yes:
+            result = idr::Yes;
+            break;
+        case QMessageBox::No:
+            result = idr::No;
+            break;
+        default:
+            break;
+        }
     }
-    switch (answer) {
-    case QMessageBox::Ok:
-        return idr::Ok;
-    case QMessageBox::Cancel:
-        return idr::Cancel;
-    case QMessageBox::Yes:
-        return idr::Yes;
-    case QMessageBox::No:
-        return idr::No;
-    default:
-        return closeResult;
+    if (scripted) {
+        impl_->boxes.push_back(MessageBoxRecord{shown, result, closedByMessage});
     }
+    return result;
+}
+
+void QtDesktop::SetMessageBoxResponder(MessageBoxResponder responder) {
+    impl_->responder = std::move(responder);
+}
+
+const std::vector<MessageBoxRecord>& QtDesktop::MessageBoxes() const {
+    return impl_->boxes;
 }
 
 // ---- time ----

@@ -30,6 +30,29 @@ using ErrorReporter = std::function<void(const std::string&)>;
 // different size is scaled to fit.
 using WindowRenderer = std::function<Bitmap(Size)>;
 
+// A message box as it opens, for whoever answers it in place of a person.
+struct MessageBoxShown {
+    WindowHandle owner = kNoWindow;
+    std::string text;
+    std::string title;
+    unsigned flags = 0;
+};
+
+// How to answer a box: with `result` (idr::...) once it has stood open `keepOpenMs` of real
+// time, the event loop running meanwhile (timers may close it first with a close message).
+struct MessageBoxAnswer {
+    int result = idr::Ok;
+    int keepOpenMs = 0;
+};
+using MessageBoxResponder = std::function<MessageBoxAnswer(const MessageBoxShown&)>;
+
+// A box that was shown and how it was answered.
+struct MessageBoxRecord {
+    MessageBoxShown box;
+    int result = 0;
+    bool closedByMessage = false;
+};
+
 struct QtDesktopOptions {
     int twipsPerPixel = 15;
     // Empty: the system temporary folder.
@@ -143,6 +166,13 @@ public:
     void SetRenderer(WindowHandle window, WindowRenderer renderer);
     // Drawing calls kept on a window, for inspection (XOR pairs have already cancelled).
     [[nodiscard]] int OverlayItems(WindowHandle window) const;
+
+    // ---- answering message boxes (scripted sessions, tests) ----
+
+    // With a responder every box is shown and answered as it says, instead of waiting for a
+    // person; empty: a person answers. Every box shown while a responder is set is recorded.
+    void SetMessageBoxResponder(MessageBoxResponder responder);
+    [[nodiscard]] const std::vector<MessageBoxRecord>& MessageBoxes() const;
 
     // ---- errors ----
     void SetErrorReporter(ErrorReporter reporter);

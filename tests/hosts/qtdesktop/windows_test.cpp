@@ -192,6 +192,58 @@ TEST(QtMessageBox, ButtonsAnswerWithTheirCodes) {
     EXPECT_EQ(clickFromTimer(mb::OkCancel, QMessageBox::Ok), idr::Ok);
 }
 
+TEST(QtMessageBox, AResponderAnswersInPlaceOfAPersonAndRecordsEveryBox) {
+    QtDesktop d;
+    std::vector<std::string> asked;
+    bool shownWhileOpen = false;
+    d.SetMessageBoxResponder([&](const MessageBoxShown& box) {
+        asked.push_back(box.title + ": " + box.text);
+        if (box.title == "Keep") {
+            // Still open after 40 ms of the 120 ms it is kept: a timer sees it on show.
+            QTimer::singleShot(40, [&] {
+                auto* open = qobject_cast<QMessageBox*>(d.Widget(d.FindWindow("#32770", "Keep")));
+                shownWhileOpen = open != nullptr && open->isVisible();
+            });
+            return MessageBoxAnswer{idr::No, 120};
+        }
+        return MessageBoxAnswer{box.title == "Cancel me" ? idr::Cancel : idr::Ok, 0};
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(d.MessageBox(kNoWindow, "a", "Plain", mb::Ok), idr::Ok);
+    EXPECT_EQ(d.MessageBox(kNoWindow, "b", "Cancel me", mb::OkCancel), idr::Cancel);
+    EXPECT_LT(clock.elapsed(), 100) << "answered at once";
+    clock.restart();
+    EXPECT_EQ(d.MessageBox(kNoWindow, "c", "Keep", mb::YesNo | mb::IconQuestion), idr::No);
+    EXPECT_GE(clock.elapsed(), 110) << "kept open about 120 ms";
+    EXPECT_LT(clock.elapsed(), 400);
+    EXPECT_TRUE(shownWhileOpen);
+    // An answer the box has no button for: Ok on a Yes/No box still ends it, as OK.
+    EXPECT_EQ(d.MessageBox(kNoWindow, "d", "Mismatch", mb::YesNo), idr::Ok);
+
+    ASSERT_EQ(d.MessageBoxes().size(), 4u);
+    EXPECT_EQ(asked,
+              (std::vector<std::string>{"Plain: a", "Cancel me: b", "Keep: c", "Mismatch: d"}));
+    EXPECT_EQ(d.MessageBoxes()[2].box.flags, mb::YesNo | mb::IconQuestion);
+    EXPECT_EQ(d.MessageBoxes()[2].result, idr::No);
+    EXPECT_FALSE(d.MessageBoxes()[2].closedByMessage);
+    EXPECT_EQ(d.FindWindow("#32770", std::nullopt), kNoWindow) << "every box is gone";
+}
+
+TEST(QtMessageBox, AKeptBoxClosedByATimerFirstCountsAsClosed) {
+    QtDesktop d;
+    d.SetMessageBoxResponder([](const MessageBoxShown&) {
+        return MessageBoxAnswer{idr::Yes, 250};
+    });
+    const TimerHandle t =
+        d.SetTimer(20, [&] { d.PostCloseMessage(d.FindWindow("#32770", std::nullopt)); });
+    EXPECT_EQ(d.MessageBox(kNoWindow, "?", "Q", mb::YesNo), idr::Cancel);
+    d.KillTimer(t);
+    ASSERT_EQ(d.MessageBoxes().size(), 1u);
+    EXPECT_TRUE(d.MessageBoxes()[0].closedByMessage);
+    EXPECT_EQ(d.MessageBoxes()[0].result, idr::Cancel);
+}
+
 TEST(QtMessageBox, SendKeysAnswersTheOpenBox) {
     QtDesktop d;
     TimerHandle t = 0;
