@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QWidget>
 
+#include <optional>
 #include <utility>
 
 namespace scribeline::qgisplugin {
@@ -40,6 +41,14 @@ public:
         return Started().Connector().CreateApplication();
     }
 
+    void SetFirstView(const ICameraInfoGE& camera) {
+        firstView_ = camera;
+        if (globe_) {
+            // The client's fastest speed: no flight, the view is there at once.
+            globe_->Connector().CreateApplication()->SetCamera(camera, 5.0);
+        }
+    }
+
     // Null: the base Earth.
     void SetTerrain(std::shared_ptr<const globe::ElevationModel> model) {
         terrain_ = std::move(model);
@@ -52,6 +61,9 @@ public:
         if (!globe_) {
             globe::GlobeOptions options;
             options.terrain = terrain_;
+            if (firstView_) {
+                options.camera = *firstView_;
+            }
             options.sidePanelWidth = 0;
             options.toolBarHeight = 0;
             options.statusBarHeight = 0;
@@ -76,6 +88,7 @@ private:
     qtdesktop::QtDesktop& desktop_;
     frontend::GuiDrapeRenderer drape_;
     std::shared_ptr<const globe::ElevationModel> terrain_;
+    std::optional<ICameraInfoGE> firstView_;
     std::unique_ptr<globe::SimulatedGlobe> globe_;
     std::unique_ptr<frontend::GlobeFrames> frames_;
 };
@@ -263,6 +276,23 @@ const std::string& PluginSession::TerrainFile() const {
 
 frontend::GlobeFrames* PluginSession::Frames() const {
     return impl_->globe.Frames();
+}
+
+void PluginSession::SetFirstView(const ICameraInfoGE& camera) {
+    impl_->globe.SetFirstView(camera);
+}
+
+frontend::DigitizerWindow& PluginSession::Digitizer() {
+    return *impl_->digitizer;
+}
+
+frmGE2Arc& PluginSession::Form() {
+    return impl_->command->Window();
+}
+
+QWidget* PluginSession::GlobeRenderWidget() const {
+    const globe::SimulatedGlobe* g = impl_->globe.Globe();
+    return g == nullptr ? nullptr : impl_->desktop.Widget(g->RenderWindow());
 }
 
 } // namespace scribeline::qgisplugin
