@@ -8,12 +8,14 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -64,6 +66,8 @@ const QString kTerrainKey = QStringLiteral("/terrainLayer");
 constexpr int kUnwindPollMs = 100;
 // The self-test waits this long at most for QGIS to have read the project it was started with.
 constexpr int kProjectWaitMs = 30000;
+// The dock's width while the self-test plays (pixels).
+constexpr int kSelfTestDockWidth = 620;
 
 QString text(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
@@ -334,7 +338,8 @@ private:
         }
         globe_ = globe;
         globeParent_ = globe->parentWidget();
-        dockBody_->layout()->addWidget(globe);
+        // The globe takes the dock's height; the terrain row keeps its own.
+        static_cast<QVBoxLayout*>(dockBody_->layout())->addWidget(globe, 1);
         globe->show();
         globeInDock_ = true;
     }
@@ -472,6 +477,21 @@ private:
                 QTimer::singleShot(0, exit, &QAction::trigger);
             }
         };
+        // The whole screen, with a dock wide enough for the session's clicks and a picture.
+        auto* main = qobject_cast<QMainWindow*>(iface_->mainWindow());
+        if (QScreen* screen = QGuiApplication::primaryScreen(); main != nullptr && screen) {
+            main->setGeometry(screen->availableGeometry());
+            main->resizeDocks({dock_}, {kSelfTestDockWidth}, Qt::Horizontal);
+            // The picture shows the layer list from the top (the digitizer window sits
+            // below it), not the file browser.
+            if (!files.screenshot.empty()) {
+                for (QDockWidget* d : main->findChildren<QDockWidget*>()) {
+                    if (d->objectName().startsWith(QStringLiteral("Browser"))) {
+                        d->hide();
+                    }
+                }
+            }
+        }
         RunSelfTest(files, *session_, host);
     }
 

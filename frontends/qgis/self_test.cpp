@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <charconv>
@@ -140,6 +141,11 @@ public:
         }
         shot_ = true;
         SessionDriver::Wait(kSettle);
+        // Without a window manager nothing keeps the tool window over QGIS's main window.
+        if (QWidget* form = driver_.FormWidget()) {
+            form->raise();
+            SessionDriver::Wait(kSettle);
+        }
         QScreen* screen = QGuiApplication::primaryScreen();
         if (screen == nullptr || !screen->grabWindow(0).save(QString::fromStdString(screenshot_))) {
             std::fprintf(stderr, "Scribeline self-test: cannot write %s\n", screenshot_.c_str());
