@@ -74,6 +74,7 @@ public:
         main_.addDockWidget(area, dock);
     }
     void removeDockWidget(QDockWidget* dock) override { main_.removeDockWidget(dock); }
+    QAction* actionExit() override { return &exit_; }
 
     QMainWindow& Main() { return main_; }
     QToolBar& ToolBar() { return *toolBar_; }
@@ -88,6 +89,7 @@ public:
 
 private:
     QMainWindow main_;
+    QAction exit_{QStringLiteral("Exit")};
     QgsMapCanvas* canvas_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     std::map<std::string, std::vector<QAction*>> menu_;
@@ -484,6 +486,86 @@ TEST_F(PluginLoadTest, LoadsAgainAfterUnload) {
         EXPECT_TRUE(iface.Main().findChildren<QDockWidget*>().isEmpty()) << "round " << round;
         QgsProject::instance()->clear();
     }
+}
+
+// The self-test mode, as far as it runs without QGIS's application: the environment names a
+// session; once QGIS says it is up and the project holds a layer, the session plays, the
+// report is written, the project is left unmodified and QGIS is told to quit.
+class SelfTestModeTest : public PluginLoadTest {
+protected:
+    void SetUp() override {
+        PluginLoadTest::SetUp();
+        // One folder per case: ctest may run the cases side by side.
+        dir_ = std::filesystem::temp_directory_path() /
+               (std::string("scribeline-plugin-selftest-") +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+        ::setenv("SCRIBELINE_SELFTEST", (dir_ / "session.json").c_str(), 1);
+        ::setenv("SCRIBELINE_SELFTEST_REPORT", (dir_ / "report.txt").c_str(), 1);
+        std::filesystem::remove(dir_ / "report.txt");
+    }
+    void TearDown() override {
+        ::unsetenv("SCRIBELINE_SELFTEST");
+        ::unsetenv("SCRIBELINE_SELFTEST_REPORT");
+        PluginLoadTest::TearDown();
+    }
+
+    // Plays `session` and returns the report's lines; counts QGIS's exit.
+    std::vector<std::string> Play(const std::string& session, int& exits) {
+        std::ofstream(dir_ / "session.json") << session;
+        TestInterface iface;
+        QObject::connect(iface.actionExit(), &QAction::triggered, [&exits] { ++exits; });
+        QgisPlugin* plugin = Load(iface);
+        AddLayer("scribeline-plugin-points");
+        QgsProject::instance()->setDirty(true);
+        iface.initializationCompleted();
+        EXPECT_TRUE(PumpUntil([&] { return exits > 0; })) << "QGIS was not told to quit";
+        EXPECT_FALSE(QgsProject::instance()->isDirty());
+        Unload(plugin);
+        std::vector<std::string> lines;
+        std::ifstream in(dir_ / "report.txt");
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    std::filesystem::path dir_;
+};
+
+TEST_F(SelfTestModeTest, ASessionThatCannotBeReadFailsTheReportAndStillQuits) {
+    int exits = 0;
+    const auto report = Play(R"({"scribelineSession": 1, "steps": [{"do": "fly"}]})", exits);
+    EXPECT_EQ(exits, 1);
+    ASSERT_EQ(report.size(), 3U);
+    EXPECT_EQ(report[0], "session=session.json");
+    EXPECT_NE(report[1].find("failure="), std::string::npos);
+    EXPECT_NE(report[1].find("\"fly\""), std::string::npos) << report[1];
+    EXPECT_EQ(report[2], "result=fail");
+}
+
+TEST_F(SelfTestModeTest, StepsThePluginCannotPlayAreFailuresOfTheirOwn) {
+    int exits = 0;
+    const auto report = Play(R"({"scribelineSession": 1, "steps": [
+        {"do": "toolbar", "key": "start"},
+        {"do": "picture", "of": "globe"},
+        {"do": "wait", "ms": 0}
+    ]})",
+                             exits);
+    EXPECT_EQ(exits, 1);
+    const std::vector<std::string> expected = {
+        "session=session.json",
+        "step 1 toolbar start: failed: the digitizer window is not open",
+        "step 2 picture globe: failed: the digitizer window is not open",
+        "step 3 wait: done",
+        "layers_added=0",
+        "failure=step 1 failed: the digitizer window is not open",
+        "failure=step 2 failed: the digitizer window is not open",
+        "failure=no polygon layer with z was added",
+        "failure=no contour layer (lines with z) was added",
+        "result=fail",
+    };
+    EXPECT_EQ(report, expected);
 }
 
 } // namespace
