@@ -430,13 +430,13 @@ private:
         QObject::connect(iface_, &QgisInterface::initializationCompleted, action_, [this, files] {
             auto* poll = new QTimer(action_);
             poll->setInterval(200);
-            auto* clock = new QElapsedTimer();
+            auto clock = std::make_shared<QElapsedTimer>();
             clock->start();
             QObject::connect(poll, &QTimer::timeout, poll, [this, poll, clock, files] {
                 if (QgsProject::instance()->count() == 0 && clock->elapsed() < kProjectWaitMs) {
                     return;
                 }
-                delete clock;
+                poll->stop();
                 poll->deleteLater();
                 runSelfTest(files);
             });
