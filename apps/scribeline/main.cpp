@@ -3,12 +3,17 @@
 #include "apps/scribeline/session_runner.hpp"
 #ifdef SCRIBELINE_HAVE_DESK
 #include "apps/scribeline/desk_command.hpp"
+#include "apps/scribeline/qt_front_end.hpp"
+#include "frontends/qt/display.hpp"
+
+#include <QApplication>
 #endif
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,6 +109,13 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingFile);
     run->add_flag("--pictures", pictures, "Write globe.png and map.png at the end");
     run->add_flag("--progress", progress, "Print one line on standard output after every step");
+    std::string desktop = "headless";
+    run->add_option("--desktop", desktop,
+                    "Where the session is played: headless (default; virtual clock, no display) "
+                    "or qt (the desktop app's windows in real time, the steps delivered as real "
+                    "mouse and key events; needs a display (DISPLAY or WAYLAND_DISPLAY), without "
+                    "one run it under xvfb-run)")
+        ->check(CLI::IsMember({"headless", "qt"}));
 
 #ifdef SCRIBELINE_HAVE_DESK
     scribeline::app::DeskCommand deskCommand;
@@ -134,6 +146,23 @@ int main(int argc, char** argv) {
 #endif
 
     using namespace scribeline::app;
+#ifdef SCRIBELINE_HAVE_DESK
+    std::unique_ptr<QApplication> qtApp;
+    if (desktop == "qt") {
+        // Qt aborts the process when it cannot open a display: tell the user first.
+        using namespace scribeline::frontend;
+        if (const auto problem = DisplayProblem(ProcessEnvironment(), XServerReachable)) {
+            std::cerr << "scribeline run: " << *problem << '\n';
+            return 1;
+        }
+    }
+#else
+    if (desktop == "qt") {
+        std::cerr << "scribeline run: --desktop qt: this build has no Qt front end (Qt 5 "
+                     "Widgets and Svg were not found when it was configured)\n";
+        return 1;
+    }
+#endif
     try {
         const Session s = LoadSession(session);
         RunOptions options;
@@ -154,6 +183,14 @@ int main(int argc, char** argv) {
                 std::cout << line << '\n' << std::flush;
             };
         }
+#ifdef SCRIBELINE_HAVE_DESK
+        if (desktop == "qt") {
+            qtApp = std::make_unique<QApplication>(argc, argv);
+            QApplication::setApplicationName(QStringLiteral("Scribeline"));
+            QApplication::setQuitOnLastWindowClosed(false);
+            options.frontEnd = StartQtFrontEnd;
+        }
+#endif
         const auto report = RunSession(s, options);
         PrintSummary(report);
         return 0;

@@ -81,13 +81,6 @@ const char* ActionFor(const ControlRef& ref) {
     return actions[ref.index()];
 }
 
-struct KeyChord {
-    int virtualKey = 0;
-    bool shift = false;
-    bool control = false;
-    bool alt = false;
-};
-
 // "Ctrl+F8", "Ctrl+I", "Shift+Alt+X". Nothing for a chord this runner does not know.
 std::optional<KeyChord> ParseChord(const std::string& text) {
     KeyChord chord;
@@ -169,6 +162,108 @@ struct QueuedAnswer {
     int keepOpenMs = 0;
 };
 
+// The headless desktop on its virtual clock: a person's acts are the control model's User...
+// members and input injected into the desktop.
+class HeadlessFrontEnd final : public FrontEnd {
+public:
+    // All borrowed; they outlive the front end.
+    HeadlessFrontEnd(desktop::HeadlessDesktop& desk, globe::SimulatedGlobe& globe,
+                     gis::GisHost& host, clsScribeline& command)
+        : desk_(desk), globe_(globe), host_(host), command_(command) {}
+
+    globe::SimulatedGlobe& Globe() override { return globe_; }
+    gis::GisHost& Host() override { return host_; }
+    clsScribeline& Command() override { return command_; }
+    [[nodiscard]] std::int64_t ElapsedMs() const override { return desk_.TickCount(); }
+
+    void AnswerBoxes(std::function<BoxAnswer(const std::string&)> answer) override {
+        desk_.SetMessageBoxResponder([answer](const desktop::MessageBoxRecord& box) {
+            const BoxAnswer a = answer(box.title);
+            return desktop::MessageBoxAnswer{a.result, a.keepOpenMs};
+        });
+    }
+    [[nodiscard]] std::vector<ShownBox> Boxes() const override {
+        std::vector<ShownBox> out;
+        for (const auto& box : desk_.MessageBoxes()) {
+            out.push_back(ShownBox{box.title, box.text, box.result});
+        }
+        return out;
+    }
+
+    void PressCommand() override { command_.OnClick(); }
+    void Mouse(MouseMessage message, Point client, int wheelDelta) override {
+        const auto screen = desk_.ClientToScreen(globe_.RenderWindow(), client);
+        if (!screen) {
+            throw std::runtime_error("the globe's render window is gone");
+        }
+        desk_.InjectMouse(message, *screen, wheelDelta);
+    }
+    void Wait(int ms) override { desk_.AdvanceTime(ms); }
+    void Key(const KeyChord& chord) override {
+        desk_.SetForegroundWindow(command_.Window().hWnd());
+        KeyEvent e;
+        e.virtualKey = chord.virtualKey;
+        e.shift = chord.shift;
+        e.control = chord.control;
+        e.alt = chord.alt;
+        e.message = chord.alt ? KeyMessage::SysKeyDown : KeyMessage::KeyDown;
+        desk_.InjectKey(e);
+        e.message = chord.alt ? KeyMessage::SysKeyUp : KeyMessage::KeyUp;
+        desk_.InjectKey(e);
+    }
+    void CloseWindow() override {
+        desk_.RequestClose(command_.Window().hWnd());
+        desk_.DoEvents();
+    }
+    void Toolbar(const std::string& key) override {
+        command_.Window().ctl.toolbarScribeline.UserClick(key);
+    }
+    MenuOutcome Menu(const std::string& item) override {
+        frmGE2Arc& w = command_.Window();
+        // Left of every frame and below the toolbar.
+        const Point client{2, 30};
+        const Point screen = desk_.ClientToScreen(w.hWnd(), client).value_or(Point{});
+        w.Errors().Run("The options menu", [&] { w.Form_RightButton(client, screen); });
+        if (!w.Options().IsPoppedUp()) {
+            return MenuOutcome::DidNotOpen;
+        }
+        return w.Options().Choose(item) ? MenuOutcome::Chosen : MenuOutcome::NotAvailable;
+    }
+    void Select(controls::OptionArray& options, int index) override { options.UserSelect(index); }
+    void Choose(controls::ComboBox& list, int index) override { list.UserChoose(index); }
+    void Type(controls::TextBox& box, const std::string& text) override {
+        // A person empties the box with Backspace, then types.
+        std::string keys(box.Text().size(), static_cast<char>(vk::Back));
+        box.UserType(keys + text);
+    }
+    void TypeKeys(controls::TextBox& box, const std::string& text, bool enter) override {
+        if (text == std::string(1, static_cast<char>(vk::Back))) {
+            box.UserKey(vk::Back);
+        } else {
+            box.UserType(text);
+        }
+        if (enter) {
+            box.UserKey(vk::Return);
+        }
+    }
+    void Scroll(controls::ScrollBar& bar, int value) override { bar.UserSetValue(value); }
+    void Push(controls::Button& button) override { button.UserClick(); }
+    void Click(controls::Image& image) override {
+        image.UserMouseDown();
+        image.UserMouseUp();
+        image.UserClick();
+    }
+    void ClickCell(controls::ListView& grid, int row, int column) override {
+        grid.UserClickCell(row, column);
+    }
+
+private:
+    desktop::HeadlessDesktop& desk_;
+    globe::SimulatedGlobe& globe_;
+    gis::GisHost& host_;
+    clsScribeline& command_;
+};
+
 class Player {
 public:
     Player(const Session& session, const RunOptions& options)
@@ -206,8 +301,8 @@ private:
                            const std::string& problem) const {
         throw SessionError(StepError(session_, step, field, problem));
     }
-    Point toScreen(Point client) const;
     void mouse(MouseMessage message, Point client, int wheel = 0);
+    BoxAnswer answerBox(const std::string& title);
     void control(const Step& step);
     void defineFields(const Step& step);
     void gridValue(const Step& step);
@@ -231,6 +326,7 @@ private:
     std::unique_ptr<globe::SimulatedGlobe> globe_;
     std::shared_ptr<gis::GisHost> host_;
     std::unique_ptr<clsScribeline> command_;
+    std::unique_ptr<FrontEnd> front_; // what the steps are played on
     std::map<std::string, ControlRef> controls_;
     std::deque<QueuedAnswer> answers_;
     std::vector<int> boxSteps_; // the step each message box opened in
@@ -246,18 +342,6 @@ void Player::startHosts() {
     desktop::DesktopOptions d;
     d.tempFolder = out_;
     desk_ = std::make_unique<desktop::HeadlessDesktop>(d);
-    desk_->SetMessageBoxResponder([this](const desktop::MessageBoxRecord& box) {
-        boxSteps_.push_back(currentStep_);
-        const auto it = std::find_if(answers_.begin(), answers_.end(), [&](const QueuedAnswer& a) {
-            return !a.titled || a.title == box.title;
-        });
-        if (it == answers_.end()) {
-            return desktop::MessageBoxAnswer{idr::Ok, 0};
-        }
-        const desktop::MessageBoxAnswer answer{it->result, it->keepOpenMs};
-        answers_.erase(it);
-        return answer;
-    });
 
     globe::GlobeOptions g;
     g.terrain = terrain_;
@@ -285,10 +369,6 @@ void Player::startHosts() {
     command_ = std::make_unique<clsScribeline>(Environment{*desk_, globe_->Connector()},
                                                DefaultSubsystems());
     command_->OnCreate(host_);
-    controls_ = ControlsOf(command_->Window().ctl);
-    if (options_.bind) {
-        options_.bind(command_->Window().ctl);
-    }
 }
 
 void Player::validate() {
@@ -304,7 +384,7 @@ void Player::validate() {
 }
 
 void Player::validateToolbar(const Step& step) {
-    frmGE2Arc& w = command_->Window();
+    frmGE2Arc& w = front_->Command().Window();
     if (!w.ctl.toolbarScribeline.HasButton(step.name)) {
         std::vector<std::string> keys;
         for (const auto& b : w.ctl.toolbarScribeline.Buttons()) {
@@ -321,7 +401,7 @@ void Player::validateToolbar(const Step& step) {
 }
 
 void Player::validateMenu(const Step& step) {
-    frmGE2Arc& w = command_->Window();
+    frmGE2Arc& w = front_->Command().Window();
     const auto names = w.Options().ItemNames();
     if (std::find(names.begin(), names.end(), step.name) == names.end()) {
         fail(step, "item", "unknown options menu item \"" + step.name + "\"");
@@ -378,7 +458,7 @@ void Player::validateKey(const Step& step) {
 }
 
 void Player::validatePoints(const Step& step) {
-    const Size size = globe_->RenderSize();
+    const Size size = front_->Globe().RenderSize();
     for (const Point& p : step.points) {
         if (p.x < 0 || p.y < 0 || p.x >= size.width || p.y >= size.height) {
             fail(step, step.action == "drag" ? "path" : "at",
@@ -403,22 +483,27 @@ void Player::validateFields(const Step& step) {
 }
 
 void Player::requireWindow(const Step& step) const {
-    frmGE2Arc& w = command_->Window();
+    frmGE2Arc& w = front_->Command().Window();
     if (!w.IsLoaded() || !w.Visible()) {
         fail(step, "do", "the digitizer window is not open; press the command first");
     }
 }
 
-Point Player::toScreen(Point client) const {
-    const auto screen = desk_->ClientToScreen(globe_->RenderWindow(), client);
-    if (!screen) {
-        throw std::runtime_error("the globe's render window is gone");
-    }
-    return *screen;
+void Player::mouse(MouseMessage message, Point client, int wheel) {
+    front_->Mouse(message, client, wheel);
 }
 
-void Player::mouse(MouseMessage message, Point client, int wheel) {
-    desk_->InjectMouse(message, toScreen(client), wheel);
+BoxAnswer Player::answerBox(const std::string& title) {
+    boxSteps_.push_back(currentStep_);
+    const auto it = std::find_if(answers_.begin(), answers_.end(), [&](const QueuedAnswer& a) {
+        return !a.titled || a.title == title;
+    });
+    if (it == answers_.end()) {
+        return BoxAnswer{idr::Ok, 0};
+    }
+    const BoxAnswer answer{it->result, it->keepOpenMs};
+    answers_.erase(it);
+    return answer;
 }
 
 void Player::control(const Step& step) {
@@ -434,7 +519,7 @@ void Player::control(const Step& step) {
         if (!(**o)[index].Enabled()) {
             outcome_ = "ignored: the option is disabled";
         }
-        (*o)->UserSelect(index);
+        front_->Select(**o, index);
     } else if (auto* list = std::get_if<controls::ComboBox*>(&ref)) {
         const auto& items = (*list)->Items();
         int index = step.index.value_or(-1);
@@ -454,11 +539,9 @@ void Player::control(const Step& step) {
             fail(step, "index",
                  "\"" + step.name + "\" has " + std::to_string(items.size()) + " entries");
         }
-        (*list)->UserChoose(index);
+        front_->Choose(**list, index);
     } else if (auto* box = std::get_if<controls::TextBox*>(&ref)) {
-        // A person empties the box with Backspace, then types.
-        std::string keys((*box)->Text().size(), static_cast<char>(vk::Back));
-        (*box)->UserType(keys + step.text);
+        front_->Type(**box, step.text);
         if ((*box)->Text() != step.text) {
             outcome_ = "typed; the box shows \"" + (*box)->Text() + "\"";
         }
@@ -468,31 +551,26 @@ void Player::control(const Step& step) {
                  "\"" + step.name + "\" runs from " + std::to_string((*bar)->Min()) + " to " +
                      std::to_string((*bar)->Max()));
         }
-        (*bar)->UserSetValue(step.value);
+        front_->Scroll(**bar, step.value);
     } else if (auto* button = std::get_if<controls::Button*>(&ref)) {
         if (!(*button)->Enabled() || !(*button)->Visible()) {
             outcome_ = "ignored: the button is disabled or hidden";
         }
-        (*button)->UserClick();
+        front_->Push(**button);
     } else if (auto* image = std::get_if<controls::Image*>(&ref)) {
-        (*image)->UserMouseDown();
-        (*image)->UserMouseUp();
-        (*image)->UserClick();
+        front_->Click(**image);
     } else if (auto* group = std::get_if<ImageGroup>(&ref)) {
-        controls::Image& i = *group->images.at(static_cast<std::size_t>(*step.index));
-        i.UserMouseDown();
-        i.UserMouseUp();
-        i.UserClick();
+        front_->Click(*group->images.at(static_cast<std::size_t>(*step.index)));
     }
 }
 
 void Player::defineFields(const Step& step) {
     requireWindow(step);
-    frmGE2Arc& w = command_->Window();
+    frmGE2Arc& w = front_->Command().Window();
     w.ctl.imgDefProperty.UserClick();
     // The dialog is found like any loaded form, whichever grid opened it.
     frmDefProperty* dialog = nullptr;
-    for (IForm* form : command_->Process().loadedForms) {
+    for (IForm* form : front_->Command().Process().loadedForms) {
         if (form->FormName() == frmDefProperty::kFormName) {
             dialog = dynamic_cast<frmDefProperty*>(form);
         }
@@ -529,7 +607,7 @@ void Player::defineFields(const Step& step) {
 
 void Player::gridValue(const Step& step) {
     requireWindow(step);
-    frmGE2Arc& w = command_->Window();
+    frmGE2Arc& w = front_->Command().Window();
     controls::ListView& list = w.ctl.listviewProperty;
     if (!w.ctl.frameProperty.Visible() || !list.Visible()) {
         outcome_ = "ignored: the attribute grid is not shown (the run has no feature properties)";
@@ -548,18 +626,15 @@ void Player::gridValue(const Step& step) {
              "the attribute grid has no row \"" + step.name +
                  "\"; its rows are: " + (rows.empty() ? "none" : rows));
     }
-    list.UserClickCell(row, 3);
+    front_->ClickCell(list, row, 3);
     controls::TextBox& box = w.ctl.txtQty;
     if (!box.Visible()) {
         outcome_ = "ignored: the value cell did not open for editing";
         return;
     }
     // The edit box opens with the old value selected: typing replaces it.
-    box.UserType(step.text);
-    if (step.text.empty()) {
-        box.UserKey(vk::Back);
-    }
-    box.UserKey(vk::Return);
+    front_->TypeKeys(
+        box, step.text.empty() ? std::string(1, static_cast<char>(vk::Back)) : step.text, true);
     if (list.CellText(row, 3) != step.text) {
         outcome_ = "typed; the cell shows \"" + list.CellText(row, 3) + "\"";
     }
@@ -568,9 +643,9 @@ void Player::gridValue(const Step& step) {
 void Player::savePicture(const std::string& of, const std::string& file) {
     const fs::path path = out_ / file;
     if (of == "globe") {
-        globe_->SavePng(path);
+        front_->Globe().SavePng(path);
     } else {
-        host_->SaveMapViewPng(path);
+        front_->Host().SaveMapViewPng(path);
     }
     pictures_[of] = path.string();
 }
@@ -581,64 +656,52 @@ void Player::play(const Step& step) {
 }
 
 void Player::playToolbar(const Step& step) {
-    frmGE2Arc& w = command_->Window();
+    frmGE2Arc& w = front_->Command().Window();
     requireWindow(step);
     const auto& button = w.ctl.toolbarScribeline.Button(step.name);
     if (!button.enabled || !button.visible) {
         outcome_ = "ignored: the button is disabled or hidden";
     }
-    w.ctl.toolbarScribeline.UserClick(step.name);
+    front_->Toolbar(step.name);
 }
 
 void Player::playMenu(const Step& step) {
-    frmGE2Arc& w = command_->Window();
     requireWindow(step);
     // A right click on the window's background pops the menu up, as a person opens it.
-    // Left of every frame and below the toolbar.
-    const Point client{2, 30};
-    const Point screen = desk_->ClientToScreen(w.hWnd(), client).value_or(Point{});
-    w.Errors().Run("The options menu", [&] { w.Form_RightButton(client, screen); });
-    if (!w.Options().IsPoppedUp()) {
+    switch (front_->Menu(step.name)) {
+    case MenuOutcome::Chosen:
+        break;
+    case MenuOutcome::DidNotOpen:
         outcome_ = "ignored: the options menu did not open (it does not during a run)";
-    } else if (!w.Options().Choose(step.name)) {
+        break;
+    case MenuOutcome::NotAvailable:
         outcome_ = "ignored: the item is disabled or hidden";
+        break;
     }
 }
 
 void Player::playKey(const Step& step) {
-    frmGE2Arc& w = command_->Window();
     requireWindow(step);
-    const KeyChord chord = *ParseChord(step.name);
-    desk_->SetForegroundWindow(w.hWnd());
-    KeyEvent e;
-    e.virtualKey = chord.virtualKey;
-    e.shift = chord.shift;
-    e.control = chord.control;
-    e.alt = chord.alt;
-    e.message = chord.alt ? KeyMessage::SysKeyDown : KeyMessage::KeyDown;
-    desk_->InjectKey(e);
-    e.message = chord.alt ? KeyMessage::SysKeyUp : KeyMessage::KeyUp;
-    desk_->InjectKey(e);
+    front_->Key(*ParseChord(step.name));
 }
 
 void Player::drag(const Step& step) {
     const bool left = step.name == "left";
     mouse(left ? MouseMessage::LeftDown : MouseMessage::RightDown, step.points.front());
     for (std::size_t i = 1; i < step.points.size(); ++i) {
-        desk_->AdvanceTime(step.ms);
+        front_->Wait(step.ms);
         mouse(MouseMessage::Move, step.points[i]);
     }
-    desk_->AdvanceTime(step.ms);
+    front_->Wait(step.ms);
     mouse(left ? MouseMessage::LeftUp : MouseMessage::RightUp, step.points.back());
 }
 
 void Player::playClose(const Step& step) {
-    frmGE2Arc& w = command_->Window();
+    frmGE2Arc& w = front_->Command().Window();
     if (!w.IsLoaded()) {
         fail(step, "do", "the digitizer window is not open");
     }
-    desk_->RequestClose(w.hWnd());
-    desk_->DoEvents();
+    front_->CloseWindow();
 }
 
 const std::vector<Player::Action>& Player::Actions() {
@@ -647,7 +710,7 @@ const std::vector<Player::Action>& Player::Actions() {
     auto controlOk = [](P& p, const Step& s) { p.validateControl(s); };
     auto control = [](P& p, const Step& s) { p.control(s); };
     static const std::vector<Action> actions = {
-        {"command", nullptr, [](P& p, const Step&) { p.command_->OnClick(); }},
+        {"command", nullptr, [](P& p, const Step&) { p.front_->PressCommand(); }},
         {"toolbar", [](P& p, const Step& s) { p.validateToolbar(s); },
          [](P& p, const Step& s) { p.playToolbar(s); }},
         {"menu", [](P& p, const Step& s) { p.validateMenu(s); },
@@ -685,11 +748,11 @@ const std::vector<Player::Action>& Player::Actions() {
              for (const Point& point : s.points) {
                  p.mouse(MouseMessage::LeftDown, point);
                  p.mouse(MouseMessage::LeftUp, point);
-                 p.desk_->AdvanceTime(s.ms);
+                 p.front_->Wait(s.ms);
              }
          }},
         {"drag", pointsOk, [](P& p, const Step& s) { p.drag(s); }},
-        {"wait", nullptr, [](P& p, const Step& s) { p.desk_->AdvanceTime(s.ms); }},
+        {"wait", nullptr, [](P& p, const Step& s) { p.front_->Wait(s.ms); }},
         {"answer", nullptr,
          [](P& p, const Step& s) {
              p.answers_.push_back(QueuedAnswer{s.titled, s.name, s.value, s.keepOpenMs});
@@ -713,11 +776,10 @@ const Player::Action* Player::FindAction(const std::string& name) {
 }
 
 void Player::endActiveRun() {
-    frmGE2Arc& w = command_->Window();
+    frmGE2Arc& w = front_->Command().Window();
     if (w.IsLoaded() && w.DigitizingActive()) {
         // As when the person closes the window: the run ends and finished features are saved.
-        desk_->RequestClose(w.hWnd());
-        desk_->DoEvents();
+        front_->CloseWindow();
         endedActiveRun_ = true;
     }
 }
@@ -754,7 +816,7 @@ void Player::collectLayers(const std::shared_ptr<ILayer>& layer, json& out) {
 json Player::layers() {
     json out = json::array();
     // Every layer, the members of groups included, in the map's order.
-    for (const auto& layer : host_->Document()->FocusMap()->Layers()) {
+    for (const auto& layer : front_->Host().Document()->FocusMap()->Layers()) {
         collectLayers(layer, out);
     }
     return out;
@@ -762,7 +824,7 @@ json Player::layers() {
 
 json Player::report() {
     json boxes = json::array();
-    const auto& records = desk_->MessageBoxes();
+    const std::vector<ShownBox> records = front_->Boxes();
     for (std::size_t i = 0; i < records.size(); ++i) {
         boxes.push_back({{"step", i < boxSteps_.size() ? boxSteps_[i] : 0},
                          {"title", records[i].title},
@@ -795,7 +857,7 @@ json Player::report() {
                 {"error", error_.empty() ? json(nullptr) : json(error_)},
                 {"steps", stepLog_},
                 {"endedActiveRun", endedActiveRun_},
-                {"virtualTimeMs", desk_->TickCount()},
+                {"virtualTimeMs", front_->ElapsedMs()},
                 {"messageBoxes", boxes},
                 {"layers", layers()},
                 {"files", files},
@@ -865,12 +927,12 @@ constexpr const char* kNotAnswered = "not a terrain answer";
 // vertices lie between samples and are no answer of their own).
 json Player::zSources(const fs::path& shapefile, json& warnings) const {
     std::map<std::pair<double, double>, int> answered;
-    for (const auto& a : globe_->TerrainAnswers()) {
+    for (const auto& a : front_->Globe().TerrainAnswers()) {
         if (a.hitGround) {
             answered[{a.longitude, a.latitude}] = a.source;
         }
     }
-    const std::vector<std::string> sources = globe_->TerrainSources();
+    const std::vector<std::string> sources = front_->Globe().TerrainSources();
     std::map<std::string, long long> counts;
     std::unique_ptr<GDALDataset> ds(
         GDALDataset::Open(shapefile.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
@@ -910,7 +972,7 @@ json Player::zSources(const fs::path& shapefile, json& warnings) const {
 
 json Player::terrainReport() const {
     json warnings = terrainWarnings_;
-    return {{"sources", globe_ ? json(globe_->TerrainSources()) : json::array()},
+    return {{"sources", front_ ? json(front_->Globe().TerrainSources()) : json::array()},
             {"baseEarthNote", "base-Earth heights are coarse: ETOPO5 cells are 5 arc-minutes "
                               "(about 9 km), so a peak can read kilometres low"},
             {"warnings", warnings}};
@@ -921,7 +983,28 @@ json Player::Run() {
     fs::create_directories(options_.outDir);
     out_ = fs::canonical(options_.outDir);
     before_ = StampFiles(out_);
-    startHosts();
+    if (options_.frontEnd) {
+        FrontEndSetup setup;
+        setup.outDir = out_;
+        setup.dems = options_.dems;
+        setup.baseEarth = options_.baseEarth;
+        setup.project = options_.project;
+        setup.worldMapSource = options_.worldMapSource;
+        if (session_.camera) {
+            const CameraSpec& c = *session_.camera;
+            setup.camera =
+                FrontEndSetup::Camera{c.latitude, c.longitude, c.range, c.tilt, c.azimuth};
+        }
+        front_ = options_.frontEnd(setup);
+    } else {
+        startHosts();
+        front_ = std::make_unique<HeadlessFrontEnd>(*desk_, *globe_, *host_, *command_);
+    }
+    front_->AnswerBoxes([this](const std::string& title) { return answerBox(title); });
+    controls_ = ControlsOf(front_->Command().Window().ctl);
+    if (options_.bind) {
+        options_.bind(front_->Command().Window().ctl);
+    }
     started_ = StampFiles(out_);
     validate();
     const std::size_t total = session_.steps.size();
@@ -953,6 +1036,7 @@ json Player::Run() {
         file << result.dump(2) << '\n';
     }
     // The host unloads what is still loaded when it lets the command go.
+    front_.reset();
     command_.reset();
     if (!error_.empty()) {
         throw SessionError(error_);

@@ -4,6 +4,7 @@
 // and writes a JSON report (docs/session.md).
 #pragma once
 
+#include "apps/scribeline/front_end.hpp"
 #include "apps/scribeline/session.hpp"
 #include "command/window_controls.hpp"
 
@@ -39,6 +40,9 @@ struct RunOptions {
     std::function<void(Controls&)> bind;
     // The file the default map is copied from.
     std::filesystem::path worldMapSource;
+    // Starts the front end the session is played on; empty: the headless desktop on its
+    // virtual clock, the simulated globe and the map host.
+    FrontEndFactory frontEnd;
 };
 
 // Plays a session and returns its report, which is also written to outDir/report.json.

@@ -129,6 +129,7 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
 
     qtdesktop::QtDesktopOptions d;
     d.tempFolder = options_.outDir;
+    d.moduleFolder = options_.moduleFolder;
     desktop_ = std::make_unique<qtdesktop::QtDesktop>(d);
 
     // The map on the left half of the screen, the globe on the right.
@@ -145,6 +146,9 @@ Desk::Desk(DeskOptions options) : options_(std::move(options)) {
             frames_->ViewChanged();
         }
     };
+    if (options_.adjustGlobe) {
+        options_.adjustGlobe(g);
+    }
     globe_ = std::make_unique<globe::SimulatedGlobe>(*desktop_, std::move(g));
 
     picture_ = std::make_shared<MapPicture>();

@@ -41,6 +41,8 @@ struct DeskOptions {
     std::filesystem::path outDir;
     // The base Earth file; empty: where the ferret-datasets package puts it.
     std::filesystem::path baseEarth;
+    // The extension's own folder (where screen shots go); empty: the executable's folder.
+    std::filesystem::path moduleFolder;
     // The file the default map is copied from; empty: the installed Natural Earth map.
     std::filesystem::path worldMapSource;
     // Whether the map is draped on the globe's terrain.
@@ -49,6 +51,9 @@ struct DeskOptions {
     Rect screen{0, 0, 1920, 1080};
     // What a granted quit does; empty: QCoreApplication::quit.
     std::function<void()> quit;
+    // Changes the globe's options before it starts (a scripted session's window layout and
+    // first view); may be empty.
+    std::function<void(globe::GlobeOptions&)> adjustGlobe;
 };
 
 // Loads the terrain the options name: the base Earth with every DEM set in it. Raises

@@ -20,10 +20,8 @@
 #include <QWidget>
 
 #include <algorithm>
-#include <atomic>
 #include <map>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace scribeline::frontend {

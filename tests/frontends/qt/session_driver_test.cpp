@@ -113,6 +113,49 @@ TEST_F(SessionDriverTest, MenuItemsAreChosenInThePopupAndMissingOnesDismissIt) {
     EXPECT_FALSE(options.IsPoppedUp());
 }
 
+// Any popup menu: an item two levels down is reached through its submenu, a disabled item or
+// one that is not there dismisses every level, and with no menu nothing is clicked.
+TEST(SessionDriverPopup, ChoosesThroughSubmenusAndRefusesDisabledItems) {
+    QWidget owner;
+    owner.setGeometry(50, 50, 300, 200);
+    owner.show();
+    QMenu menu(&owner);
+    menu.addAction(QStringLiteral("Plain"))->setObjectName(QStringLiteral("plain"));
+    QAction* off = menu.addAction(QStringLiteral("Off"));
+    off->setObjectName(QStringLiteral("off"));
+    off->setEnabled(false);
+    QMenu* sub = menu.addMenu(QStringLiteral("More"));
+    sub->menuAction()->setObjectName(QStringLiteral("more"));
+    QMenu* deeper = sub->addMenu(QStringLiteral("Deeper"));
+    deeper->addAction(QStringLiteral("Deep"))->setObjectName(QStringLiteral("deep"));
+
+    struct Case {
+        const char* name;
+        MenuChoice outcome;
+        const char* chosen; // the action exec returned; empty: none
+    };
+    for (const Case c :
+         {Case{"deep", MenuChoice::Chosen, "deep"}, Case{"plain", MenuChoice::Chosen, "plain"},
+          Case{"off", MenuChoice::NotEnabled, ""}, Case{"missing", MenuChoice::NotEnabled, ""}}) {
+        SCOPED_TRACE(c.name);
+        const auto outcome = SessionDriver::ChooseFromNextPopup(c.name, milliseconds(300));
+        QString chosen = QStringLiteral("(not run)");
+        QTimer::singleShot(0, &owner, [&] {
+            QAction* a = menu.exec(owner.mapToGlobal(QPoint(10, 10)));
+            chosen = a == nullptr ? QString() : a->objectName();
+        });
+        EXPECT_TRUE(SessionDriver::WaitUntil([&] { return chosen != QStringLiteral("(not run)"); },
+                                             milliseconds(400)));
+        EXPECT_EQ(*outcome, c.outcome);
+        EXPECT_EQ(chosen.toStdString(), c.chosen);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    }
+    // No menu opens: the chooser gives up after its time and says so.
+    const auto none = SessionDriver::ChooseFromNextPopup("plain", milliseconds(30));
+    SessionDriver::Wait(milliseconds(60));
+    EXPECT_EQ(*none, MenuChoice::NoMenu);
+}
+
 TEST_F(SessionDriverTest, ADisabledButtonIgnoresTheClick) {
     controls::Button& begin = form().ctl.cmdBeginDigitalizing;
     QWidget* widget = desk_->Digitizer().WidgetFor(begin);
