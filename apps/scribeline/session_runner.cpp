@@ -10,6 +10,7 @@
 #include "hosts/globe/headless_attach.hpp"
 #include "hosts/globe/raster_dem.hpp"
 #include "hosts/globe/terrain_stack.hpp"
+#include "hosts/stack/headless_stack.hpp"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -322,8 +323,9 @@ private:
     FileStamps started_; // after the hosts started: what changes from here was written
     std::shared_ptr<const globe::ElevationModel> terrain_;
     json terrainWarnings_ = json::array();
-    std::unique_ptr<desktop::HeadlessDesktop> desk_;
-    std::unique_ptr<globe::SimulatedGlobe> globe_;
+    std::unique_ptr<stack::HeadlessStack> stack_; // owns the desktop and the globe below
+    desktop::HeadlessDesktop* desk_ = nullptr;
+    globe::SimulatedGlobe* globe_ = nullptr;
     std::shared_ptr<gis::GisHost> host_;
     std::unique_ptr<clsScribeline> command_;
     std::unique_ptr<FrontEnd> front_; // what the steps are played on
@@ -339,32 +341,28 @@ private:
 };
 
 void Player::startHosts() {
-    desktop::DesktopOptions d;
-    d.tempFolder = out_;
-    desk_ = std::make_unique<desktop::HeadlessDesktop>(d);
-
-    globe::GlobeOptions g;
-    g.terrain = terrain_;
+    stack::HeadlessStackOptions o;
+    o.desktop.tempFolder = out_;
+    o.globe->terrain = terrain_;
     if (session_.camera) {
         const CameraSpec& c = *session_.camera;
-        g.camera = globe::CameraState{c.latitude, c.longitude, 0.0, 1, c.range, c.tilt, c.azimuth};
+        o.globe->camera =
+            globe::CameraState{c.latitude, c.longitude, 0.0, 1, c.range, c.tilt, c.azimuth};
     }
-    globe_ = globe::StartHeadlessGlobe(*desk_, g);
-
-    host_ = std::make_shared<gis::GisHost>(*desk_, gis::HeadlessOptions(*desk_));
+    o.project = options_.project;
+    o.defaultMap = true;
+    o.mapFolder = out_;
+    o.worldMapSource = options_.worldMapSource;
     try {
-        if (options_.project) {
-            host_->LoadProject(*options_.project);
-        } else if (options_.worldMapSource.empty()) {
-            host_->LoadDefaultMap(out_);
-        } else {
-            host_->LoadDefaultMap(out_, options_.worldMapSource);
-        }
-    } catch (const std::exception& e) {
+        stack_ = std::make_unique<stack::HeadlessStack>(std::move(o));
+    } catch (const stack::MapLoadError& e) {
         throw std::runtime_error(std::string(options_.project ? "--map " : "the default map: ") +
                                  (options_.project ? options_.project->string() + ": " : "") +
                                  e.what());
     }
+    desk_ = &stack_->Desktop();
+    globe_ = &stack_->Globe();
+    host_ = stack_->MapHost();
 
     command_ = std::make_unique<clsScribeline>(Environment{*desk_, globe_->Connector()},
                                                DefaultSubsystems());

@@ -10,8 +10,7 @@
 #include "digitizing/basDigitizing.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
-#include "hosts/gis/headless.hpp"
-#include "hosts/globe/headless_attach.hpp"
+#include "hosts/stack/headless_stack.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -78,10 +77,10 @@ private:
 
 // A running click-digitizing session with a polyline of 10,000 vertices.
 struct Session {
-    desktop::HeadlessDesktop desk{desktop::DesktopOptions{}};
-    std::unique_ptr<globe::SimulatedGlobe> earth = globe::StartHeadlessGlobe(desk);
-    std::shared_ptr<gis::GisHost> host =
-        std::make_shared<gis::GisHost>(desk, gis::HeadlessOptions(desk));
+    stack::HeadlessStack stack;
+    desktop::HeadlessDesktop& desk = stack.Desktop();
+    globe::SimulatedGlobe* earth = &stack.Globe();
+    std::shared_ptr<gis::GisHost> host = stack.MapHost();
     TimedConnector connector{earth->Connector()};
     ProcessState process;
     std::unique_ptr<frmGE2Arc> window;

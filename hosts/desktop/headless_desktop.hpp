@@ -6,8 +6,13 @@
 // Time never passes by itself: AdvanceTime moves the clock and runs due timers and posted
 // messages in time order; Sleep moves the clock and runs nothing; DoEvents runs what is due
 // now. A periodic timer that fell behind fires once and is rescheduled from the current time.
+//
+// This class is the face; the work is done by its parts: the windows (headless_windows.hpp,
+// over the window tree), the scheduler (scheduler.hpp), the input router (input_router.hpp)
+// and the raster captures are painted with (raster.hpp).
 #pragma once
 
+#include "hosts/desktop/draw_call.hpp"
 #include "platform/desktop.hpp"
 
 #include <cstdint>
@@ -53,25 +58,6 @@ struct MessageBoxAnswer {
     int keepOpenMs = 0;
 };
 using MessageBoxResponder = std::function<MessageBoxAnswer(const MessageBoxRecord&)>;
-
-enum class DrawKind { Line, FilledCircle, Rectangle, Text };
-
-struct DrawCall {
-    DrawKind kind = DrawKind::Line;
-    Point from;         // line start, circle centre, rectangle top-left (client pixels)
-    Point to;           // line end, rectangle bottom-right
-    int radius = 0;     // circles
-    Pen pen;            // lines and rectangles
-    Colour fill = 0;    // circles: fill; text: colour
-    Colour outline = 0; // circles
-    std::string text;   // text
-    Font font;          // text
-    Rect rect;          // text
-    unsigned flags = 0; // text
-};
-
-// Renders a window's client area for capture. Size is the window's client size.
-using WindowRenderer = std::function<Bitmap(Size)>;
 
 class HeadlessDesktop final : public IDesktop {
 public:

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "hosts/globe/camera.hpp"
+#include "hosts/globe/document_snapshot.hpp"
 #include "hosts/globe/kml_document.hpp"
 #include "hosts/globe/render.hpp"
 #include "hosts/globe/terrain.hpp"
@@ -21,13 +22,6 @@
 #include <vector>
 
 namespace scribeline::globe {
-
-// What a frame draws over the terrain. Immutable once handed over: a frame rendered on
-// another thread sees the documents as they were when it was asked for.
-struct DocumentSnapshot {
-    std::vector<std::shared_ptr<const KmlDocument>> documents; // oldest first; none null
-    std::vector<DemOutline> demOutlines;
-};
 
 // An area of the map wanted for the drape: degrees (east > west; may pass 180) and the
 // ground size of one pixel in degrees of latitude and longitude alike.

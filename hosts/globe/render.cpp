@@ -1,5 +1,7 @@
 #include "hosts/globe/render.hpp"
 
+#include "hosts/desktop/raster.hpp"
+
 #include <png.h>
 
 #include <algorithm>
@@ -80,39 +82,6 @@ void Invert(Image& image, int x, int y) {
     p[2] = static_cast<std::uint8_t>(255 - p[2]);
 }
 
-// A line of `width` pixels: a square brush stamped along the Bresenham path.
-template <typename Plot> void Line(int x0, int y0, int x1, int y1, int width, Plot plot) {
-    const int half = std::max(0, (width - 1) / 2);
-    const int extra = std::max(0, width - 1 - half);
-    const int dx = std::abs(x1 - x0);
-    const int dy = -std::abs(y1 - y0);
-    const int sx = x0 < x1 ? 1 : -1;
-    const int sy = y0 < y1 ? 1 : -1;
-    int err = dx + dy;
-    const bool steep = -dy > dx;
-    while (true) {
-        for (int k = -half; k <= extra; ++k) {
-            if (steep) {
-                plot(x0 + k, y0);
-            } else {
-                plot(x0, y0 + k);
-            }
-        }
-        if (x0 == x1 && y0 == y1) {
-            break;
-        }
-        const int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
-}
-
 struct Pixel {
     double x = 0.0;
     double y = 0.0;
@@ -151,9 +120,10 @@ public:
             const auto& a = points[i];
             const auto& b = points[(i + 1) % n];
             if (a && b) {
-                Line(static_cast<int>(std::floor(a->x)), static_cast<int>(std::floor(a->y)),
-                     static_cast<int>(std::floor(b->x)), static_cast<int>(std::floor(b->y)), width,
-                     [&](int x, int y) { Blend(image_, x, y, colour); });
+                raster::ForEachLinePixel(
+                    {static_cast<int>(std::floor(a->x)), static_cast<int>(std::floor(a->y))},
+                    {static_cast<int>(std::floor(b->x)), static_cast<int>(std::floor(b->y))}, width,
+                    [&](int x, int y) { Blend(image_, x, y, colour); });
             }
         }
     }
@@ -403,36 +373,24 @@ void DrawOverTerrain(Image& image, const CameraPose& pose, const TerrainSurface&
             }
         };
     };
+    // Overlays fall on the pixels the desktop's capture gives them: one raster for both.
     for (const Overlay& o : overlays) {
-        const int penWidth = std::max(1, o.pen.width);
         switch (o.kind) {
         case Overlay::Kind::Line:
-            Line(o.from.x, o.from.y, o.to.x, o.to.y, penWidth, plotter(o.pen));
+            raster::ForEachLinePixel(o.from, o.to, o.pen.width, plotter(o.pen));
             break;
-        case Overlay::Kind::Rectangle: {
-            const Point tr{o.to.x - 1, o.from.y};
-            const Point bl{o.from.x, o.to.y - 1};
-            const Point br{o.to.x - 1, o.to.y - 1};
-            const auto plot = plotter(o.pen);
-            Line(o.from.x, o.from.y, tr.x, tr.y, penWidth, plot);
-            Line(tr.x, tr.y, br.x, br.y, penWidth, plot);
-            Line(br.x, br.y, bl.x, bl.y, penWidth, plot);
-            Line(bl.x, bl.y, o.from.x, o.from.y, penWidth, plot);
+        case Overlay::Kind::Rectangle:
+            raster::ForEachFramePixel({o.from.x, o.from.y, o.to.x, o.to.y}, o.pen.width,
+                                      plotter(o.pen));
             break;
-        }
         case Overlay::Kind::FilledCircle:
-            for (int dy = -o.radius; dy <= o.radius; ++dy) {
-                for (int dx = -o.radius; dx <= o.radius; ++dx) {
-                    const int r2 = dx * dx + dy * dy;
-                    if (r2 <= o.radius * o.radius) {
-                        const Colour c = r2 > (o.radius - 1) * (o.radius - 1) ? o.outline : o.fill;
-                        Blend(image, o.from.x + dx, o.from.y + dy,
-                              KmlColour{static_cast<std::uint8_t>(redOf(c)),
-                                        static_cast<std::uint8_t>(greenOf(c)),
-                                        static_cast<std::uint8_t>(blueOf(c)), 255});
-                    }
-                }
-            }
+            raster::ForEachDiscPixel(o.from, o.radius, [&](int x, int y, bool edge) {
+                const Colour c = edge ? o.outline : o.fill;
+                Blend(image, x, y,
+                      KmlColour{static_cast<std::uint8_t>(redOf(c)),
+                                static_cast<std::uint8_t>(greenOf(c)),
+                                static_cast<std::uint8_t>(blueOf(c)), 255});
+            });
             break;
         }
     }

@@ -2,24 +2,15 @@
 // elevation model. One SimulatedGlobe is one running client; every application object its
 // connector hands out is a handle on it, and all handles share its state.
 //
-// Windows: the main window and the render window inside it, both registered with the desktop,
-// speaking the client's window protocol (command/globe_protocol.hpp): the render window
-// answers the mouse wheel and clicks on its navigation control (top right); the main window
-// answers the keyboard shortcuts for a new placemark, path and polygon with their dialogs,
-// which Enter confirms and Escape cancels.
-//
-// Time: the client lives on the desktop's virtual clock. A camera flight (SetCamera slower
-// than 5.0) lasts 2 s / speed (at most 20 s); the camera is worked out from the clock
-// whenever it is asked for, and a 40 ms desktop timer repaints the view while it flies.
-//
-// Repaints: the client "repaints" its render window when the view changes (camera set or
-// moved, a document loaded, the terrain switched, the exaggeration changed, a resize). A
-// repaint calls the `onRepaint` hook with the render window, so the desktop can drop what
-// others drew on it.
+// It composes a GlobeModel (camera, flights on the desktop's clock, terrain, view extents,
+// documents: hosts/globe/globe_model.hpp) and its GlobeWindows (main and render windows,
+// dialogs, navigation control: hosts/globe/globe_windows.hpp), and renders the view.
 #pragma once
 
 #include "command/globe_port.hpp"
 #include "hosts/globe/camera.hpp"
+#include "hosts/globe/globe_model.hpp"
+#include "hosts/globe/globe_windows.hpp"
 #include "hosts/globe/kml_document.hpp"
 #include "hosts/globe/mesh_renderer.hpp"
 #include "hosts/globe/navigation.hpp"
@@ -37,47 +28,6 @@
 
 namespace scribeline::globe {
 
-// The operations of the port, for the failure lever and the call log.
-enum class GlobeOperation {
-    GetCamera,
-    SetCamera,
-    OpenKmlFile,
-    LoadKmlData,
-    AutoPilotSpeed,
-    SetAutoPilotSpeed,
-    ViewExtents,
-    GetPointOnTerrainFromScreenCoords,
-    VersionMajor,
-    VersionMinor,
-    VersionBuild,
-    VersionAppType,
-    IsInitialized,
-    IsOnline,
-    ElevationExaggeration,
-    SetElevationExaggeration,
-    GetMainHwnd,
-    GetRenderHwnd,
-};
-// The port's name of an operation ("GetCamera", ...).
-const char* OperationName(GlobeOperation operation);
-
-// One terrain query's answer: position and altitude as the port returned them, the source of
-// the height, and whether the ray met the ground (the rest is 0 when it did not).
-struct TerrainAnswerRecord {
-    double latitude = 0.0;
-    double longitude = 0.0;
-    double altitude = 0.0;
-    int source = -1;
-    bool hitGround = false;
-};
-
-struct ClientVersion {
-    int major = 7;
-    int minor = 3;
-    int build = 9345;
-    int appType = 5;
-};
-
 struct GlobeOptions {
     // Main window, screen pixels. The render window fills its client area except a side
     // panel on the left, a tool bar above and a status bar below: 800 x 500 by default.
@@ -86,8 +36,6 @@ struct GlobeOptions {
     int toolBarHeight = 40;
     int statusBarHeight = 40;
     ClientVersion version;
-    bool initialized = true;
-    bool online = true;
     // The elevation model; null: the base Earth (SharedBaseEarth), read on first use.
     std::shared_ptr<const ElevationModel> terrain;
     bool terrainLayerOn = true;
@@ -168,34 +116,24 @@ public:
     [[nodiscard]] bool RunActive() const;
 
     // ---- documents ----
-    // Kept documents, oldest first. The pointers stay valid until the next document change.
+    // Kept documents, oldest first. The pointers stay valid until the next document change;
+    // hold Model().Documents() to keep them longer.
     [[nodiscard]] std::vector<const KmlDocument*> Documents() const;
 
-    // ---- levers for tests ----
-    void SetInitialized(bool initialized);
-    void SetOnline(bool online);
-    void SetVersion(const ClientVersion& version);
-    // Every terrain query lets this much virtual time pass (milliseconds, >= 0).
-    void SetQueryLatency(int milliseconds);
-    // The terrain query with this 0-based number (see QueryCount) takes this long instead.
-    void DelayQuery(std::uint64_t queryNumber, int milliseconds);
-    // Terrain queries answered so far.
-    [[nodiscard]] std::uint64_t QueryCount() const;
-    // The next call of `operation` raises PortError with `reason` (once).
-    void FailOnce(GlobeOperation operation, std::string reason = "the client refused the call");
-    // Whether the connector reaches the client (false: CreateApplication raises PortError).
-    void SetReachable(bool reachable);
-    // Port calls in order, failed ones included.
-    [[nodiscard]] const std::vector<GlobeOperation>& CallLog() const;
-    void ClearCallLog();
+    // ---- the parts ----
+    [[nodiscard]] GlobeModel& Model();
+    [[nodiscard]] const GlobeModel& Model() const;
+    [[nodiscard]] GlobeWindows& Windows();
+    [[nodiscard]] const GlobeWindows& Windows() const;
 
     // ---- rendering ----
     // The render window's view now, at its size or at a given one.
     [[nodiscard]] Image Render() const;
     [[nodiscard]] Image Render(Size size) const;
     [[nodiscard]] Bitmap RenderBitmap(Size size) const;
-    // The view now as a request for the asynchronous renderer: a snapshot that owns copies
-    // of the documents, the overlays as drawn now; sizes below 1 count as 1.
+    // The view now as a request for the asynchronous renderer: the model's document
+    // snapshot (immutable, so another thread may read it while the globe changes), the
+    // overlays as drawn now; sizes below 1 count as 1.
     [[nodiscard]] FrameRequest ViewRequest(Size size) const;
     // Raises std::runtime_error when the file cannot be written.
     void SavePng(const std::filesystem::path& path) const;

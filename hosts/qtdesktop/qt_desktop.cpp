@@ -3,6 +3,7 @@
 #include "platform/hook_chain.hpp"
 
 #include "hosts/desktop/send_keys.hpp"
+#include "hosts/desktop/window_tree.hpp"
 #include "hosts/qtdesktop/qt_input.hpp"
 
 #include <QApplication>
@@ -43,7 +44,7 @@ namespace scribeline::qtdesktop {
 
 namespace {
 
-constexpr WindowHandle kDesktopHandle = 1;
+constexpr WindowHandle kDesktopHandle = desktop::kDesktopWindow;
 constexpr const char* kMessageBoxClass = "#32770";
 constexpr std::uint32_t kDesktopColour = 0x003A6EA5;
 // Timestamps of the events we send ourselves; real input carries 32-bit server times, so
@@ -191,17 +192,12 @@ protected:
     }
 };
 
-struct Entry {
-    WindowHandle handle = kNoWindow;
+// What the Qt desktop keeps per window beside the registry data of the window tree (handle,
+// class, title, port parent, handler, children in z-order).
+struct QtWindow {
     QPointer<QWidget> widget;
-    std::string className;
-    std::string title;
-    WindowHandle parent = kNoWindow; // kNoWindow: top-level
-    IWindowHandler* handler = nullptr;
     bool owned = false;
     bool messageBox = false;
-    bool destroying = false;
-    std::vector<WindowHandle> children; // z-order: the last is on top
     QPointer<OverlayWidget> overlay;
     Size reportedSize{-1, -1};
     WindowRenderer renderer;
@@ -209,6 +205,8 @@ struct Entry {
     // A hidden top-level window's outer rectangle, applied once its frame is known.
     std::optional<Rect> outer;
 
+    // A widget the host deleted leaves its entry dead until the registry forgets it.
+    [[nodiscard]] bool Alive() const { return !widget.isNull(); }
     // The widget of a live entry (the registry only hands out entries whose widget lives).
     [[nodiscard]] QWidget& w() const {
         QWidget* p = widget.data();
@@ -218,6 +216,9 @@ struct Entry {
         return *p;
     }
 };
+
+using WindowTree = desktop::WindowTree<QtWindow>;
+using Entry = WindowTree::Node;
 
 struct TimerEntry {
     QPointer<QTimer> timer;
@@ -235,10 +236,8 @@ struct QtDesktop::Impl : QObject {
     QElapsedTimer clock;
     std::mt19937 random;
 
-    WindowHandle nextWindow = kDesktopHandle + 1;
-    std::map<WindowHandle, Entry> windows;
+    WindowTree tree; // z-order as the port knows it
     std::unordered_map<const QWidget*, WindowHandle> byWidget;
-    std::vector<WindowHandle> topLevel; // z-order as the port knows it: the last is on top
     WindowHandle foreground = kNoWindow;
     WindowHandle mainWindow = kNoWindow;
 
@@ -299,25 +298,9 @@ struct QtDesktop::Impl : QObject {
     }
 
     // ---- registry ----
-    Entry* find(WindowHandle h) {
-        auto it = windows.find(h);
-        return it == windows.end() || it->second.widget.isNull() ? nullptr : &it->second;
-    }
-    const Entry* find(WindowHandle h) const {
-        auto it = windows.find(h);
-        return it == windows.end() || it->second.widget.isNull() ? nullptr : &it->second;
-    }
-    std::vector<WindowHandle>& siblings(const Entry& e) {
-        return e.parent == kNoWindow ? topLevel : windows.at(e.parent).children;
-    }
-    WindowHandle root(WindowHandle h) const {
-        const Entry* e = find(h);
-        while (e != nullptr && e->parent != kNoWindow) {
-            h = e->parent;
-            e = find(h);
-        }
-        return h;
-    }
+    Entry* find(WindowHandle h) { return tree.Find(h); }
+    const Entry* find(WindowHandle h) const { return tree.Find(h); }
+    WindowHandle root(WindowHandle h) const { return tree.Root(h); }
     // The registered window a widget belongs to: itself or its nearest registered ancestor.
     WindowHandle owning(const QWidget* w) const {
         for (; w != nullptr; w = w->parentWidget()) {
@@ -330,33 +313,22 @@ struct QtDesktop::Impl : QObject {
     }
     WindowHandle add(QWidget* widget, const std::string& className, const std::string& title,
                      WindowHandle parent, IWindowHandler* handler, bool owned) {
-        Entry e;
-        e.handle = nextWindow++;
-        e.widget = widget;
-        e.className = className;
-        e.title = title;
-        e.parent = parent;
-        e.handler = handler;
-        e.owned = owned;
+        QtWindow data;
+        data.widget = widget;
+        data.owned = owned;
+        Entry& e = tree.Add(className, title, parent, handler, std::move(data));
         const WindowHandle h = e.handle;
         e.destroyedConnection =
             QObject::connect(widget, &QObject::destroyed, this, [this, h] { widgetGone(h); });
-        windows.emplace(h, std::move(e));
         byWidget[widget] = h;
-        if (parent == kNoWindow) {
-            topLevel.push_back(h);
-        } else {
-            windows.at(parent).children.push_back(h);
-        }
         if (!mouseHooks.Empty()) {
             widget->setMouseTracking(true);
         }
         return h;
     }
-    void unlink(WindowHandle h) {
-        Entry& e = windows.at(h);
-        auto& list = siblings(e);
-        list.erase(std::remove(list.begin(), list.end(), h), list.end());
+    // Lets go of everything that points at a window leaving the registry.
+    void forget(Entry& e) {
+        const WindowHandle h = e.handle;
         if (foreground == h) {
             foreground = kNoWindow;
         }
@@ -371,41 +343,29 @@ struct QtDesktop::Impl : QObject {
     // Destroys a registered window: children first, each handler told while its handle is
     // still valid, then our own widgets deleted (later when a handler of theirs is running).
     void destroy(WindowHandle h) {
-        auto it = windows.find(h);
-        if (it == windows.end() || it->second.destroying) {
-            return;
-        }
-        it->second.destroying = true;
-        const std::vector<WindowHandle> kids = it->second.children;
-        for (WindowHandle kid : kids) {
-            destroy(kid);
-        }
-        Entry& e = windows.at(h);
-        if (e.handler != nullptr) {
-            IWindowHandler* handler = e.handler;
-            guard("window destroy", [&] { handler->onDestroy(); });
-        }
-        Entry& entry = windows.at(h);
-        QPointer<QWidget> widget = entry.widget;
-        const bool owned = entry.owned;
-        unlink(h);
-        windows.erase(h);
-        if (owned && widget) {
-            widget->hide();
-            if (handlerDepth > 0) {
-                widget->deleteLater();
-            } else {
-                delete widget.data();
+        tree.Destroy(h, [this](Entry& e) {
+            if (IWindowHandler* handler = e.handler) {
+                guard("window destroy", [&] { handler->onDestroy(); });
             }
-        }
+            forget(e);
+            QPointer<QWidget> widget = e.widget;
+            if (e.owned && widget) {
+                widget->hide();
+                if (handlerDepth > 0) {
+                    widget->deleteLater();
+                } else {
+                    delete widget.data();
+                }
+            }
+        });
     }
     // The host (or Qt) deleted a registered widget.
     void widgetGone(WindowHandle h) {
-        auto it = windows.find(h);
-        if (it == windows.end() || it->second.destroying) {
+        Entry* e = tree.FindAny(h);
+        if (e == nullptr || e->destroying) {
             return;
         }
-        it->second.owned = false; // already on its way out
+        e->owned = false; // already on its way out
         destroy(h);
     }
     void close(WindowHandle h);
@@ -429,30 +389,14 @@ struct QtDesktop::Impl : QObject {
         const QRegion mask = e.w().mask();
         return mask.isEmpty() || mask.contains(QPoint(screen.x - r.left(), screen.y - r.top()));
     }
-    WindowHandle deepestAt(WindowHandle h, Point screen) const {
-        const Entry& e = windows.at(h);
-        for (auto it = e.children.rbegin(); it != e.children.rend(); ++it) {
-            const Entry* c = find(*it);
-            if (c != nullptr && shown(*c) && hits(*c, screen)) {
-                return deepestAt(*it, screen);
-            }
-        }
-        return h;
-    }
     WindowHandle windowFromPoint(Point screen) const {
-        for (auto it = topLevel.rbegin(); it != topLevel.rend(); ++it) {
-            const Entry* e = find(*it);
-            if (e != nullptr && shown(*e) && hits(*e, screen)) {
-                return deepestAt(*it, screen);
-            }
-        }
-        return kDesktopHandle;
+        const WindowHandle h =
+            tree.Deepest([&](const Entry& e, bool) { return shown(e) && hits(e, screen); });
+        return h == kNoWindow ? kDesktopHandle : h;
     }
     void raise(WindowHandle h) {
-        Entry& e = windows.at(h);
-        auto& list = siblings(e);
-        list.erase(std::remove(list.begin(), list.end(), h), list.end());
-        list.push_back(h);
+        tree.Raise(h);
+        Entry& e = tree.At(h);
         e.w().raise();
         if (e.overlay) {
             e.overlay->raise();
@@ -778,13 +722,13 @@ protected:
             desktop, [desktop, h] { desktop->close(h); }, Qt::QueuedConnection);
     }
     void paintEvent(QPaintEvent* e) override {
-        auto it = desktop_.windows.find(handle_);
-        if (it == desktop_.windows.end() || !it->second.renderer) {
+        const Entry* entry = desktop_.tree.FindAny(handle_);
+        if (entry == nullptr || !entry->renderer) {
             QWidget::paintEvent(e);
             return;
         }
         Bitmap picture;
-        const WindowRenderer renderer = it->second.renderer;
+        const WindowRenderer renderer = entry->renderer;
         desktop_.guard("window renderer", [&] { picture = renderer({width(), height()}); });
         if (picture.width > 0 && picture.height > 0 &&
             picture.pixels.size() == static_cast<std::size_t>(picture.width) *
@@ -796,12 +740,11 @@ protected:
 
 private:
     template <class F> void call(const char* where, F&& f) {
-        auto it = desktop_.windows.find(handle_);
-        if (it == desktop_.windows.end() || it->second.handler == nullptr ||
-            it->second.destroying) {
+        const Entry* entry = desktop_.tree.FindAny(handle_);
+        if (entry == nullptr || entry->handler == nullptr || entry->destroying) {
             return;
         }
-        IWindowHandler* handler = it->second.handler;
+        IWindowHandler* handler = entry->handler;
         ++desktop_.handlerDepth;
         desktop_.guard(where, [&] { f(*handler); });
         --desktop_.handlerDepth;
@@ -879,14 +822,14 @@ QtDesktop::~QtDesktop() {
         delete t.timer.data();
     }
     std::vector<QPointer<QWidget>> owned;
-    for (auto& [h, e] : impl_->windows) {
+    for (auto& [h, e] : impl_->tree.Nodes()) {
         QObject::disconnect(e.destroyedConnection);
         if (e.owned) {
             owned.push_back(e.widget);
         }
         delete e.overlay.data();
     }
-    impl_->windows.clear();
+    impl_->tree.Clear();
     for (const QPointer<QWidget>& w : owned) {
         delete w.data(); // a parent deleted earlier has taken its children with it
     }
@@ -904,14 +847,14 @@ WindowHandle QtDesktop::CreateWindow(const WindowSpec& params, IWindowHandler* h
         }
         parentWidget = &p->w();
     }
-    const WindowHandle h = impl_->nextWindow; // add() takes this one
+    const WindowHandle h = impl_->tree.NextHandle(); // add() takes this one
     auto* w = new PortWindow(*impl_, h, parentWidget);
     if (parentWidget == nullptr && impl_->toolWindowOwner) {
         w->setParent(impl_->toolWindowOwner, Qt::Tool);
     }
     w->setWindowTitle(qs(params.title));
     impl_->add(w, params.className, params.title, parent, handler, true);
-    Entry& e = impl_->windows.at(h);
+    Entry& e = impl_->tree.At(h);
     const Rect& r = params.rect;
     if (parentWidget == nullptr) {
         Impl::place(e, r);
@@ -941,7 +884,7 @@ WindowHandle QtDesktop::RegisterForeign(QWidget* widget, const std::string& clas
         throw PortError("RegisterForeign", "parent window does not exist");
     }
     const WindowHandle h = impl_->add(widget, className, title, parent, nullptr, false);
-    impl_->windows.at(h).reportedSize = {widget->width(), widget->height()};
+    impl_->tree.At(h).reportedSize = {widget->width(), widget->height()};
     return h;
 }
 
@@ -1005,33 +948,13 @@ WindowHandle QtDesktop::GetParent(WindowHandle window) const {
 }
 
 WindowHandle QtDesktop::SetParent(WindowHandle child, WindowHandle newParent) {
-    Entry* e = impl_->find(child);
-    if (e == nullptr || child == kDesktopHandle) {
+    const std::optional<WindowHandle> old = impl_->tree.Reparent(child, newParent);
+    if (!old) {
         return kNoWindow;
     }
-    if (newParent == kDesktopHandle) {
-        newParent = kNoWindow;
-    }
-    QWidget* parentWidget = nullptr;
-    if (newParent != kNoWindow) {
-        const Entry* p = impl_->find(newParent);
-        if (p == nullptr) {
-            return kNoWindow;
-        }
-        // A window cannot become a child of itself or of one of its descendants.
-        for (WindowHandle a = newParent; a != kNoWindow; a = impl_->windows.at(a).parent) {
-            if (a == child) {
-                return kNoWindow;
-            }
-        }
-        parentWidget = &p->w();
-    }
-    const WindowHandle old = e->parent == kNoWindow ? kDesktopHandle : e->parent;
-    auto& list = impl_->siblings(*e);
-    list.erase(std::remove(list.begin(), list.end(), child), list.end());
-    e->parent = newParent;
-    (newParent == kNoWindow ? impl_->topLevel : impl_->windows.at(newParent).children)
-        .push_back(child);
+    Entry* e = impl_->find(child);
+    const WindowHandle parent = e->parent;
+    QWidget* parentWidget = parent == kNoWindow ? nullptr : &impl_->tree.At(parent).w();
     // Same numbers, now relative to the new parent's client area.
     // The window keeps its outer size: a frame is gained or lost with the top-level state.
     QWidget* w = &e->w();
@@ -1049,7 +972,7 @@ WindowHandle QtDesktop::SetParent(WindowHandle child, WindowHandle newParent) {
         w->setGeometry(QRect(pos, before.size()));
     }
     impl_->reportResize(child);
-    return old;
+    return *old;
 }
 
 WindowHandle QtDesktop::WindowFromPoint(Point screen) const {
@@ -1083,27 +1006,7 @@ std::optional<Point> QtDesktop::ScreenToClient(WindowHandle window, Point screen
 WindowHandle QtDesktop::FindWindowEx(WindowHandle parent, WindowHandle after,
                                      const std::optional<std::string>& className,
                                      const std::optional<std::string>& title) const {
-    const std::vector<WindowHandle>* list = &impl_->topLevel;
-    if (parent != kNoWindow && parent != kDesktopHandle) {
-        const Entry* p = impl_->find(parent);
-        if (p == nullptr) {
-            return kNoWindow;
-        }
-        list = &p->children;
-    }
-    bool started = after == kNoWindow;
-    for (auto it = list->rbegin(); it != list->rend(); ++it) {
-        if (!started) {
-            started = *it == after;
-            continue;
-        }
-        const Entry* e = impl_->find(*it);
-        if (e != nullptr && (!className || e->className == *className) &&
-            (!title || e->title == *title)) {
-            return *it;
-        }
-    }
-    return kNoWindow;
+    return impl_->tree.FindChild(parent, after, className, title);
 }
 
 WindowHandle QtDesktop::FindWindow(const std::optional<std::string>& className,
@@ -1118,7 +1021,7 @@ bool QtDesktop::SetForegroundWindow(WindowHandle window) {
     const WindowHandle top = impl_->root(window);
     impl_->foreground = top;
     impl_->raise(top);
-    QWidget* w = impl_->windows.at(top).w().window();
+    QWidget* w = impl_->tree.At(top).w().window();
     w->raise();
     w->activateWindow(); // asynchronous on X11; the port's own record is what counts
     return true;
@@ -1282,7 +1185,7 @@ HookHandle QtDesktop::SetMouseHook(MouseHookProc proc) {
     const HookHandle h = impl_->nextHook++;
     impl_->mouseHooks.Add(h, std::move(proc));
     // Moves without a button reach only widgets that track the mouse.
-    for (auto& [id, e] : impl_->windows) {
+    for (auto& [id, e] : impl_->tree.Nodes()) {
         if (e.widget) {
             e.w().setMouseTracking(true);
         }
@@ -1406,13 +1309,13 @@ int QtDesktop::MessageBox(WindowHandle owner, const std::string& text, const std
     }
     const WindowHandle previousForeground = impl_->foreground;
     const WindowHandle h = impl_->add(&box, kMessageBoxClass, title, kNoWindow, nullptr, false);
-    impl_->windows.at(h).messageBox = true;
+    impl_->tree.At(h).messageBox = true;
     impl_->foreground = h;
     // The modal loop: timers and posted messages keep running, and may close the box.
     const int answer = box.exec();
     const bool closedByMessage = box.property("scribelineClosedByMessage").toBool();
-    if (impl_->windows.count(h) != 0) {
-        impl_->windows.at(h).owned = false; // the box lives on this stack frame
+    if (Entry* entry = impl_->tree.FindAny(h)) {
+        entry->owned = false; // the box lives on this stack frame
         impl_->destroy(h);
     }
     if (impl_->find(previousForeground) != nullptr) {
@@ -1664,7 +1567,7 @@ Bitmap QtDesktop::CaptureDesktop() {
     QImage image(std::max(1, s.width), std::max(1, s.height), QImage::Format_RGB32);
     image.fill(QColor::fromRgb(static_cast<QRgb>(kDesktopColour)));
     QPainter p(&image);
-    for (WindowHandle h : impl_->topLevel) {
+    for (WindowHandle h : impl_->tree.TopLevel()) {
         const Entry* e = impl_->find(h);
         if (e != nullptr && impl_->shown(*e)) {
             const QRect r = e->w().geometry();

@@ -307,14 +307,13 @@ TEST_F(LinearViewsTest, RenderWindowWithoutRectangleGivesNoPicture) {
 }
 
 TEST(ShotFolder, UnwritableModuleFolderIsReported) {
-    desktop::DesktopOptions options;
-    options.moduleFolder = "/nonexistent/scribeline";
-    desktop::HeadlessDesktop desk(options);
-    auto earth = globe::StartHeadlessGlobe(desk);
-    auto host = std::make_shared<gis::GisHost>(desk, gis::HeadlessOptions(desk));
+    stack::HeadlessStackOptions options;
+    options.desktop.moduleFolder = "/nonexistent/scribeline";
+    stack::HeadlessStack hosts(options);
+    desktop::HeadlessDesktop& desk = hosts.Desktop();
     ProcessState process;
-    frmGE2Arc digitizer(Environment{desk, earth->Connector()}, process, DefaultSubsystems());
-    digitizer.SetApplication(host);
+    frmGE2Arc digitizer(Environment{desk, hosts.GlobeConnector()}, process, DefaultSubsystems());
+    digitizer.SetApplication(hosts.MapHost());
     digitizer.Load();
     digitizer.Show(false);
     desk.SetForegroundWindow(digitizer.hWnd());

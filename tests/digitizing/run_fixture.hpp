@@ -1,7 +1,8 @@
 // A digitizer window on the headless desktop with the simulated globe and the map host: the
 // whole program as a user meets it. Each test gets its own desktop, whose temporary folder is
-// a fresh folder of its own. Terrain answers can be scripted for cases that need exact
-// coordinates; every other globe call goes to the simulated globe.
+// a fresh folder of its own. The core reaches the globe through the test levers; terrain
+// answers can be scripted for cases that need exact coordinates; every other globe call goes
+// to the simulated globe.
 #pragma once
 
 #include "command/frmGE2Arc.hpp"
@@ -9,9 +10,9 @@
 #include "digitizing/basDigitizing.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
-#include "hosts/gis/headless.hpp"
-#include "hosts/globe/headless_attach.hpp"
+#include "hosts/stack/headless_stack.hpp"
 #include "tests/doubles/failure_boxes.hpp"
+#include "tests/doubles/globe_levers.hpp"
 #include "tests/support/files.hpp"
 
 #include <gtest/gtest.h>
@@ -84,11 +85,12 @@ std::vector<StoredFeature> ReadShapefile(const std::filesystem::path& shp);
 
 class RunTest : public ::testing::Test {
 protected:
-    desktop::HeadlessDesktop desk{desktop::DesktopOptions{}};
-    std::unique_ptr<globe::SimulatedGlobe> earth = globe::StartHeadlessGlobe(desk);
-    std::shared_ptr<gis::GisHost> host =
-        std::make_shared<gis::GisHost>(desk, gis::HeadlessOptions(desk));
-    ScriptedConnector connector{earth->Connector()};
+    stack::HeadlessStack stack;
+    desktop::HeadlessDesktop& desk = stack.Desktop();
+    globe::SimulatedGlobe* earth = &stack.Globe();
+    std::shared_ptr<gis::GisHost> host = stack.MapHost();
+    doubles::GlobeLevers levers{desk, earth->Connector()};
+    ScriptedConnector connector{levers};
     ProcessState process;
     std::unique_ptr<frmGE2Arc> window;
 

@@ -198,7 +198,7 @@ TEST_F(RunTest, CleanUpNeverDeletesTheFilesOfALayerStillInTheMap) {
 }
 
 TEST_F(RunTest, GlobeNotReadyStartsNoRunAndSaysNothing) {
-    earth->SetInitialized(false);
+    levers.SetInitialized(false);
     Press("start");
     EXPECT_FALSE(w().state.digitizingActive);
     EXPECT_TRUE(desk.MessageBoxes().empty());

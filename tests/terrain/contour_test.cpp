@@ -83,12 +83,12 @@ TEST_F(ContourTest, SegmentsBecomeTwoPointLinesAtTheirLevelAndOnePlacemarkPerLev
 TEST_F(ContourTest, SamplesASquareGridOfTheBarsValue) {
     LookAtAlps();
     w().ctl.vscrollDEMResolution.UserSetValue(10);
-    const auto before = earth->QueryCount();
+    const auto before = levers.QueryCount();
     Press("contour");
     const auto& grid = terrain().ContourSamples();
     EXPECT_EQ(grid.LastColumn(), 10);
     EXPECT_EQ(grid.LastRow(), 10) << "the rows of the DEM resolution do not count";
-    EXPECT_EQ(earth->QueryCount() - before, 1u + 11u * 11u) << "the centre, then the grid";
+    EXPECT_EQ(levers.QueryCount() - before, 1u + 11u * 11u) << "the centre, then the grid";
     EXPECT_LT(grid.X(0), grid.X(10));
     EXPECT_LT(grid.Y(0), grid.Y(10));
     EXPECT_NEAR(grid.D(3, 7), earth->GroundHeight(grid.Y(7), grid.X(3)), 50.0)
@@ -125,7 +125,7 @@ TEST_F(ContourTest, SlowQueryStopsWithoutTracingAndStillRestoresTheWindow) {
     LookAtAlps();
     Option("RecoverGERenderViewAfterContouring", true);
     const Size before = MainSize();
-    earth->DelayQuery(earth->QueryCount() + 1 + 10, 600);
+    levers.DelayQuery(levers.QueryCount() + 1 + 10, 600);
     Press("contour");
     ASSERT_EQ(IsolineaTexts().size(), 1u);
     EXPECT_EQ(IsolineaTexts()[0], terrain::kSlowQueryMessage);

@@ -36,11 +36,11 @@ TEST_F(TerrainTest, TerrainLayerOffShowsItsMessageAndGivesTheCameraBack) {
 TEST_F(TerrainTest, FocusAtSeaFliesToTheTestPointFindsGroundAndFliesBack) {
     LookAt(40.0, -30.0, 40000.0); // mid-Atlantic: the ground under the centre is below 0
     ASSERT_LE(earth->GroundHeight(40.0, -30.0), 0.0);
-    earth->ClearCallLog();
+    levers.ClearCallLog();
     EXPECT_TRUE(terrain().IsTerrainLayerOn());
     int flights = 0;
-    for (auto op : earth->CallLog()) {
-        flights += op == globe::GlobeOperation::SetCamera ? 1 : 0;
+    for (auto op : levers.CallLog()) {
+        flights += op == doubles::GlobeOperation::SetCamera ? 1 : 0;
     }
     EXPECT_EQ(flights, 2) << "to (48, 11) once (ground found at once), then back";
     EXPECT_NEAR(earth->Camera().FocusPointLatitude, 40.0, 1e-6);
@@ -66,10 +66,10 @@ TEST_F(TerrainTest, TooHighCameraMakesTheCommandWriteNothing) {
 
 TEST_F(TerrainTest, GlobeNotInitializedTakesNoSample) {
     LookAtAlps();
-    earth->SetInitialized(false);
-    const auto before = earth->QueryCount();
+    levers.SetInitialized(false);
+    const auto before = levers.QueryCount();
     Press("dem");
-    EXPECT_EQ(earth->QueryCount(), before);
+    EXPECT_EQ(levers.QueryCount(), before);
     EXPECT_FALSE(std::filesystem::exists(RunShapefile(1)));
     EXPECT_TRUE(desk.MessageBoxes().empty());
 }
@@ -173,7 +173,7 @@ TEST_F(TerrainTest, SlowQueryInTheMiddleKeepsEarlierRowsAndShowsNoGrid) {
     LookAtAlps();
     Option("jointDEMPoints2Grid", true);
     // The preflight asks for the centre once; the 15th sample (row 2, column 2) is slow.
-    earth->DelayQuery(earth->QueryCount() + 1 + 14, 600);
+    levers.DelayQuery(levers.QueryCount() + 1 + 14, 600);
     Press("dem");
     ASSERT_EQ(IsolineaTexts().size(), 1u);
     EXPECT_EQ(IsolineaTexts()[0], "Google Earth is starting the protect mechanism.\r\n"
@@ -208,7 +208,7 @@ TEST_F(TerrainTest, SampleInTheSkyEndsTheRunInsteadOfStoringAPointAtZeroZero) {
 TEST_F(TerrainTest, AFailingGlobeCallReleasesTheInputLockAndTheBusyMark) {
     LookAtAlps();
     Option("jointDEMPoints2Grid", true);
-    earth->FailOnce(globe::GlobeOperation::LoadKmlData);
+    levers.FailOnce(doubles::GlobeOperation::LoadKmlData);
     Press("dem");
     EXPECT_EQ(Failures().size(), 1u);
     EXPECT_FALSE(terrain().InputLocked());
@@ -256,7 +256,7 @@ TEST_F(TerrainTest, ExistingLayerOfAnotherGeometryIsRefusedWithAReason) {
 
 TEST_F(TerrainTest, WindowYieldsWhileSamplingButRefusesToClose) {
     LookAtAlps();
-    earth->SetQueryLatency(20); // 36 samples take 0.72 s of virtual time
+    levers.SetQueryLatency(20); // 36 samples take 0.72 s of virtual time
     bool sawBusy = false;
     bool stayedOpen = false;
     int lampChanges = 0;
@@ -375,7 +375,7 @@ TEST_F(TerrainTest, TheLiveKmlWaitsTheWindowsCurrentDelay) {
     (void)terrain().Kml().BuildFeatureKml(ge, none, 0, 1, kLiveFeatureIconColour, false,
                                           kAltitudeModeClampToGround); // reads the camera
     ASSERT_TRUE(terrain().Kml().HasStoredCamera());
-    earth->FailOnce(globe::GlobeOperation::LoadKmlData);
+    levers.FailOnce(doubles::GlobeOperation::LoadKmlData);
     for (int i = 0; i < 3; ++i) {
         w().Options().Click("ViewRefreshDelayIncrease");
     }

@@ -227,7 +227,7 @@ TEST_F(GlobeViewsTest, RoundTripFromTheGlobeThroughTheMapBackToTheGlobe) {
 
 TEST_F(GlobeViewsTest, FailingGlobeCallEndsTheCommandWithOneMessage) {
     mapView().SetExtent({10, 47, 12, 48});
-    earth->FailOnce(globe::GlobeOperation::ViewExtents, "the view is being rebuilt");
+    levers.FailOnce(doubles::GlobeOperation::ViewExtents, "the view is being rebuilt");
     Press("setgeview");
     ASSERT_EQ(Failures().size(), 1u);
     EXPECT_NE(Failures()[0].find("the view is being rebuilt"), std::string::npos) << Failures()[0];

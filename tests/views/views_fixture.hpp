@@ -7,8 +7,9 @@
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
 #include "hosts/gis/headless.hpp"
-#include "hosts/globe/headless_attach.hpp"
+#include "hosts/stack/headless_stack.hpp"
 #include "tests/doubles/failure_boxes.hpp"
+#include "tests/doubles/globe_levers.hpp"
 #include "tests/views/linear_globe.hpp"
 #include "views/view_sync.hpp"
 
@@ -22,9 +23,19 @@ namespace scribeline::testing {
 
 class WindowFixture : public ::testing::Test {
 protected:
-    desktop::HeadlessDesktop desk{desktop::DesktopOptions{}};
-    std::shared_ptr<gis::GisHost> host =
-        std::make_shared<gis::GisHost>(desk, gis::HeadlessOptions(desk));
+    // With or without the simulated globe: a test may bring its own.
+    explicit WindowFixture(bool withGlobe) : stack(StackOptions(withGlobe)) {}
+    static stack::HeadlessStackOptions StackOptions(bool withGlobe) {
+        stack::HeadlessStackOptions o;
+        if (!withGlobe) {
+            o.globe.reset();
+        }
+        return o;
+    }
+
+    stack::HeadlessStack stack;
+    desktop::HeadlessDesktop& desk = stack.Desktop();
+    std::shared_ptr<gis::GisHost> host = stack.MapHost();
     ProcessState process;
     std::unique_ptr<frmGE2Arc> window;
 
@@ -50,14 +61,18 @@ protected:
 
 class LinearViewsTest : public WindowFixture {
 protected:
+    LinearViewsTest() : WindowFixture(false) {}
     LinearGlobe globe{desk};
     void SetUp() override { Open(globe); }
 };
 
 class GlobeViewsTest : public WindowFixture {
 protected:
-    std::unique_ptr<globe::SimulatedGlobe> earth = globe::StartHeadlessGlobe(desk);
-    void SetUp() override { Open(earth->Connector()); }
+    GlobeViewsTest() : WindowFixture(true) {}
+    globe::SimulatedGlobe* earth = &stack.Globe();
+    // The core reaches the globe through the test levers.
+    doubles::GlobeLevers levers{desk, earth->Connector()};
+    void SetUp() override { Open(levers); }
     void LookAt(double latitude, double longitude, double range, double tilt = 0.0,
                 double azimuth = 0.0) {
         ICameraInfoGE camera;

@@ -108,6 +108,25 @@ TEST(Hooks, APressedButtonCapturesTheMouseUntilRelease) {
     EXPECT_EQ(strip.events[2].second, (Point{310, 310}));
 }
 
+TEST(Hooks, AWindowHoldingTheMouseThatDiesLetsGoOfIt) {
+    HeadlessDesktop d;
+    MouseLog strip, below;
+    d.CreateWindow({"Below", "", kNoWindow, {0, 0, 400, 400}}, &below);
+    const WindowHandle w = d.CreateWindow({"Strip", "", kNoWindow, {0, 0, 50, 20}}, &strip);
+    d.InjectMouse(MouseMessage::LeftDown, {5, 5});
+    d.DestroyWindow(w);
+    d.InjectMouse(MouseMessage::Move, {300, 300});
+    d.InjectMouse(MouseMessage::LeftUp, {310, 310});
+    ASSERT_EQ(strip.events.size(), 1u);
+    ASSERT_EQ(below.events.size(), 2u) << "the window under the point takes over";
+    EXPECT_EQ(below.events[1].first, MouseMessage::LeftUp);
+    // A later press captures afresh.
+    d.InjectMouse(MouseMessage::RightDown, {10, 10});
+    d.InjectMouse(MouseMessage::RightUp, {900, 900});
+    ASSERT_EQ(below.events.size(), 4u);
+    EXPECT_EQ(below.events[3].second, (Point{900, 900}));
+}
+
 TEST(Keyboard, HooksThenTheForegroundWindow) {
     HeadlessDesktop d;
     MouseLog a, b;

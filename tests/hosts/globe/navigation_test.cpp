@@ -4,6 +4,7 @@
 #include "hosts/globe/headless_attach.hpp"
 #include "hosts/globe/navigation.hpp"
 #include "hosts/globe/simulated_globe.hpp"
+#include "tests/doubles/globe_levers.hpp"
 
 #include <gtest/gtest.h>
 
@@ -205,11 +206,12 @@ TEST(NavigationSwitchedOff, TheHeadlessClientIgnoresDragsAndKeys) {
 TEST(PortNavigation, ANavigatorOverAPortHandleGoesThroughItsOperations) {
     HeadlessDesktop desktop;
     auto globe = StartHeadlessGlobe(desktop);
-    auto app = globe->CreateApplication();
+    doubles::GlobeLevers levers(desktop, globe->Connector());
+    auto app = levers.CreateApplication();
     app->SetCamera(Cam(-10.0, 179.9, 200000.0), 5.0);
     PortCameraOperations ops(*app);
     Navigator nav(ops, globe->RenderSize());
-    globe->ClearCallLog();
+    levers.ClearCallLog();
     // Pan across 180 degrees: the view's focus wraps to the other side.
     const IPointOnTerrainGE grabbed = app->GetPointOnTerrainFromScreenCoords(0.5, 0.0);
     ASSERT_TRUE(nav.Press(NavigationButton::Middle, {600, 250}, false));
@@ -221,9 +223,9 @@ TEST(PortNavigation, ANavigatorOverAPortHandleGoesThroughItsOperations) {
     EXPECT_NEAR(now.Latitude, grabbed.Latitude, 2e-3);
     EXPECT_NEAR(WrapDegrees(now.Longitude - grabbed.Longitude), 0.0, 2e-3);
     EXPECT_LT(app->GetCamera(1).FocusPointLongitude, -179.0);
-    const auto& log = globe->CallLog();
-    EXPECT_NE(std::find(log.begin(), log.end(), GlobeOperation::SetCamera), log.end());
-    EXPECT_NE(std::find(log.begin(), log.end(), GlobeOperation::GetCamera), log.end());
+    const auto& log = levers.CallLog();
+    EXPECT_NE(std::find(log.begin(), log.end(), doubles::GlobeOperation::SetCamera), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), doubles::GlobeOperation::GetCamera), log.end());
 
     // Nothing to grab in the sky; the run's buttons are refused while a run is active.
     app->SetCamera(Cam(47.0, 11.0, 20000.0, 89.0), 5.0);
