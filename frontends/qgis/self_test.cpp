@@ -11,7 +11,6 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
-#include <QWindow>
 
 #include <algorithm>
 #include <charconv>
@@ -30,8 +29,8 @@ namespace {
 using frontend::SessionDriver;
 using std::chrono::milliseconds;
 
-// How long the window may take to open after the button's click, and how long a click on the
-// globe is given before the next (the capture tick is 500 ms).
+// How long the window may take to open after the button's click, and how long the dock and
+// the window are given to lay out and draw after they open or close.
 constexpr milliseconds kOpenTimeout{5000};
 constexpr milliseconds kSettle{300};
 // The options menu opens from a right click on the form's background, left of every frame
