@@ -1,6 +1,7 @@
 #include "frontends/qgis/plugin_session.hpp"
 
 #include "command/clsScribeline.hpp"
+#include "command/toolbar_keys.hpp"
 #include "composition/default_subsystems.hpp"
 #include "frontends/qt/digitizer_window.hpp"
 #include "frontends/qt/icons.hpp"
@@ -10,11 +11,14 @@
 #include "hosts/globe/terrain_stack.hpp"
 #include "hosts/qtdesktop/qt_desktop.hpp"
 
+#include <QApplication>
 #include <QIcon>
+#include <QMainWindow>
 #include <QMetaObject>
 #include <QObject>
 #include <QWidget>
 
+#include <optional>
 #include <utility>
 
 namespace scribeline::qgisplugin {
@@ -37,6 +41,14 @@ public:
         return Started().Connector().CreateApplication();
     }
 
+    void SetFirstView(const ICameraInfoGE& camera) {
+        firstView_ = camera;
+        if (globe_) {
+            // The client's fastest speed: no flight, the view is there at once.
+            globe_->Connector().CreateApplication()->SetCamera(camera, 5.0);
+        }
+    }
+
     // Null: the base Earth.
     void SetTerrain(std::shared_ptr<const globe::ElevationModel> model) {
         terrain_ = std::move(model);
@@ -49,6 +61,9 @@ public:
         if (!globe_) {
             globe::GlobeOptions options;
             options.terrain = terrain_;
+            if (firstView_) {
+                options.camera = *firstView_;
+            }
             options.sidePanelWidth = 0;
             options.toolBarHeight = 0;
             options.statusBarHeight = 0;
@@ -73,9 +88,18 @@ private:
     qtdesktop::QtDesktop& desktop_;
     frontend::GuiDrapeRenderer drape_;
     std::shared_ptr<const globe::ElevationModel> terrain_;
+    std::optional<ICameraInfoGE> firstView_;
     std::unique_ptr<globe::SimulatedGlobe> globe_;
     std::unique_ptr<frontend::GlobeFrames> frames_;
 };
+
+// The digitizer window (and every other top-level window of the port) is a tool window of
+// QGIS's main window: it stays above QGIS and is minimised and closed with it.
+qtdesktop::QtDesktopOptions DesktopOptions(const qgis::QgisParts& parts) {
+    qtdesktop::QtDesktopOptions options;
+    options.toolWindowOwner = parts.mainWindow;
+    return options;
+}
 
 } // namespace
 
@@ -116,7 +140,7 @@ struct PluginSession::Impl {
     }
 
     Impl(const qgis::QgisParts& parts, frontend::GuiDrapeRenderer drape)
-        : globe(desktop, std::move(drape)) {
+        : desktop(DesktopOptions(parts)), globe(desktop, std::move(drape)) {
         // The registrar only registers: QGIS keeps its widgets where it put them.
         host = std::make_shared<qgis::QgisHost>(
             parts, [this](QWidget* widget, const std::string& className, const std::string& title,
@@ -185,7 +209,24 @@ void PluginSession::desktopUnhook() {
 
 bool PluginSession::Busy() {
     frmGE2Arc& window = impl_->command->Window();
-    return window.IsLoaded() && window.state.busy;
+    if (!window.IsLoaded()) {
+        return false;
+    }
+    // A failed command's message box is one more nested loop, opened after the command has
+    // cleared its flags and owned by the window: closing the window would delete the box
+    // under its own loop.
+    if (window.state.busy || QApplication::activeModalWidget() != nullptr) {
+        return true;
+    }
+    // A terrain command's button stays down from the press until the command has unwound,
+    // also while it prepares its layer (which may pump) before it calls itself busy.
+    const controls::Toolbar& bar = window.ctl.toolbarScribeline;
+    for (const char* key : {toolbar_keys::kDem, toolbar_keys::kContour}) {
+        if (bar.HasButton(key) && bar.Button(key).value == 1) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool PluginSession::CloseWindow() {
@@ -235,6 +276,23 @@ const std::string& PluginSession::TerrainFile() const {
 
 frontend::GlobeFrames* PluginSession::Frames() const {
     return impl_->globe.Frames();
+}
+
+void PluginSession::SetFirstView(const ICameraInfoGE& camera) {
+    impl_->globe.SetFirstView(camera);
+}
+
+frontend::DigitizerWindow& PluginSession::Digitizer() {
+    return *impl_->digitizer;
+}
+
+frmGE2Arc& PluginSession::Form() {
+    return impl_->command->Window();
+}
+
+QWidget* PluginSession::GlobeRenderWidget() const {
+    const globe::SimulatedGlobe* g = impl_->globe.Globe();
+    return g == nullptr ? nullptr : impl_->desktop.Widget(g->RenderWindow());
 }
 
 } // namespace scribeline::qgisplugin

@@ -21,6 +21,12 @@ class QtDesktop;
 namespace scribeline::globe {
 class SimulatedGlobe;
 }
+namespace scribeline::frontend {
+class DigitizerWindow;
+}
+namespace scribeline {
+class frmGE2Arc;
+}
 
 namespace scribeline::qgisplugin {
 
@@ -51,8 +57,9 @@ public:
     // The button was pressed.
     void Press();
 
-    // A terrain command runs its nested message loops: the session must not be deleted and
-    // the window cannot close until it has unwound.
+    // A terrain command runs its nested message loops (or a modal box is open over the
+    // window): the session must not be deleted and the window cannot close until it has
+    // unwound.
     [[nodiscard]] bool Busy();
     // Closes the digitizer window as the user closing it would (a run ends, finished features
     // are saved). False when it refused (Busy()) or was not open.
@@ -75,6 +82,13 @@ public:
     [[nodiscard]] const std::string& TerrainFile() const;
     // The globe's frames, null before the globe started.
     [[nodiscard]] frontend::GlobeFrames* Frames() const;
+    // The view the globe opens with (before it started; afterwards the view jumps there).
+    void SetFirstView(const ICameraInfoGE& camera);
+    // The digitizer window's widgets and the form they show.
+    [[nodiscard]] frontend::DigitizerWindow& Digitizer();
+    [[nodiscard]] frmGE2Arc& Form();
+    // The globe's render window as a widget (clicks there digitize), null before it started.
+    [[nodiscard]] QWidget* GlobeRenderWidget() const;
 
 private:
     void desktopUnhook();

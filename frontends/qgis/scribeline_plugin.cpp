@@ -3,22 +3,30 @@
 // globe into a dock. Everything that needs no QGIS header lives in plugin_session.cpp, so this
 // is the one QGIS-including file of the plugin.
 #include "frontends/qgis/plugin_session.hpp"
+#include "frontends/qgis/self_test.hpp"
 
 #include <QAction>
 #include <QDockWidget>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 #include <qgisinterface.h>
 #include <qgisplugin.h>
 #include <qgscoordinatereferencesystem.h>
+#include <qgscoordinatetransform.h>
+#include <qgsfeatureiterator.h>
+#include <qgsgeometry.h>
 #include <qgslayertree.h>
 #include <qgsmapcanvas.h>
 #include <qgsmaplayer.h>
@@ -27,10 +35,13 @@
 #include <qgsmaprendererparalleljob.h>
 #include <qgsmapsettings.h>
 #include <qgsproject.h>
+#include <qgsrasterblock.h>
+#include <qgsrasterdataprovider.h>
 #include <qgsrasterlayer.h>
 #include <qgsvectorlayer.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -53,6 +64,10 @@ const QString kScope = QStringLiteral("Scribeline");
 const QString kTerrainKey = QStringLiteral("/terrainLayer");
 // How often a deferred deletion looks whether a terrain command's loops have unwound.
 constexpr int kUnwindPollMs = 100;
+// The self-test waits this long at most for QGIS to have read the project it was started with.
+constexpr int kProjectWaitMs = 30000;
+// The dock's width while the self-test plays (pixels).
+constexpr int kSelfTestDockWidth = 620;
 
 QString text(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
@@ -92,6 +107,96 @@ std::optional<globe::Image> RenderDrape(QgsMapCanvas* canvas, const globe::Drape
 
 void report(const char* where, const std::exception& e) {
     std::fprintf(stderr, "Scribeline: %s: %s\n", where, e.what());
+}
+
+// A stored feature's vertices, a ring's closing vertex left out.
+LayerFacts::Feature FeatureFacts(const QgsGeometry& geometry) {
+    LayerFacts::Feature f;
+    f.type = QgsWkbTypes::displayString(geometry.wkbType()).toStdString();
+    const QgsAbstractGeometry* g = geometry.constGet();
+    if (g == nullptr) {
+        return f;
+    }
+    f.parts = g->partCount();
+    const bool rings =
+        QgsWkbTypes::geometryType(geometry.wkbType()) == QgsWkbTypes::PolygonGeometry;
+    for (const QgsRingSequence& part : g->coordinateSequence()) {
+        for (const QgsPointSequence& ring : part) {
+            const int n =
+                ring.size() - (rings && ring.size() > 1 && ring.front() == ring.back() ? 1 : 0);
+            for (int i = 0; i < n; ++i) {
+                f.vertices.push_back(VertexFacts{ring[i].x(), ring[i].y(), ring[i].z()});
+            }
+        }
+    }
+    return f;
+}
+
+// The project's vector layers with their features, by name, but for the known ones.
+std::vector<LayerFacts> VectorLayerFacts(const std::vector<std::string>& known) {
+    std::vector<LayerFacts> out;
+    for (QgsMapLayer* layer : QgsProject::instance()->mapLayers().values()) {
+        auto* vector = qobject_cast<QgsVectorLayer*>(layer);
+        if (vector == nullptr ||
+            std::find(known.begin(), known.end(), vector->id().toStdString()) != known.end()) {
+            continue;
+        }
+        LayerFacts facts;
+        facts.id = vector->id().toStdString();
+        facts.name = vector->name().toStdString();
+        facts.type = QgsWkbTypes::displayString(vector->wkbType()).toStdString();
+        QgsFeatureIterator it = vector->getFeatures();
+        QgsFeature feature;
+        while (it.nextFeature(feature)) {
+            facts.features.push_back(FeatureFacts(feature.geometry()));
+        }
+        out.push_back(std::move(facts));
+    }
+    std::sort(out.begin(), out.end(),
+              [](const LayerFacts& a, const LayerFacts& b) { return a.name < b.name; });
+    return out;
+}
+
+// The raster's height at a position in WGS 84, interpolated between the four posts (pixel
+// centres) round it as QGIS reads them; nothing outside the posts or on a gap.
+std::optional<double> RasterHeight(QgsRasterLayer* raster, double longitude, double latitude) {
+    if (raster == nullptr || raster->dataProvider() == nullptr) {
+        return std::nullopt;
+    }
+    QgsRasterDataProvider* provider = raster->dataProvider();
+    QgsPointXY point(longitude, latitude);
+    const QgsCoordinateReferenceSystem wgs84(QStringLiteral("EPSG:4326"));
+    if (raster->crs().isValid() && raster->crs() != wgs84) {
+        point =
+            QgsCoordinateTransform(wgs84, raster->crs(), QgsProject::instance()).transform(point);
+    }
+    const QgsRectangle extent = provider->extent();
+    const int columns = provider->xSize();
+    const int rows = provider->ySize();
+    if (columns < 2 || rows < 2) {
+        return std::nullopt;
+    }
+    const double dx = extent.width() / columns;
+    const double dy = extent.height() / rows;
+    const double u = (point.x() - extent.xMinimum()) / dx - 0.5;
+    const double v = (extent.yMaximum() - point.y()) / dy - 0.5;
+    if (u < 0.0 || v < 0.0 || u > columns - 1 || v > rows - 1) {
+        return std::nullopt;
+    }
+    const int c = std::min(static_cast<int>(u), columns - 2);
+    const int r = std::min(static_cast<int>(v), rows - 2);
+    const QgsRectangle cells(extent.xMinimum() + c * dx, extent.yMaximum() - (r + 2) * dy,
+                             extent.xMinimum() + (c + 2) * dx, extent.yMaximum() - r * dy);
+    std::unique_ptr<QgsRasterBlock> block(provider->block(1, cells, 2, 2));
+    if (!block || !block->isValid() || block->isNoData(0, 0) || block->isNoData(0, 1) ||
+        block->isNoData(1, 0) || block->isNoData(1, 1)) {
+        return std::nullopt;
+    }
+    const double fu = u - c;
+    const double fv = v - r;
+    const double top = block->value(0, 0) * (1 - fu) + block->value(0, 1) * fu;
+    const double bottom = block->value(1, 0) * (1 - fu) + block->value(1, 1) * fu;
+    return top * (1 - fv) + bottom * fv;
 }
 
 } // namespace
@@ -156,6 +261,9 @@ public:
         watchProject();
         restoreTerrain();
         refresh();
+        if (auto files = SelfTestFromEnvironment()) {
+            selfTestWhenReady(*files);
+        }
     }
 
     void unload() override {
@@ -230,7 +338,8 @@ private:
         }
         globe_ = globe;
         globeParent_ = globe->parentWidget();
-        dockBody_->layout()->addWidget(globe);
+        // The globe takes the dock's height; the terrain row keeps its own.
+        static_cast<QVBoxLayout*>(dockBody_->layout())->addWidget(globe, 1);
         globe->show();
         globeInDock_ = true;
     }
@@ -313,6 +422,77 @@ private:
         }
         const QString id = QgsProject::instance()->readEntry(kScope, kTerrainKey);
         terrainBox_->setLayer(id.isEmpty() ? nullptr : QgsProject::instance()->mapLayer(id));
+    }
+
+    // Once QGIS is up and has read the project it was started with, the session plays.
+    void selfTestWhenReady(const SelfTestFiles& files) {
+        std::fprintf(stderr, "Scribeline: self-test of %s\n", files.session.c_str());
+        QObject::connect(iface_, &QgisInterface::initializationCompleted, action_, [this, files] {
+            auto* poll = new QTimer(action_);
+            poll->setInterval(200);
+            auto clock = std::make_shared<QElapsedTimer>();
+            clock->start();
+            QObject::connect(poll, &QTimer::timeout, poll, [this, poll, clock, files] {
+                if (QgsProject::instance()->count() == 0 && clock->elapsed() < kProjectWaitMs) {
+                    return;
+                }
+                poll->stop();
+                poll->deleteLater();
+                runSelfTest(files);
+            });
+            poll->start();
+        });
+    }
+
+    void runSelfTest(const SelfTestFiles& files) {
+        if (!session_ || unloading_) {
+            return;
+        }
+        SelfTestHost host;
+        host.commandButton = [this]() -> QWidget* {
+            for (QToolBar* bar : iface_->mainWindow()->findChildren<QToolBar*>()) {
+                if (QWidget* button = bar->widgetForAction(action_)) {
+                    return button;
+                }
+            }
+            return nullptr;
+        };
+        host.layerIds = [] {
+            std::vector<std::string> ids;
+            for (const QString& id : QgsProject::instance()->mapLayers().keys()) {
+                ids.push_back(id.toStdString());
+            }
+            return ids;
+        };
+        host.vectorLayers = [](const std::vector<std::string>& known) {
+            return VectorLayerFacts(known);
+        };
+        host.demHeight = [this](double longitude, double latitude) {
+            return RasterHeight(qobject_cast<QgsRasterLayer*>(terrainBox_->currentLayer()),
+                                longitude, latitude);
+        };
+        host.clearModified = [] { QgsProject::instance()->setDirty(false); };
+        host.quit = [this] {
+            if (QAction* exit = iface_->actionExit()) {
+                QTimer::singleShot(0, exit, &QAction::trigger);
+            }
+        };
+        // The whole screen, with a dock wide enough for the session's clicks and a picture.
+        auto* main = qobject_cast<QMainWindow*>(iface_->mainWindow());
+        if (QScreen* screen = QGuiApplication::primaryScreen(); main != nullptr && screen) {
+            main->setGeometry(screen->availableGeometry());
+            main->resizeDocks({dock_}, {kSelfTestDockWidth}, Qt::Horizontal);
+            // The picture shows the layer list from the top (the digitizer window sits
+            // below it), not the file browser.
+            if (!files.screenshot.empty()) {
+                for (QDockWidget* d : main->findChildren<QDockWidget*>()) {
+                    if (d->objectName().startsWith(QStringLiteral("Browser"))) {
+                        d->hide();
+                    }
+                }
+            }
+        }
+        RunSelfTest(files, *session_, host);
     }
 
     void closeWhenUnwound() {

@@ -244,6 +244,7 @@ struct QtDesktop::Impl : QObject {
     Point cursor;
     Qt::MouseButtons buttons = Qt::NoButton;
     QPointer<QWidget> mouseCapture;
+    QPointer<QWidget> toolWindowOwner; // null: top-level windows are windows of their own
     ulong nextStamp = kSyntheticStampBase;
     MessageBoxResponder responder;
     std::vector<MessageBoxRecord> boxes;
@@ -805,6 +806,7 @@ QtDesktop::QtDesktop(QtDesktopOptions options) : impl_(std::make_unique<Impl>(*t
         throw PortError("QtDesktop", "a QApplication must exist before the desktop");
     }
     impl_->options = std::move(options);
+    impl_->toolWindowOwner = impl_->options.toolWindowOwner;
     impl_->clock.start();
     impl_->random.seed(std::random_device{}());
     const QPoint pos = QCursor::pos();
@@ -847,6 +849,9 @@ WindowHandle QtDesktop::CreateWindow(const WindowSpec& params, IWindowHandler* h
     }
     const WindowHandle h = impl_->tree.NextHandle(); // add() takes this one
     auto* w = new PortWindow(*impl_, h, parentWidget);
+    if (parentWidget == nullptr && impl_->toolWindowOwner) {
+        w->setParent(impl_->toolWindowOwner, Qt::Tool);
+    }
     w->setWindowTitle(qs(params.title));
     impl_->add(w, params.className, params.title, parent, handler, true);
     Entry& e = impl_->tree.At(h);

@@ -61,6 +61,10 @@ struct QtDesktopOptions {
     std::filesystem::path moduleFolder;
     // Empty: writes "Scribeline: " and the text to standard error.
     ErrorReporter errorReporter;
+    // Null: top-level windows are windows of their own. Set (a plugin's host application's
+    // main window): they are tool windows owned by it, so they stay above it and go with it.
+    // Borrowed; deleting it first deletes those windows, which the desktop then forgets.
+    QWidget* toolWindowOwner = nullptr;
 };
 
 class QtDesktop final : public IDesktop {

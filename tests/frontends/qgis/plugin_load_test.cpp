@@ -8,12 +8,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include <qgisplugin.h>
+#include <qgscoordinatereferencesystem.h>
 #include <qgsmapcanvas.h>
 #include <qgsmaplayercombobox.h>
 #include <qgsproject.h>
@@ -25,6 +30,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -68,6 +74,7 @@ public:
         main_.addDockWidget(area, dock);
     }
     void removeDockWidget(QDockWidget* dock) override { main_.removeDockWidget(dock); }
+    QAction* actionExit() override { return &exit_; }
 
     QMainWindow& Main() { return main_; }
     QToolBar& ToolBar() { return *toolBar_; }
@@ -82,6 +89,7 @@ public:
 
 private:
     QMainWindow main_;
+    QAction exit_{QStringLiteral("Exit")};
     QgsMapCanvas* canvas_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     std::map<std::string, std::vector<QAction*>> menu_;
@@ -267,7 +275,12 @@ TEST_F(PluginLoadTest, PressOpensTheWindowAndTheGlobeGoesIntoTheDock) {
     EXPECT_TRUE(VisibleScribelineWindows().empty());
     action->trigger();
     QCoreApplication::processEvents();
-    EXPECT_EQ(VisibleScribelineWindows().size(), 1U);
+    const auto windows = VisibleScribelineWindows();
+    ASSERT_EQ(windows.size(), 1U);
+    // A tool window of QGIS's main window: above it, minimised and closed with it.
+    EXPECT_EQ(windows.front()->windowType(), Qt::Tool);
+    EXPECT_EQ(windows.front()->parentWidget(), &iface.Main());
+    EXPECT_TRUE(windows.front()->isWindow());
     QDockWidget* dock = iface.Main().findChildren<QDockWidget*>().front();
     EXPECT_FALSE(dock->widget()->findChildren<QWidget*>().isEmpty());
 
@@ -320,6 +333,147 @@ TEST_F(PluginLoadTest, TheTerrainLayerIsAProjectSetting) {
     Unload(plugin);
 }
 
+// Opens the digitizer window over a small area round the points layer and sets the globe's
+// view to the map's (a terrain command refuses a view from high above). Returns the window.
+QWidget* OpenOverASmallArea(TestInterface& iface) {
+    QgsMapCanvas* canvas = iface.mapCanvas();
+    canvas->setDestinationCrs(QgsCoordinateReferenceSystem(QStringLiteral("EPSG:4326")));
+    canvas->setExtent(QgsRectangle(10.95, 47.45, 11.05, 47.55));
+    iface.ToolBar().actions().front()->trigger();
+    QCoreApplication::processEvents();
+    const auto windows = VisibleScribelineWindows();
+    if (windows.size() != 1) {
+        ADD_FAILURE() << windows.size() << " Scribeline windows";
+        return nullptr;
+    }
+    auto* setView = windows.front()->findChild<QAction*>(QStringLiteral("setgeview"));
+    EXPECT_NE(setView, nullptr);
+    if (setView != nullptr) {
+        setView->trigger();
+        QCoreApplication::processEvents();
+    }
+    return windows.front();
+}
+
+// Presses a terrain command's button on the digitizer window and, from inside its nested
+// message loops (the poll can only fire there while the press has not returned), runs
+// `during` once. Returns whether `during` ran while the command was still running.
+bool DuringTerrainRun(QWidget* window, const char* key, const std::function<void()>& during,
+                      std::vector<std::string>& boxes) {
+    auto* button = window->findChild<QAction*>(QString::fromLatin1(key));
+    EXPECT_NE(button, nullptr) << key;
+    if (button == nullptr || !button->isEnabled()) {
+        return false;
+    }
+    bool ran = false;
+    bool running = true;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!ran && running) {
+            ran = true;
+            during();
+        }
+        // A box the command shows is answered as a person would, and recorded.
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes.push_back(box->text().toStdString());
+            box->done(QMessageBox::Ok);
+        }
+    });
+    poll.start();
+    button->trigger(); // returns when the command has unwound
+    running = false;
+    poll.stop();
+    return ran;
+}
+
+// Features in the project's vector layers other than the points layer (what runs stored).
+long long StoredFeatures() {
+    long long n = 0;
+    for (QgsMapLayer* layer : QgsProject::instance()->mapLayers().values()) {
+        auto* vector = qobject_cast<QgsVectorLayer*>(layer);
+        if (vector != nullptr && vector->name() != QStringLiteral("scribeline-plugin-points")) {
+            n += vector->featureCount();
+        }
+    }
+    return n;
+}
+
+// Pumps until `done` holds or a few hundred milliseconds have passed.
+bool PumpUntil(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 400) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+TEST_F(PluginLoadTest, UnloadDuringADemRunWaitsUntilTheRunHasUnwound) {
+    TestInterface iface;
+    QgisPlugin* plugin = Load(iface);
+    AddLayer("scribeline-plugin-points");
+    QPointer<QAction> action = iface.ToolBar().actions().front();
+    QPointer<QWidget> window = OpenOverASmallArea(iface);
+    ASSERT_FALSE(window.isNull());
+    QPointer<QDockWidget> dock = iface.Main().findChildren<QDockWidget*>().front();
+
+    bool aliveInsideTheRun = false;
+    std::vector<std::string> boxes;
+    const bool ran = DuringTerrainRun(
+        window, "dem",
+        [&] {
+            Library().unload(plugin);
+            // QGIS goes on pumping after unload: the plugin must still be whole under the run.
+            QCoreApplication::processEvents();
+            aliveInsideTheRun = !action.isNull() && !dock.isNull() && !window.isNull();
+        },
+        boxes);
+    ASSERT_TRUE(ran) << "the DEM run ended before it pumped";
+    EXPECT_TRUE(aliveInsideTheRun);
+    // The run went on to the end under the pending deletion: its points are stored.
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    EXPECT_GT(StoredFeatures(), 0);
+    // Once the run has unwound the deferred deletion takes the action, the dock and the
+    // window with it.
+    EXPECT_TRUE(PumpUntil([&] { return action.isNull() && dock.isNull() && window.isNull(); }));
+    EXPECT_TRUE(VisibleScribelineWindows().empty());
+    EXPECT_TRUE(iface.ToolBar().actions().isEmpty());
+}
+
+TEST_F(PluginLoadTest, ClosingTheProjectDuringAContourRunClosesTheWindowAfterIt) {
+    TestInterface iface;
+    QgisPlugin* plugin = Load(iface);
+    AddLayer("scribeline-plugin-points");
+    QAction* action = iface.ToolBar().actions().front();
+    QPointer<QWidget> window = OpenOverASmallArea(iface);
+    ASSERT_FALSE(window.isNull());
+
+    bool openInsideTheRun = false;
+    std::vector<std::string> boxes;
+    const bool ran = DuringTerrainRun(
+        window, "contour",
+        [&] {
+            QgsProject::instance()->clear();
+            QCoreApplication::processEvents();
+            const QWidget* shown = window.data();
+            openInsideTheRun = shown != nullptr && shown->isVisible();
+        },
+        boxes);
+    // The run could not store into the layer the project dropped: it says so once, and the
+    // window closes after the box is answered, not under it.
+    ASSERT_EQ(boxes.size(), 1U);
+    EXPECT_NE(boxes.front().find("was removed from the project"), std::string::npos)
+        << boxes.front();
+    ASSERT_TRUE(ran) << "the contour run ended before it pumped";
+    EXPECT_TRUE(openInsideTheRun);
+    EXPECT_TRUE(PumpUntil([&] { return VisibleScribelineWindows().empty(); }));
+    // The plugin is still loaded and usable afterwards.
+    AddLayer("scribeline-plugin-points");
+    EXPECT_TRUE(action->isEnabled());
+    Unload(plugin);
+}
+
 TEST_F(PluginLoadTest, LoadsAgainAfterUnload) {
     for (int round = 0; round < 3; ++round) {
         TestInterface iface;
@@ -332,6 +486,86 @@ TEST_F(PluginLoadTest, LoadsAgainAfterUnload) {
         EXPECT_TRUE(iface.Main().findChildren<QDockWidget*>().isEmpty()) << "round " << round;
         QgsProject::instance()->clear();
     }
+}
+
+// The self-test mode, as far as it runs without QGIS's application: the environment names a
+// session; once QGIS says it is up and the project holds a layer, the session plays, the
+// report is written, the project is left unmodified and QGIS is told to quit.
+class SelfTestModeTest : public PluginLoadTest {
+protected:
+    void SetUp() override {
+        PluginLoadTest::SetUp();
+        // One folder per case: ctest may run the cases side by side.
+        dir_ = std::filesystem::temp_directory_path() /
+               (std::string("scribeline-plugin-selftest-") +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+        ::setenv("SCRIBELINE_SELFTEST", (dir_ / "session.json").c_str(), 1);
+        ::setenv("SCRIBELINE_SELFTEST_REPORT", (dir_ / "report.txt").c_str(), 1);
+        std::filesystem::remove(dir_ / "report.txt");
+    }
+    void TearDown() override {
+        ::unsetenv("SCRIBELINE_SELFTEST");
+        ::unsetenv("SCRIBELINE_SELFTEST_REPORT");
+        PluginLoadTest::TearDown();
+    }
+
+    // Plays `session` and returns the report's lines; counts QGIS's exit.
+    std::vector<std::string> Play(const std::string& session, int& exits) {
+        std::ofstream(dir_ / "session.json") << session;
+        TestInterface iface;
+        QObject::connect(iface.actionExit(), &QAction::triggered, [&exits] { ++exits; });
+        QgisPlugin* plugin = Load(iface);
+        AddLayer("scribeline-plugin-points");
+        QgsProject::instance()->setDirty(true);
+        iface.initializationCompleted();
+        EXPECT_TRUE(PumpUntil([&] { return exits > 0; })) << "QGIS was not told to quit";
+        EXPECT_FALSE(QgsProject::instance()->isDirty());
+        Unload(plugin);
+        std::vector<std::string> lines;
+        std::ifstream in(dir_ / "report.txt");
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    std::filesystem::path dir_;
+};
+
+TEST_F(SelfTestModeTest, ASessionThatCannotBeReadFailsTheReportAndStillQuits) {
+    int exits = 0;
+    const auto report = Play(R"({"scribelineSession": 1, "steps": [{"do": "fly"}]})", exits);
+    EXPECT_EQ(exits, 1);
+    ASSERT_EQ(report.size(), 3U);
+    EXPECT_EQ(report[0], "session=session.json");
+    EXPECT_NE(report[1].find("failure="), std::string::npos);
+    EXPECT_NE(report[1].find("\"fly\""), std::string::npos) << report[1];
+    EXPECT_EQ(report[2], "result=fail");
+}
+
+TEST_F(SelfTestModeTest, StepsThePluginCannotPlayAreFailuresOfTheirOwn) {
+    int exits = 0;
+    const auto report = Play(R"({"scribelineSession": 1, "steps": [
+        {"do": "toolbar", "key": "start"},
+        {"do": "picture", "of": "globe"},
+        {"do": "wait", "ms": 0}
+    ]})",
+                             exits);
+    EXPECT_EQ(exits, 1);
+    const std::vector<std::string> expected = {
+        "session=session.json",
+        "step 1 toolbar start: failed: the digitizer window is not open",
+        "step 2 picture globe: failed: the digitizer window is not open",
+        "step 3 wait: done",
+        "layers_added=0",
+        "failure=step 1 failed: the digitizer window is not open",
+        "failure=step 2 failed: the digitizer window is not open",
+        "failure=no polygon layer with z was added",
+        "failure=no contour layer (lines with z) was added",
+        "result=fail",
+    };
+    EXPECT_EQ(report, expected);
 }
 
 } // namespace

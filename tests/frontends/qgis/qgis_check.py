@@ -5,7 +5,7 @@ import os
 import time
 
 from qgis.core import QgsProject, QgsVectorLayer
-from qgis.PyQt.QtCore import QTimer
+from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtWidgets import QAction, QApplication, QDockWidget
 from qgis.utils import iface
 
@@ -50,7 +50,10 @@ def run():
 
         action.trigger()
         settle()
-        note("windows_after_press", len(scribeline_windows()))
+        windows = scribeline_windows()
+        note("windows_after_press", len(windows))
+        note("window_is_tool_of_main", len(windows) == 1 and windows[0].parentWidget() is main
+             and windows[0].windowType() == Qt.Tool)
         note("globe_in_dock", dock is not None and len(dock.widget().children()) > 1)
 
         QgsProject.instance().clear()

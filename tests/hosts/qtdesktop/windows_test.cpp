@@ -254,5 +254,38 @@ TEST(QtMessageBox, SendKeysAnswersTheOpenBox) {
     EXPECT_EQ(d.MessageBox(kNoWindow, "Done", "Info", mb::Ok), idr::Ok);
 }
 
+TEST(QtWindows, WithAnOwnerTopLevelWindowsAreItsToolWindowsAndGoWithIt) {
+    auto owner = std::make_unique<QWidget>();
+    owner->show();
+    QtDesktopOptions options;
+    options.toolWindowOwner = owner.get();
+    QtDesktop d(options);
+    Recorder handler;
+    const WindowHandle top =
+        d.CreateWindow({"Frame", "Digitizer", kNoWindow, {40, 50, 240, 150}, true}, &handler);
+    const WindowHandle child =
+        d.CreateWindow({"Button", "OK", top, {5, 5, 55, 25}, true}, &handler);
+    QWidget* w = d.Widget(top);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->parentWidget(), owner.get());
+    EXPECT_EQ(w->windowType(), Qt::Tool);
+    EXPECT_TRUE(w->isWindow());
+    // Still placed in screen pixels, as any top-level window.
+    EXPECT_EQ(d.GetWindowRect(top)->left, 40);
+    EXPECT_EQ(d.GetWindowRect(top)->top, 50);
+    // A child window stays a child of its port parent.
+    EXPECT_EQ(d.Widget(child)->parentWidget(), w);
+    EXPECT_FALSE(d.Widget(child)->isWindow());
+
+    // The owner going first takes the windows with it; the desktop forgets them.
+    owner.reset();
+    EXPECT_FALSE(d.IsWindow(top));
+    EXPECT_FALSE(d.IsWindow(child));
+    // Windows made afterwards are windows of their own.
+    const WindowHandle later =
+        d.CreateWindow({"Frame", "Later", kNoWindow, {0, 0, 100, 100}, true}, &handler);
+    EXPECT_EQ(d.Widget(later)->parentWidget(), nullptr);
+}
+
 } // namespace
 } // namespace scribeline::qtdesktop
