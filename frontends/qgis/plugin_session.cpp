@@ -98,6 +98,7 @@ private:
 qtdesktop::QtDesktopOptions DesktopOptions(const qgis::QgisParts& parts) {
     qtdesktop::QtDesktopOptions options;
     options.toolWindowOwner = parts.mainWindow;
+    options.twipsPerPixel = frontend::DigitizerWindow::kTwipsPerPixel;
     return options;
 }
 

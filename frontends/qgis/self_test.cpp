@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
@@ -140,13 +141,15 @@ public:
         }
         shot_ = true;
         SessionDriver::Wait(kSettle);
-        // Without a window manager nothing keeps the tool window over QGIS's main window.
-        if (QWidget* form = driver_.FormWidget()) {
-            form->raise();
-            SessionDriver::Wait(kSettle);
-        }
         QScreen* screen = QGuiApplication::primaryScreen();
-        if (screen == nullptr || !screen->grabWindow(0).save(QString::fromStdString(screenshot_))) {
+        QPixmap picture = screen != nullptr ? screen->grabWindow(0) : QPixmap();
+        // Without a window manager nothing keeps the tool window over QGIS's main window, and
+        // a raise races with the grab: the window is painted where it stands instead.
+        if (QWidget* form = driver_.FormWidget(); form != nullptr && form->isVisible()) {
+            QPainter painter(&picture);
+            painter.drawPixmap(form->geometry().topLeft(), form->grab());
+        }
+        if (picture.isNull() || !picture.save(QString::fromStdString(screenshot_))) {
             std::fprintf(stderr, "Scribeline self-test: cannot write %s\n", screenshot_.c_str());
         }
     }

@@ -62,8 +62,8 @@ std::shared_ptr<const globe::ElevationModel> LoadDeskTerrain(const DeskOptions& 
 
 class Desk {
 public:
-    // Twips a pixel of the desk's desktop (a 131-dpi screen).
-    static constexpr int kDeskTwipsPerPixel = 11;
+    // Twips a pixel of the desk's desktop: the digitizer window's.
+    static constexpr int kDeskTwipsPerPixel = DigitizerWindow::kTwipsPerPixel;
     // Width of the map window's left column (the layer list above the digitizer window).
     static constexpr int kLayerColumnWidth = 376;
 

@@ -31,6 +31,9 @@ class DigitizerWindow {
 public:
     // Pixel size of the window's face.
     static constexpr int kFacePixels = 11;
+    // Twips a pixel of the desktop the window is laid out on (a 131-dpi screen): the form's
+    // twips layout then has the room that face needs. Every front end sets it on its desktop.
+    static constexpr int kTwipsPerPixel = 11;
 
     // Both borrowed; they must outlive this object.
     DigitizerWindow(qtdesktop::QtDesktop& desktop, frmGE2Arc& form);
