@@ -27,13 +27,9 @@ class GisHost;
 
 namespace scribeline::app {
 
-// A key chord as a session writes it: a platform key code and its modifiers.
-struct KeyChord {
-    int virtualKey = 0;
-    bool shift = false;
-    bool control = false;
-    bool alt = false;
-};
+// A key chord as a session writes it: the key-down event of its key and modifiers
+// (platform/key_chord.hpp reads it).
+using KeyChord = KeyEvent;
 
 // How a message box is answered: idr::... after it stood open keepOpenMs.
 struct BoxAnswer {

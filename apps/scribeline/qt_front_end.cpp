@@ -3,6 +3,7 @@
 #include "command/clsScribeline.hpp"
 #include "frontends/qt/desk.hpp"
 #include "frontends/qt/session_driver.hpp"
+#include "hosts/qtdesktop/qt_input.hpp"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -25,35 +26,6 @@ using std::chrono::milliseconds;
 // widgets following the model, a menu or dialog shown) runs before the next step.
 void Settle() {
     SessionDriver::Wait(milliseconds(15));
-}
-
-int QtKeyOf(int virtualKey) {
-    if (virtualKey >= 0x70 && virtualKey <= 0x7B) {
-        return Qt::Key_F1 + (virtualKey - 0x70);
-    }
-    if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
-        return virtualKey; // Qt's keys for letters and digits are their codes too
-    }
-    switch (virtualKey) {
-    case vk::Return:
-        return Qt::Key_Return;
-    case vk::Escape:
-        return Qt::Key_Escape;
-    case vk::Tab:
-        return Qt::Key_Tab;
-    case vk::Back:
-        return Qt::Key_Backspace;
-    case vk::Up:
-        return Qt::Key_Up;
-    case vk::Down:
-        return Qt::Key_Down;
-    case vk::Home:
-        return Qt::Key_Home;
-    case vk::End:
-        return Qt::Key_End;
-    default:
-        return Qt::Key_unknown;
-    }
 }
 
 class QtFrontEnd final : public FrontEnd {
@@ -205,12 +177,8 @@ public:
     void Wait(int ms) override { SessionDriver::Wait(milliseconds(ms)); }
 
     void Key(const KeyChord& chord) override {
-        Qt::KeyboardModifiers modifiers = Qt::NoModifier;
-        modifiers |= chord.shift ? Qt::ShiftModifier : Qt::NoModifier;
-        modifiers |= chord.control ? Qt::ControlModifier : Qt::NoModifier;
-        modifiers |= chord.alt ? Qt::AltModifier : Qt::NoModifier;
         desk_->Desktop().SetForegroundWindow(desk_->Command().Window().hWnd());
-        (void)driver_->KeyChord(QtKeyOf(chord.virtualKey), modifiers);
+        (void)driver_->KeyChord(qtdesktop::qtKeyOf(chord), qtdesktop::qtModifiersOf(chord));
         Settle();
     }
 

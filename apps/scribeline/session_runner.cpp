@@ -5,12 +5,11 @@
 #include "composition/default_subsystems.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
 #include "hosts/gis/gis_host.hpp"
-#include "hosts/gis/headless.hpp"
 #include "hosts/globe/base_earth.hpp"
-#include "hosts/globe/headless_attach.hpp"
 #include "hosts/globe/raster_dem.hpp"
 #include "hosts/globe/terrain_stack.hpp"
 #include "hosts/stack/headless_stack.hpp"
+#include "platform/key_chord.hpp"
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -80,50 +79,6 @@ const char* KindName(const ControlRef& ref) {
 const char* ActionFor(const ControlRef& ref) {
     static const char* actions[] = {"select", "choose", "type", "scroll", "push", "push", "push"};
     return actions[ref.index()];
-}
-
-// "Ctrl+F8", "Ctrl+I", "Shift+Alt+X". Nothing for a chord this runner does not know.
-std::optional<KeyChord> ParseChord(const std::string& text) {
-    KeyChord chord;
-    std::string rest = text;
-    for (;;) {
-        const auto plus = rest.find('+');
-        if (plus == std::string::npos || plus + 1 == rest.size()) {
-            break;
-        }
-        const std::string modifier = rest.substr(0, plus);
-        if (modifier == "Ctrl") {
-            chord.control = true;
-        } else if (modifier == "Shift") {
-            chord.shift = true;
-        } else if (modifier == "Alt") {
-            chord.alt = true;
-        } else {
-            return std::nullopt;
-        }
-        rest = rest.substr(plus + 1);
-    }
-    if (rest.size() == 1 && (std::isupper(static_cast<unsigned char>(rest[0])) ||
-                             std::isdigit(static_cast<unsigned char>(rest[0])))) {
-        chord.virtualKey = rest[0];
-    } else if (rest.size() >= 2 && rest.size() <= 3 && rest[0] == 'F') {
-        const int n = std::atoi(rest.c_str() + 1);
-        if (n < 1 || n > 12 || std::to_string(n) != rest.substr(1)) {
-            return std::nullopt;
-        }
-        chord.virtualKey = 0x70 + n - 1;
-    } else {
-        static const std::map<std::string, int> named = {
-            {"Enter", vk::Return},   {"Escape", vk::Escape}, {"Tab", vk::Tab},
-            {"Backspace", vk::Back}, {"Up", vk::Up},         {"Down", vk::Down},
-            {"Home", vk::Home},      {"End", vk::End}};
-        const auto it = named.find(rest);
-        if (it == named.end()) {
-            return std::nullopt;
-        }
-        chord.virtualKey = it->second;
-    }
-    return chord;
 }
 
 const char* GeometryName(GeometryType type) {
@@ -202,12 +157,7 @@ public:
     void Wait(int ms) override { desk_.AdvanceTime(ms); }
     void Key(const KeyChord& chord) override {
         desk_.SetForegroundWindow(command_.Window().hWnd());
-        KeyEvent e;
-        e.virtualKey = chord.virtualKey;
-        e.shift = chord.shift;
-        e.control = chord.control;
-        e.alt = chord.alt;
-        e.message = chord.alt ? KeyMessage::SysKeyDown : KeyMessage::KeyDown;
+        KeyEvent e = chord;
         desk_.InjectKey(e);
         e.message = chord.alt ? KeyMessage::SysKeyUp : KeyMessage::KeyUp;
         desk_.InjectKey(e);
@@ -449,7 +399,7 @@ void Player::validateControl(const Step& step) {
 }
 
 void Player::validateKey(const Step& step) {
-    if (!ParseChord(step.name)) {
+    if (!ParseKeyChord(step.name)) {
         fail(step, "keys",
              "unknown key \"" + step.name + "\"; write e.g. \"Ctrl+F8\" or \"Ctrl+I\"");
     }
@@ -678,7 +628,7 @@ void Player::playMenu(const Step& step) {
 
 void Player::playKey(const Step& step) {
     requireWindow(step);
-    front_->Key(*ParseChord(step.name));
+    front_->Key(*ParseKeyChord(step.name));
 }
 
 void Player::drag(const Step& step) {

@@ -1,6 +1,8 @@
 #include "frontends/qt/session_driver.hpp"
 
 #include "frontends/qt/digitizer_window.hpp"
+#include "hosts/qtdesktop/qt_input.hpp"
+#include "platform/key_chord.hpp"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -20,7 +22,6 @@
 #include <QWidget>
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -173,53 +174,13 @@ void SessionDriver::Type(QWidget* target, const QString& text) {
 
 bool SessionDriver::ParseChord(const std::string& chord, int& qtKey,
                                Qt::KeyboardModifiers& modifiers) {
-    modifiers = Qt::NoModifier;
-    std::string rest = chord;
-    for (;;) {
-        const auto plus = rest.find('+');
-        if (plus == std::string::npos || plus + 1 == rest.size()) {
-            break;
-        }
-        const std::string modifier = rest.substr(0, plus);
-        if (modifier == "Ctrl") {
-            modifiers |= Qt::ControlModifier;
-        } else if (modifier == "Shift") {
-            modifiers |= Qt::ShiftModifier;
-        } else if (modifier == "Alt") {
-            modifiers |= Qt::AltModifier;
-        } else {
-            return false;
-        }
-        rest = rest.substr(plus + 1);
-    }
-    static const std::map<std::string, int> named = {
-        {"Enter", Qt::Key_Return},        {"Escape", Qt::Key_Escape}, {"Tab", Qt::Key_Tab},
-        {"Backspace", Qt::Key_Backspace}, {"Up", Qt::Key_Up},         {"Down", Qt::Key_Down},
-        {"Home", Qt::Key_Home},           {"End", Qt::Key_End}};
-    if (rest.size() == 1 &&
-        ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= '0' && rest[0] <= '9'))) {
-        qtKey = rest[0];
-        return true;
-    }
-    if (rest.size() >= 2 && rest.size() <= 3 && rest[0] == 'F') {
-        int n = 0;
-        for (std::size_t i = 1; i < rest.size(); ++i) {
-            if (rest[i] < '0' || rest[i] > '9') {
-                return false;
-            }
-            n = n * 10 + (rest[i] - '0');
-        }
-        if (n < 1 || n > 12 || rest[1] == '0') {
-            return false;
-        }
-        qtKey = Qt::Key_F1 + n - 1;
-        return true;
-    }
-    const auto it = named.find(rest);
-    if (it == named.end()) {
+    const auto event = ParseKeyChord(chord);
+    if (!event) {
+        modifiers = Qt::NoModifier;
         return false;
     }
-    qtKey = it->second;
+    qtKey = qtdesktop::qtKeyOf(*event);
+    modifiers = qtdesktop::qtModifiersOf(*event);
     return true;
 }
 
