@@ -15,7 +15,6 @@
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
-#include <cctype>
 #include <deque>
 #include <fstream>
 #include <map>
