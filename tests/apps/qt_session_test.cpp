@@ -20,9 +20,9 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -120,9 +120,17 @@ std::vector<Feature> Features(const fs::path& shapefile) {
 }
 
 // The live KML text without its LookAt element.
-std::string WithoutLookAt(const std::string& kml) {
-    static const std::regex lookAt("<LookAt>[\\s\\S]*?</LookAt>\\s*");
-    return std::regex_replace(kml, lookAt, "");
+std::string WithoutLookAt(std::string kml) {
+    static constexpr std::string_view open = "<LookAt>", close = "</LookAt>";
+    for (auto at = kml.find(open); at != std::string::npos; at = kml.find(open, at)) {
+        const auto end = kml.find(close, at);
+        if (end == std::string::npos) {
+            break;
+        }
+        const auto after = kml.find_first_not_of(" \t\r\n", end + close.size());
+        kml.erase(at, (after == std::string::npos ? kml.size() : after) - at);
+    }
+    return kml;
 }
 
 // The report's layers written in the session (with height sources), by name.
@@ -138,10 +146,29 @@ std::map<std::string, json> WrittenLayers(const json& report) {
 
 // The report's files, screen shots' times blanked out.
 std::vector<std::string> FileNames(const json& report) {
-    static const std::regex shot("Scribeline-[0-9]{8}-[0-9]{6}\\.bmp");
+    // "Scribeline-YYYYMMDD-HHMMSS.bmp"
+    const auto isShot = [](std::string_view name) {
+        static constexpr std::string_view shape = "Scribeline-99999999-999999.bmp";
+        if (name.size() != shape.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            const bool digit = name[i] >= '0' && name[i] <= '9';
+            if (shape[i] == '9' ? !digit : name[i] != shape[i]) {
+                return false;
+            }
+        }
+        return true;
+    };
     std::vector<std::string> out;
     for (const json& file : report["files"]) {
-        out.push_back(std::regex_replace(file.get<std::string>(), shot, "Scribeline-(time).bmp"));
+        std::string name = file.get<std::string>();
+        const auto slash = name.find_last_of('/');
+        const auto base = slash == std::string::npos ? 0 : slash + 1;
+        if (isShot(std::string_view(name).substr(base))) {
+            name.replace(base, std::string::npos, "Scribeline-(time).bmp");
+        }
+        out.push_back(std::move(name));
     }
     std::sort(out.begin(), out.end());
     return out;

@@ -36,7 +36,7 @@ run_qgis() { # name, QGIS locale (empty: QGIS's default), environment...
     SCRIBELINE_PLUGIN_LIB=$library "$install" --no-build "$profiles/profiles/default" >/dev/null
     env "$@" SCRIBELINE_QGIS_CHECK_OUT="$work/$name.txt" \
         SCRIBELINE_QGIS_CHECK_LAYER="$work/points.geojson" \
-        timeout 120 xvfb-run -a -s "-screen 0 1600x1000x24" \
+        timeout 120 xvfb-run -a -n 170 -s "-screen 0 1600x1000x24 -noreset" \
         qgis --profiles-path "$profiles" --profile default --nologo --noversioncheck \
         --code "$check" >"$work/$name.log" 2>&1 || {
         echo "FAIL: QGIS did not quit cleanly ($name)" >&2

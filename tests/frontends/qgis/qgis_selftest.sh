@@ -57,7 +57,7 @@ run_selftest() { # name, QGIS locale (empty: QGIS's default), screenshot (may be
     # The new layers go to the temporary folder: one per run, to compare.
     env "$@" TMPDIR="$out" SCRIBELINE_SELFTEST="$session" \
         SCRIBELINE_SELFTEST_REPORT="$work/$name.report.txt" SCRIBELINE_SELFTEST_SCREENSHOT="$shot" \
-        timeout 120 xvfb-run -a -s "-screen 0 1600x1000x24" \
+        timeout 120 xvfb-run -a -n 180 -s "-screen 0 1600x1000x24 -noreset" \
         qgis --profiles-path "$profiles" --profile default --nologo --noversioncheck \
         --project "$work/project.qgs" >"$work/$name.log" 2>&1 || {
         echo "FAIL: QGIS did not quit cleanly ($name)" >&2
