@@ -127,7 +127,7 @@ void AsyncRenderer::Run() {
             }
         }
         Frame frame;
-        frame.image = renderer_.Render(request, quality, drape.get());
+        frame.image = renderer_.Render(request, quality, drape);
         frame.quality = quality;
         frame.request = number;
         if (sink_) {

@@ -333,20 +333,91 @@ void CheckFrameRequest(const FrameRequest& request) {
 }
 
 Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality, const Drape* drape) {
+    return Draw(request, quality, drape, nullptr);
+}
+
+Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality,
+                           std::shared_ptr<const Drape> drape) {
+    const Drape* borrowed = drape.get();
+    return Draw(request, quality, borrowed, std::move(drape));
+}
+
+bool MeshRenderer::Reusable(const FrameRequest& request, FrameQuality quality,
+                            const Drape* drape) const {
+    if (!terrain_) {
+        return false;
+    }
+    const TerrainFrame& t = *terrain_;
+    const CameraState& a = t.camera;
+    const CameraState& b = request.camera;
+    return a.FocusPointLatitude == b.FocusPointLatitude &&
+           a.FocusPointLongitude == b.FocusPointLongitude &&
+           a.FocusPointAltitude == b.FocusPointAltitude &&
+           a.FocusPointAltitudeMode == b.FocusPointAltitudeMode && a.Range == b.Range &&
+           a.Tilt == b.Tilt && a.Azimuth == b.Azimuth && t.width == request.width &&
+           t.height == request.height && t.quality == quality &&
+           t.surface.Model() == request.surface.Model() &&
+           t.surface.TerrainOn() == request.surface.TerrainOn() &&
+           t.surface.Exaggeration() == request.surface.Exaggeration() && t.drape.get() == drape;
+}
+
+Image MeshRenderer::Draw(const FrameRequest& request, FrameQuality quality, const Drape* drape,
+                         std::shared_ptr<const Drape> kept) {
     CheckFrameRequest(request);
-    const int width = request.width;
-    const int height = request.height;
     if (drape != nullptr &&
         (drape->image.width < 1 || drape->image.height < 1 ||
          !(drape->area.east > drape->area.west) || !(drape->area.north > drape->area.south))) {
         drape = nullptr; // nothing to drape
+        kept.reset();
     }
     ++frame_;
-    stats_ = {};
+    // A borrowed drape has no identity beyond its address, which a later one may take over.
+    const bool identified = drape == nullptr || kept != nullptr;
+    Image image;
+    CameraPose pose;
+    if (identified && Reusable(request, quality, drape)) {
+        image = terrain_->image;
+        pose = terrain_->pose;
+        stats_ = terrain_->stats;
+        stats_.tilesBuilt = 0;
+        stats_.terrainReused = true;
+    } else {
+        terrain_.reset(); // its picture and drape go before the next one is made
+        stats_ = {};
+        pose = PoseFor(request.camera, FocusHeight(request.camera, request.surface),
+                       request.surface, request.width, request.height);
+        bool complete = true;
+        image = DrawTerrain(request, pose, quality, drape, complete);
+        ++rasterisations_;
+        if (identified && complete) {
+            terrain_ = TerrainFrame{request.camera, request.width,   request.height,
+                                    quality,        request.surface, std::move(kept),
+                                    pose,           stats_,          image};
+        }
+    }
+
+    // ---- documents, DEM outlines, overlays ----
+    std::vector<const KmlDocument*> documents;
+    KmlDocument outlines;
+    if (request.documents) {
+        for (const auto& d : request.documents->documents) {
+            documents.push_back(d.get());
+        }
+        if (!request.documents->demOutlines.empty()) {
+            outlines = OutlineDocument(request.documents->demOutlines);
+            documents.push_back(&outlines);
+        }
+    }
+    DrawOverTerrain(image, pose, request.surface, documents, request.overlays);
+    return image;
+}
+
+Image MeshRenderer::DrawTerrain(const FrameRequest& request, const CameraPose& pose,
+                                FrameQuality quality, const Drape* drape, bool& complete) {
+    const int width = request.width;
+    const int height = request.height;
     const TerrainSurface& surface = request.surface;
     cache_.UseSurface(surface);
-    const CameraPose pose =
-        PoseFor(request.camera, FocusHeight(request.camera, surface), surface, width, height);
 
     // ---- which tiles: breadth first, a level at a time, building the missing ones on two
     // threads ----
@@ -407,6 +478,7 @@ Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality, co
             }
             if (cost > budget && !selection.AroundEye(*tile)) {
                 leaves.push_back(tile);
+                complete = false;
                 continue;
             }
             budget -= std::min(cost, budget);
@@ -529,19 +601,6 @@ Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality, co
         }
     }
 
-    // ---- documents, DEM outlines, overlays ----
-    std::vector<const KmlDocument*> documents;
-    KmlDocument outlines;
-    if (request.documents) {
-        for (const auto& d : request.documents->documents) {
-            documents.push_back(d.get());
-        }
-        if (!request.documents->demOutlines.empty()) {
-            outlines = OutlineDocument(request.documents->demOutlines);
-            documents.push_back(&outlines);
-        }
-    }
-    DrawOverTerrain(image, pose, surface, documents, request.overlays);
     return image;
 }
 
