@@ -342,12 +342,8 @@ Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality,
     return Draw(request, quality, borrowed, std::move(drape));
 }
 
-bool MeshRenderer::Reusable(const FrameRequest& request, FrameQuality quality,
-                            const Drape* drape) const {
-    if (!terrain_) {
-        return false;
-    }
-    const TerrainFrame& t = *terrain_;
+bool MeshRenderer::SameView(const TerrainFrame& t, const FrameRequest& request,
+                            const Drape* drape) {
     const CameraState& a = t.camera;
     const CameraState& b = request.camera;
     return a.FocusPointLatitude == b.FocusPointLatitude &&
@@ -355,8 +351,7 @@ bool MeshRenderer::Reusable(const FrameRequest& request, FrameQuality quality,
            a.FocusPointAltitude == b.FocusPointAltitude &&
            a.FocusPointAltitudeMode == b.FocusPointAltitudeMode && a.Range == b.Range &&
            a.Tilt == b.Tilt && a.Azimuth == b.Azimuth && t.width == request.width &&
-           t.height == request.height && t.quality == quality &&
-           t.surface.Model() == request.surface.Model() &&
+           t.height == request.height && t.surface.Model() == request.surface.Model() &&
            t.surface.TerrainOn() == request.surface.TerrainOn() &&
            t.surface.Exaggeration() == request.surface.Exaggeration() && t.drape.get() == drape;
 }
@@ -373,16 +368,23 @@ Image MeshRenderer::Draw(const FrameRequest& request, FrameQuality quality, cons
     ++frame_;
     // A borrowed drape has no identity beyond its address, which a later one may take over.
     const bool identified = drape == nullptr || kept != nullptr;
+    std::optional<TerrainFrame>& slot = terrain_[quality == FrameQuality::Full ? 1 : 0];
     Image image;
     CameraPose pose;
-    if (identified && Reusable(request, quality, drape)) {
-        image = terrain_->image;
-        pose = terrain_->pose;
-        stats_ = terrain_->stats;
+    if (identified && slot && SameView(*slot, request, drape)) {
+        image = slot->image;
+        pose = slot->pose;
+        stats_ = slot->stats;
         stats_.tilesBuilt = 0;
         stats_.terrainReused = true;
     } else {
-        terrain_.reset(); // its picture and drape go before the next one is made
+        // Pictures of other views go before the next one is made (with their drapes).
+        for (auto& other : terrain_) {
+            if (other && !(identified && SameView(*other, request, drape))) {
+                other.reset();
+            }
+        }
+        slot.reset();
         stats_ = {};
         pose = PoseFor(request.camera, FocusHeight(request.camera, request.surface),
                        request.surface, request.width, request.height);
@@ -390,9 +392,8 @@ Image MeshRenderer::Draw(const FrameRequest& request, FrameQuality quality, cons
         image = DrawTerrain(request, pose, quality, drape, complete);
         ++rasterisations_;
         if (identified && complete) {
-            terrain_ = TerrainFrame{request.camera, request.width,   request.height,
-                                    quality,        request.surface, std::move(kept),
-                                    pose,           stats_,          image};
+            slot = TerrainFrame{request.camera,  request.width, request.height, request.surface,
+                                std::move(kept), pose,          stats_,         image};
         }
     }
 

@@ -448,13 +448,22 @@ TEST(TerrainReuse, AnyChangeOfCameraSizeQualityTerrainOrDrapeDrawsTheTerrainAgai
         EXPECT_EQ(renderer.TerrainRasterisations(), 2u);
     }
 
-    // Quality: a full frame is not an interactive one of the same view.
+    // Quality: a full frame is not an interactive one of the same view, but each is kept,
+    // for a view that moved and settled asks for both.
     MeshRenderer renderer;
-    (void)renderer.Render(base, FrameQuality::Full);
-    (void)renderer.Render(base, FrameQuality::Interactive);
+    const Image full = renderer.Render(base, FrameQuality::Full);
+    const Image coarse = renderer.Render(base, FrameQuality::Interactive);
     EXPECT_EQ(renderer.TerrainRasterisations(), 2u);
+    EXPECT_EQ(renderer.Render(base, FrameQuality::Full).rgba, full.rgba);
+    EXPECT_EQ(renderer.Render(base, FrameQuality::Interactive).rgba, coarse.rgba);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 2u);
+    // Another view drops both: back at the first, each is drawn anew.
+    FrameRequest moved = base;
+    moved.camera.Azimuth += 5.0;
+    (void)renderer.Render(moved, FrameQuality::Full);
+    (void)renderer.Render(base, FrameQuality::Interactive);
     (void)renderer.Render(base, FrameQuality::Full);
-    EXPECT_EQ(renderer.TerrainRasterisations(), 3u);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 5u);
 }
 
 TEST(TerrainReuse, AKeptDrapeIsReusedByIdentityABorrowedOneNever) {
