@@ -308,6 +308,12 @@ KmlDocument OutlineDocument(const std::vector<DemOutline>& outlines) {
     return doc;
 }
 
+// Whether a drape has anything to drape.
+bool Drapes(const Drape* drape) {
+    return drape != nullptr && drape->image.width >= 1 && drape->image.height >= 1 &&
+           drape->area.east > drape->area.west && drape->area.north > drape->area.south;
+}
+
 } // namespace
 
 int DrapeArea::Columns() const {
@@ -356,13 +362,17 @@ bool MeshRenderer::SameView(const TerrainFrame& t, const FrameRequest& request,
            t.surface.Exaggeration() == request.surface.Exaggeration() && t.drape.get() == drape;
 }
 
+bool MeshRenderer::KeepsTerrainFor(const FrameRequest& request, FrameQuality quality,
+                                   const Drape* drape) const {
+    const std::optional<TerrainFrame>& slot = terrain_[quality == FrameQuality::Full ? 1 : 0];
+    return slot && SameView(*slot, request, Drapes(drape) ? drape : nullptr);
+}
+
 Image MeshRenderer::Draw(const FrameRequest& request, FrameQuality quality, const Drape* drape,
                          std::shared_ptr<const Drape> kept) {
     CheckFrameRequest(request);
-    if (drape != nullptr &&
-        (drape->image.width < 1 || drape->image.height < 1 ||
-         !(drape->area.east > drape->area.west) || !(drape->area.north > drape->area.south))) {
-        drape = nullptr; // nothing to drape
+    if (!Drapes(drape)) {
+        drape = nullptr;
         kept.reset();
     }
     ++frame_;

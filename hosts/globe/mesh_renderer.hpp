@@ -96,6 +96,10 @@ public:
     [[nodiscard]] std::size_t CachedTiles() const { return cache_.Size(); }
     // Terrain pictures rasterised since construction (frames that reused one do not count).
     [[nodiscard]] std::uint64_t TerrainRasterisations() const { return rasterisations_; }
+    // Whether a frame of `request` at `quality` with the drape object `drape` (may be null)
+    // would reuse a kept terrain picture, so it costs the documents alone.
+    [[nodiscard]] bool KeepsTerrainFor(const FrameRequest& request, FrameQuality quality,
+                                       const Drape* drape) const;
 
 private:
     // A terrain picture and what it shows.
