@@ -8,10 +8,13 @@
 //   - the full-quality frame once the drag stops (full_after_drag_ms);
 //   - the first frame of an area never seen, coarse and full (first_interactive_ms,
 //     first_full_ms);
-//   - how long a request holds up its caller while frames render (max_request_ms).
+//   - how long a request holds up its caller while frames render (max_request_ms);
+//   - a frame after a vertex is added to a 1,000-vertex line of the live KML, the view
+//     unchanged (frame_ms; terrain_ms of it for the ground and sky, when drawn again).
 // Times are wall-clock milliseconds unless named cpu.
 #include "hosts/globe/async_renderer.hpp"
 #include "hosts/globe/base_earth.hpp"
+#include "hosts/globe/kml_document.hpp"
 #include "hosts/globe/mesh_renderer.hpp"
 #include "hosts/globe/render.hpp"
 
@@ -21,6 +24,8 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -175,6 +180,59 @@ void BM_RequestsWhileRendering(benchmark::State& state) {
     state.counters["frames"] = static_cast<double>(frames);
 }
 BENCHMARK(BM_RequestsWhileRendering)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The live KML of a run at `vertices` vertices, clicked all over the view as a person
+// digitizing would: a line of 2-pixel width across the Alps.
+std::shared_ptr<const DocumentSnapshot> LiveLine(int vertices) {
+    std::string kml = "<kml><Document><Placemark><Style><LineStyle><color>ff0000ff</color>"
+                      "<width>2</width></LineStyle></Style><LineString><tessellate>1</tessellate>"
+                      "<coordinates>";
+    for (int i = 0; i < vertices; ++i) {
+        const double lon = 4.0 + 13.5 * ((i * 37) % 680) / 680.0;
+        const double lat = 43.5 + 7.5 * ((i * 53) % 380) / 380.0;
+        kml += std::to_string(lon) + "," + std::to_string(lat) + ",0 ";
+    }
+    kml += "</coordinates></LineString></Placemark></Document></kml>";
+    auto snapshot = std::make_shared<DocumentSnapshot>();
+    snapshot->documents.push_back(std::make_shared<const KmlDocument>(ParseKml(kml)));
+    return snapshot;
+}
+
+// Arg 1: the view stays (the last terrain picture serves); 0: the camera moves by a hair
+// every frame, so the ground is drawn again as it was before the picture was kept.
+void BM_VertexAddedAt1000Vertices800x500(benchmark::State& state) {
+    FrameRequest r = View(1500000.0, 0.0);
+    const bool sameView = state.range(0) != 0;
+    std::vector<std::shared_ptr<const DocumentSnapshot>> lines;
+    for (int n = 1000; n < 1010; ++n) {
+        lines.push_back(LiveLine(n));
+    }
+    MeshRenderer renderer;
+    renderer.Render(r, FrameQuality::Full); // the view the run started from
+    std::vector<double> times;
+    std::size_t frame = 0;
+    for (auto _ : state) {
+        r.documents = lines[frame % lines.size()];
+        if (!sameView) {
+            r.camera.FocusPointLatitude += (frame % 2 == 0 ? 1e-9 : -1e-9);
+        }
+        ++frame;
+        const auto t0 = Clock::now();
+        benchmark::DoNotOptimize(renderer.Render(r, FrameQuality::Full));
+        times.push_back(Ms(Clock::now() - t0));
+    }
+    r.documents = nullptr;
+    const auto t0 = Clock::now();
+    benchmark::DoNotOptimize(MeshRenderer().Render(r, FrameQuality::Full));
+    std::sort(times.begin(), times.end());
+    state.counters["frame_ms"] = times[times.size() / 2];
+    state.counters["bare_terrain_ms"] = Ms(Clock::now() - t0); // tiles built, too
+}
+BENCHMARK(BM_VertexAddedAt1000Vertices800x500)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 
 } // namespace
 

@@ -114,7 +114,21 @@ void AsyncRenderer::Run() {
         std::shared_ptr<const Drape> drape = drape_;
         lock.unlock();
 
-        if (quality == FrameQuality::Full && options_.drape) {
+        bool settled = false;
+        if (quality == FrameQuality::Interactive &&
+            renderer_.KeepsTerrainFor(request, FrameQuality::Full, drape.get())) {
+            // The full picture of this very view is at hand, so only documents or overlays
+            // changed while the view counted as moving: the full frame costs no more than a
+            // coarse one, and there is nothing left to settle. Its drape was brought up to
+            // this view when that picture was drawn.
+            quality = FrameQuality::Full;
+            settled = true;
+            const std::lock_guard settleLock(mutex_);
+            if (settling_ && settlingNumber_ == number) {
+                settling_.reset();
+            }
+        }
+        if (quality == FrameQuality::Full && !settled && options_.drape) {
             // The view has settled: bring the drape up to it unless it already serves.
             const auto inView = DrapeAreaFor(request, 0.0);
             if (inView && (!drape || !Serves(*drape, *inView))) {
@@ -127,7 +141,7 @@ void AsyncRenderer::Run() {
             }
         }
         Frame frame;
-        frame.image = renderer_.Render(request, quality, drape.get());
+        frame.image = renderer_.Render(request, quality, drape);
         frame.quality = quality;
         frame.request = number;
         if (sink_) {

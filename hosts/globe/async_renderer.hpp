@@ -5,7 +5,9 @@
 // While the camera moves (requests marked as moving) frames are interactive ones, coarser and
 // with the drape as it was; once no request has come for the settle time, a full-quality
 // frame of the last view follows, and the drape provider is asked for the area around it
-// first when the drape in use does not cover that area at the view's detail.
+// first when the drape in use does not cover that area at the view's detail. A moving request
+// for the very view whose full frame was just drawn (only documents or overlays changed) gets
+// its full frame at once: the renderer keeps that terrain picture, so it costs no more.
 #pragma once
 
 #include "hosts/globe/mesh_renderer.hpp"

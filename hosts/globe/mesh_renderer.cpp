@@ -308,6 +308,12 @@ KmlDocument OutlineDocument(const std::vector<DemOutline>& outlines) {
     return doc;
 }
 
+// Whether a drape has anything to drape.
+bool Drapes(const Drape* drape) {
+    return drape != nullptr && drape->image.width >= 1 && drape->image.height >= 1 &&
+           drape->area.east > drape->area.west && drape->area.north > drape->area.south;
+}
+
 } // namespace
 
 int DrapeArea::Columns() const {
@@ -333,20 +339,96 @@ void CheckFrameRequest(const FrameRequest& request) {
 }
 
 Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality, const Drape* drape) {
+    return Draw(request, quality, drape, nullptr);
+}
+
+Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality,
+                           std::shared_ptr<const Drape> drape) {
+    const Drape* borrowed = drape.get();
+    return Draw(request, quality, borrowed, std::move(drape));
+}
+
+bool MeshRenderer::SameView(const TerrainFrame& t, const FrameRequest& request,
+                            const Drape* drape) {
+    const CameraState& a = t.camera;
+    const CameraState& b = request.camera;
+    return a.FocusPointLatitude == b.FocusPointLatitude &&
+           a.FocusPointLongitude == b.FocusPointLongitude &&
+           a.FocusPointAltitude == b.FocusPointAltitude &&
+           a.FocusPointAltitudeMode == b.FocusPointAltitudeMode && a.Range == b.Range &&
+           a.Tilt == b.Tilt && a.Azimuth == b.Azimuth && t.width == request.width &&
+           t.height == request.height && t.surface.Model() == request.surface.Model() &&
+           t.surface.TerrainOn() == request.surface.TerrainOn() &&
+           t.surface.Exaggeration() == request.surface.Exaggeration() && t.drape.get() == drape;
+}
+
+bool MeshRenderer::KeepsTerrainFor(const FrameRequest& request, FrameQuality quality,
+                                   const Drape* drape) const {
+    const std::optional<TerrainFrame>& slot = terrain_[quality == FrameQuality::Full ? 1 : 0];
+    return slot && SameView(*slot, request, Drapes(drape) ? drape : nullptr);
+}
+
+Image MeshRenderer::Draw(const FrameRequest& request, FrameQuality quality, const Drape* drape,
+                         std::shared_ptr<const Drape> kept) {
     CheckFrameRequest(request);
-    const int width = request.width;
-    const int height = request.height;
-    if (drape != nullptr &&
-        (drape->image.width < 1 || drape->image.height < 1 ||
-         !(drape->area.east > drape->area.west) || !(drape->area.north > drape->area.south))) {
-        drape = nullptr; // nothing to drape
+    if (!Drapes(drape)) {
+        drape = nullptr;
+        kept.reset();
     }
     ++frame_;
-    stats_ = {};
+    // A borrowed drape has no identity beyond its address, which a later one may take over.
+    const bool identified = drape == nullptr || kept != nullptr;
+    std::optional<TerrainFrame>& slot = terrain_[quality == FrameQuality::Full ? 1 : 0];
+    Image image;
+    CameraPose pose;
+    if (identified && slot && SameView(*slot, request, drape)) {
+        image = slot->image;
+        pose = slot->pose;
+        stats_ = slot->stats;
+        stats_.tilesBuilt = 0;
+        stats_.terrainReused = true;
+    } else {
+        // Pictures of other views go before the next one is made (with their drapes).
+        for (auto& other : terrain_) {
+            if (other && !(identified && SameView(*other, request, drape))) {
+                other.reset();
+            }
+        }
+        slot.reset();
+        stats_ = {};
+        pose = PoseFor(request.camera, FocusHeight(request.camera, request.surface),
+                       request.surface, request.width, request.height);
+        bool complete = true;
+        image = DrawTerrain(request, pose, quality, drape, complete);
+        ++rasterisations_;
+        if (identified && complete) {
+            slot = TerrainFrame{request.camera,  request.width, request.height, request.surface,
+                                std::move(kept), pose,          stats_,         image};
+        }
+    }
+
+    // ---- documents, DEM outlines, overlays ----
+    std::vector<const KmlDocument*> documents;
+    KmlDocument outlines;
+    if (request.documents) {
+        for (const auto& d : request.documents->documents) {
+            documents.push_back(d.get());
+        }
+        if (!request.documents->demOutlines.empty()) {
+            outlines = OutlineDocument(request.documents->demOutlines);
+            documents.push_back(&outlines);
+        }
+    }
+    DrawOverTerrain(image, pose, request.surface, documents, request.overlays);
+    return image;
+}
+
+Image MeshRenderer::DrawTerrain(const FrameRequest& request, const CameraPose& pose,
+                                FrameQuality quality, const Drape* drape, bool& complete) {
+    const int width = request.width;
+    const int height = request.height;
     const TerrainSurface& surface = request.surface;
     cache_.UseSurface(surface);
-    const CameraPose pose =
-        PoseFor(request.camera, FocusHeight(request.camera, surface), surface, width, height);
 
     // ---- which tiles: breadth first, a level at a time, building the missing ones on two
     // threads ----
@@ -407,6 +489,7 @@ Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality, co
             }
             if (cost > budget && !selection.AroundEye(*tile)) {
                 leaves.push_back(tile);
+                complete = false;
                 continue;
             }
             budget -= std::min(cost, budget);
@@ -529,19 +612,6 @@ Image MeshRenderer::Render(const FrameRequest& request, FrameQuality quality, co
         }
     }
 
-    // ---- documents, DEM outlines, overlays ----
-    std::vector<const KmlDocument*> documents;
-    KmlDocument outlines;
-    if (request.documents) {
-        for (const auto& d : request.documents->documents) {
-            documents.push_back(d.get());
-        }
-        if (!request.documents->demOutlines.empty()) {
-            outlines = OutlineDocument(request.documents->demOutlines);
-            documents.push_back(&outlines);
-        }
-    }
-    DrawOverTerrain(image, pose, surface, documents, request.overlays);
     return image;
 }
 

@@ -15,6 +15,7 @@
 #include "hosts/globe/terrain.hpp"
 #include "hosts/globe/tile_cache.hpp"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -69,24 +70,66 @@ struct FrameStats {
     int tilesDrawn = 0;
     int tilesBuilt = 0;
     std::size_t triangles = 0;
+    // The terrain picture of an earlier frame served again (only the documents were drawn).
+    bool terrainReused = false;
 };
 
-// Renders frames, keeping the tiles between them. Not thread-safe: one thread renders (the
-// frame itself uses a second thread internally).
+// Renders frames, keeping the tiles between them, and the last terrain picture (ground and
+// sky, nothing drawn over it) of each quality: a frame that differs from the one before only
+// in its documents or overlays (a vertex added, a line drawn) copies that picture and draws
+// the documents over the copy, which gives the very pixels a full redraw would. Not thread-safe:
+// one thread renders (the frame itself uses a second thread internally).
 class MeshRenderer {
 public:
     explicit MeshRenderer(std::size_t maxCachedTiles = 4000);
 
-    // `drape` may be null; when given it is borrowed for the call. Raises
-    // std::invalid_argument as CheckFrameRequest does.
+    // `drape` may be null; when given it is borrowed for the call, and since a borrowed drape
+    // cannot be told from a later one at the same address, a frame with it never reuses a
+    // terrain picture. Raises std::invalid_argument as CheckFrameRequest does.
     Image Render(const FrameRequest& request, FrameQuality quality, const Drape* drape = nullptr);
+    // The same with a drape the renderer may keep (null: none). The last terrain picture of
+    // the quality is reused when the camera, the frame size, the terrain surface and this
+    // drape object are the same as for the frame it was drawn for.
+    Image Render(const FrameRequest& request, FrameQuality quality,
+                 std::shared_ptr<const Drape> drape);
     [[nodiscard]] const FrameStats& LastStats() const { return stats_; }
     [[nodiscard]] std::size_t CachedTiles() const { return cache_.Size(); }
+    // Terrain pictures rasterised since construction (frames that reused one do not count).
+    [[nodiscard]] std::uint64_t TerrainRasterisations() const { return rasterisations_; }
+    // Whether a frame of `request` at `quality` with the drape object `drape` (may be null)
+    // would reuse a kept terrain picture, so it costs the documents alone.
+    [[nodiscard]] bool KeepsTerrainFor(const FrameRequest& request, FrameQuality quality,
+                                       const Drape* drape) const;
 
 private:
+    // A terrain picture and what it shows.
+    struct TerrainFrame {
+        CameraState camera;
+        int width = 0;
+        int height = 0;
+        TerrainSurface surface;             // holds its model, so the address stays unique
+        std::shared_ptr<const Drape> drape; // held for the same reason; null: none
+        CameraPose pose;
+        FrameStats stats;
+        Image image;
+    };
+
+    Image Draw(const FrameRequest& request, FrameQuality quality, const Drape* drape,
+               std::shared_ptr<const Drape> kept);
+    // Ground and sky; `complete` turns false when tiles were left coarser than the view wants
+    // (an interactive frame out of build budget), so the next frame may look different.
+    Image DrawTerrain(const FrameRequest& request, const CameraPose& pose, FrameQuality quality,
+                      const Drape* drape, bool& complete);
+    [[nodiscard]] static bool SameView(const TerrainFrame& frame, const FrameRequest& request,
+                                       const Drape* drape);
+
     TileCache cache_;
     std::uint64_t frame_ = 0;
+    std::uint64_t rasterisations_ = 0;
     FrameStats stats_;
+    // Interactive and full: a view that starts to move and then settles has both drawn, and
+    // a front end may ask for either after a mere document change.
+    std::array<std::optional<TerrainFrame>, 2> terrain_;
 };
 
 // The drape area for a view: the ground it shows plus a margin of `margin` times its size on

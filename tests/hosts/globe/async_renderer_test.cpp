@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 namespace scribeline::globe {
@@ -32,9 +33,17 @@ class Frames {
 public:
     AsyncRenderer::FrameSink Sink() {
         return [this](Frame f) {
-            const std::lock_guard lock(mutex_);
-            frames_.push_back(std::move(f));
+            {
+                const std::lock_guard lock(mutex_);
+                frames_.push_back(std::move(f));
+            }
+            arrived_.notify_all();
         };
+    }
+    // Waits until `count` frames are in; false when the timeout passed first.
+    bool WaitFor(std::size_t count, std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        return arrived_.wait_for(lock, timeout, [&] { return frames_.size() >= count; });
     }
     std::vector<Frame> Take() {
         const std::lock_guard lock(mutex_);
@@ -43,6 +52,7 @@ public:
 
 private:
     std::mutex mutex_;
+    std::condition_variable arrived_;
     std::vector<Frame> frames_;
 };
 
@@ -83,6 +93,39 @@ TEST(AsyncRenderer, MovementGivesInteractiveFramesThenOneFullFrameOfTheLastView)
     renderer.Request(Small(11.0), false);
     ASSERT_TRUE(renderer.WaitIdle(kWait));
     EXPECT_EQ(frames.Take().size(), 1u);
+}
+
+// A document changed while the front end counts the view as moving (two changes a moment
+// apart): the view's full picture is at hand, so its full frame comes at once, not a coarse
+// one and a settling wait. A view that really moved still waits.
+TEST(AsyncRenderer, AMovingRequestForTheViewJustDrawnFullGetsItsFullFrameAtOnce) {
+    Frames frames;
+    AsyncRenderer::Options options;
+    options.settle = 1h; // a frame that waited to settle would never come in this test
+    AsyncRenderer renderer(frames.Sink(), options);
+    renderer.Request(Small(11.0), false);
+    ASSERT_TRUE(renderer.WaitIdle(kWait));
+    ASSERT_EQ(frames.Take().size(), 1u);
+
+    const KmlDocument line = ParseKml(R"(<kml><Document><Placemark><LineString>
+      <coordinates>10.9,47.2 11.1,47.4</coordinates></LineString></Placemark></Document></kml>)");
+    FrameRequest withLine = Small(11.0);
+    withLine.documents = BorrowDocuments({&line});
+    const std::uint64_t n = renderer.Request(withLine, true);
+    ASSERT_TRUE(renderer.WaitIdle(kWait));
+    auto got = frames.Take();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].request, n);
+    EXPECT_EQ(got[0].quality, FrameQuality::Full);
+    EXPECT_EQ(got[0].image.rgba, RenderMeshFrame(withLine).rgba);
+
+    // Moved: a coarse frame, and the full one waits for the view to settle.
+    renderer.Request(Small(11.2), true);
+    ASSERT_TRUE(frames.WaitFor(1, kWait));
+    EXPECT_FALSE(renderer.WaitIdle(0ms));
+    got = frames.Take();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].quality, FrameQuality::Interactive);
 }
 
 TEST(AsyncRenderer, TheDrapeIsAskedForOnlyWhenTheViewSettlesAndKeptWhileItServes) {

@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <string>
 
 namespace scribeline::globe {
 namespace {
@@ -337,6 +339,177 @@ TEST(MeshRenderer, RefusesAViewWithoutPixelsOrAPlaceInSpace) {
         EXPECT_THROW(renderer.Render(RequestFor(bad, 10, 10), FrameQuality::Full),
                      std::invalid_argument);
     }
+}
+
+// The live KML of a run: a line that grows by a vertex per capture tick.
+KmlDocument GrowingLine(int vertices) {
+    std::string kml = "<kml><Document><Placemark><Style><LineStyle><color>ffff00ff</color>"
+                      "</LineStyle></Style><LineString><coordinates>";
+    for (int i = 0; i < vertices; ++i) {
+        kml += std::to_string(10.6 + 0.05 * i) + "," + std::to_string(47.1 + 0.03 * (i % 3)) + " ";
+    }
+    return ParseKml(kml + "</coordinates></LineString></Placemark></Document></kml>");
+}
+
+// What a renderer that keeps nothing between frames draws.
+Image Fresh(const FrameRequest& r, FrameQuality quality = FrameQuality::Full,
+            const Drape* drape = nullptr) {
+    MeshRenderer renderer;
+    return renderer.Render(r, quality, drape);
+}
+
+std::shared_ptr<const Drape> RedDrape(const FrameRequest& r) {
+    const auto area = DrapeAreaFor(r);
+    EXPECT_TRUE(area);
+    Drape drape{*area, Image(area->Columns(), area->Rows())};
+    for (std::size_t i = 0; i < drape.image.rgba.size(); i += 4) {
+        drape.image.rgba[i] = 255;
+        drape.image.rgba[i + 3] = 160;
+    }
+    return std::make_shared<const Drape>(std::move(drape));
+}
+
+TEST(TerrainReuse, ADocumentChangeRedrawsOnlyTheDocumentsWithTheSamePixels) {
+    FrameRequest r = RequestFor(Cam(47.3, 10.9, 150000.0, 30.0, 20.0), 200, 125);
+    const KmlDocument two = GrowingLine(2);
+    const KmlDocument three = GrowingLine(3);
+    MeshRenderer renderer;
+    r.documents = BorrowDocuments({&two});
+    const Image first = renderer.Render(r, FrameQuality::Full);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 1u);
+    EXPECT_FALSE(renderer.LastStats().terrainReused);
+    const int tiles = renderer.LastStats().tilesDrawn;
+
+    r.documents = BorrowDocuments({&three});
+    Overlay rubberBand; // the line from the last vertex to the pointer
+    rubberBand.from = {20, 30};
+    rubberBand.to = {150, 90};
+    rubberBand.pen.colour = 0x00FFFF;
+    r.overlays.push_back(rubberBand);
+    const Image second = renderer.Render(r, FrameQuality::Full);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 1u);
+    EXPECT_TRUE(renderer.LastStats().terrainReused);
+    EXPECT_EQ(renderer.LastStats().tilesBuilt, 0);
+    EXPECT_EQ(renderer.LastStats().tilesDrawn, tiles);
+    // The new vertex shows, and nothing of the old frame's documents stays behind.
+    EXPECT_NE(first.rgba, second.rgba);
+    EXPECT_EQ(second.rgba, Fresh(r).rgba);
+
+    // Documents gone altogether: the bare terrain, as a fresh renderer draws it.
+    r.documents = nullptr;
+    r.overlays.clear();
+    EXPECT_EQ(renderer.Render(r, FrameQuality::Full).rgba, Fresh(r).rgba);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 1u);
+}
+
+TEST(TerrainReuse, AnyChangeOfCameraSizeQualityTerrainOrDrapeDrawsTheTerrainAgain) {
+    const FrameRequest base = RequestFor(Cam(47.3, 10.9, 300000.0, 30.0, 0.0), 160, 100);
+    const KmlDocument line = GrowingLine(4);
+    struct Change {
+        const char* what;
+        std::function<void(FrameRequest&)> apply;
+    };
+    const Change changes[] = {
+        {"latitude", [](FrameRequest& r) { r.camera.FocusPointLatitude += 1e-9; }},
+        {"longitude", [](FrameRequest& r) { r.camera.FocusPointLongitude += 0.01; }},
+        {"focus altitude", [](FrameRequest& r) { r.camera.FocusPointAltitude = 2000.0; }},
+        {"altitude mode", [](FrameRequest& r) { r.camera.FocusPointAltitudeMode = 2; }},
+        {"range", [](FrameRequest& r) { r.camera.Range *= 1.01; }},
+        {"tilt", [](FrameRequest& r) { r.camera.Tilt += 1.0; }},
+        {"azimuth", [](FrameRequest& r) { r.camera.Azimuth += 1.0; }},
+        {"width", [](FrameRequest& r) { r.width += 1; }},
+        {"height", [](FrameRequest& r) { r.height -= 1; }},
+        {"exaggeration",
+         [](FrameRequest& r) { r.surface = TerrainSurface(testing::BuiltInTerrain(), true, 2.0); }},
+        {"terrain layer off",
+         [](FrameRequest& r) {
+             r.surface = TerrainSurface(testing::BuiltInTerrain(), false, 1.0);
+         }},
+        {"another model",
+         [](FrameRequest& r) {
+             // Equal heights, yet only the model object itself tells whether they are.
+             r.surface =
+                 TerrainSurface(std::make_shared<const testing::DefaultTerrain>(), true, 1.0);
+         }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        MeshRenderer renderer;
+        FrameRequest r = base;
+        r.documents = BorrowDocuments({&line});
+        (void)renderer.Render(r, FrameQuality::Full);
+        change.apply(r);
+        const Image changed = renderer.Render(r, FrameQuality::Full);
+        EXPECT_EQ(renderer.TerrainRasterisations(), 2u);
+        EXPECT_FALSE(renderer.LastStats().terrainReused);
+        EXPECT_EQ(changed.rgba, Fresh(r).rgba);
+        // And the changed view is then kept in its turn.
+        (void)renderer.Render(r, FrameQuality::Full);
+        EXPECT_EQ(renderer.TerrainRasterisations(), 2u);
+    }
+
+    // Quality: a full frame is not an interactive one of the same view, but each is kept,
+    // for a view that moved and settled asks for both.
+    MeshRenderer renderer;
+    const Image full = renderer.Render(base, FrameQuality::Full);
+    const Image coarse = renderer.Render(base, FrameQuality::Interactive);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 2u);
+    EXPECT_EQ(renderer.Render(base, FrameQuality::Full).rgba, full.rgba);
+    EXPECT_EQ(renderer.Render(base, FrameQuality::Interactive).rgba, coarse.rgba);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 2u);
+    // Another view drops both: back at the first, each is drawn anew.
+    FrameRequest moved = base;
+    moved.camera.Azimuth += 5.0;
+    (void)renderer.Render(moved, FrameQuality::Full);
+    (void)renderer.Render(base, FrameQuality::Interactive);
+    (void)renderer.Render(base, FrameQuality::Full);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 5u);
+}
+
+TEST(TerrainReuse, AKeptDrapeIsReusedByIdentityABorrowedOneNever) {
+    const FrameRequest r = RequestFor(Cam(47.3, 10.9, 100000.0, 20.0, 0.0), 160, 100);
+    const auto drape = RedDrape(r);
+    MeshRenderer renderer;
+    const Image draped = renderer.Render(r, FrameQuality::Full, drape);
+    EXPECT_EQ(draped.rgba, Fresh(r, FrameQuality::Full, drape.get()).rgba);
+    EXPECT_NE(draped.rgba, Fresh(r).rgba);
+    EXPECT_EQ(renderer.Render(r, FrameQuality::Full, drape).rgba, draped.rgba);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 1u);
+
+    // The drape taken away, then an equal copy of it: each is a new picture of the ground.
+    EXPECT_EQ(renderer.Render(r, FrameQuality::Full, std::shared_ptr<const Drape>{}).rgba,
+              Fresh(r).rgba);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 2u);
+    (void)renderer.Render(r, FrameQuality::Full, std::make_shared<const Drape>(*drape));
+    EXPECT_EQ(renderer.TerrainRasterisations(), 3u);
+
+    // Borrowed: another drape may later sit at the same address, so nothing is reused.
+    (void)renderer.Render(r, FrameQuality::Full, drape.get());
+    (void)renderer.Render(r, FrameQuality::Full, drape.get());
+    EXPECT_EQ(renderer.TerrainRasterisations(), 5u);
+    // A drape with no pixels drapes nothing: the plain picture, kept like one.
+    const auto empty = std::make_shared<const Drape>(Drape{drape->area, Image{}});
+    EXPECT_EQ(renderer.Render(r, FrameQuality::Full, empty).rgba, Fresh(r).rgba);
+    (void)renderer.Render(r, FrameQuality::Full);
+    EXPECT_EQ(renderer.TerrainRasterisations(), 6u);
+}
+
+TEST(TerrainReuse, AnInteractiveFrameShortOfTilesIsDrawnAgainUntilItHasThemAll) {
+    // Close over mountains: far more new tiles than one interactive frame may build.
+    const FrameRequest r = RequestFor(Cam(47.3, 10.9, 60000.0, 65.0, 20.0), 800, 500);
+    MeshRenderer renderer;
+    (void)renderer.Render(r, FrameQuality::Interactive);
+    ASSERT_GT(renderer.LastStats().tilesBuilt, 0);
+    std::uint64_t drawn = 1;
+    Image last;
+    for (int frame = 0; frame < 50 && !renderer.LastStats().terrainReused; ++frame) {
+        last = renderer.Render(r, FrameQuality::Interactive);
+        drawn += renderer.LastStats().terrainReused ? 0u : 1u;
+        EXPECT_EQ(renderer.TerrainRasterisations(), drawn);
+    }
+    EXPECT_GT(drawn, 2u); // it took more than one frame to build
+    ASSERT_TRUE(renderer.LastStats().terrainReused);
+    EXPECT_EQ(renderer.Render(r, FrameQuality::Interactive).rgba, last.rgba);
 }
 
 TEST(DrapeArea, CoversTheViewWithAMarginAndTheWholeRoundOverAPole) {
