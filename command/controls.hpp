@@ -34,6 +34,7 @@
 #pragma once
 
 #include "platform/desktop.hpp"
+#include "platform/signal.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -61,45 +62,12 @@ class Control;
 
 // An RAII handle of one subscription: destroying or resetting it unsubscribes. It may outlive
 // the signal it came from (resetting it is then a no-op). Move-only.
-class Subscription {
-public:
-    Subscription() = default;
-    ~Subscription() { Reset(); }
-    Subscription(Subscription&& other) noexcept;
-    Subscription& operator=(Subscription&& other) noexcept;
-    Subscription(const Subscription&) = delete;
-    Subscription& operator=(const Subscription&) = delete;
-    // Unsubscribes now; the handler is not called again, even from a notification under way.
-    void Reset();
-    [[nodiscard]] bool Active() const;
-
-private:
-    friend class ChangeSignal;
-    struct Slots;
-    Subscription(std::weak_ptr<Slots> slots, std::uint64_t id)
-        : slots_(std::move(slots)), id_(id) {}
-    std::weak_ptr<Slots> slots_;
-    std::uint64_t id_ = 0;
-};
+using Subscription = Connection;
 
 // Delivers "this control changed" to its subscribers, in the order they subscribed. A handler
 // may subscribe or unsubscribe others (and itself) while a notification runs: a handler added
 // then first hears the next notification, a handler removed then is not called any more.
-class ChangeSignal {
-public:
-    using Handler = std::function<void(const Control&)>;
-    ChangeSignal();
-    ~ChangeSignal();
-    ChangeSignal(const ChangeSignal&) = delete;
-    ChangeSignal& operator=(const ChangeSignal&) = delete;
-    // An empty handler is refused with std::invalid_argument.
-    [[nodiscard]] Subscription Subscribe(Handler handler);
-    void Raise(const Control& control) const;
-    [[nodiscard]] int SubscriberCount() const;
-
-private:
-    std::shared_ptr<Subscription::Slots> slots_;
-};
+using ChangeSignal = Signal<const Control&>;
 
 // Where the events of a user's action are delivered. `what` names the action for the report of
 // a failure ("Get DEM points from Google Earth").

@@ -20,31 +20,46 @@ namespace scribeline {
 class Connection {
 public:
     Connection() = default;
-    explicit Connection(std::function<void()> disconnect) : disconnect_(std::move(disconnect)) {}
+    // `alive` lives as long as what `disconnect` unsubscribes from.
+    Connection(std::weak_ptr<const void> alive, std::function<void()> disconnect)
+        : alive_(std::move(alive)), disconnect_(std::move(disconnect)) {}
     ~Connection() { Reset(); }
-    Connection(Connection&& other) noexcept : disconnect_(std::exchange(other.disconnect_, {})) {}
+    Connection(Connection&& other) noexcept
+        : alive_(std::exchange(other.alive_, {})),
+          disconnect_(std::exchange(other.disconnect_, {})) {}
     Connection& operator=(Connection&& other) noexcept {
         if (this != &other) {
             Reset();
+            alive_ = std::exchange(other.alive_, {});
             disconnect_ = std::exchange(other.disconnect_, {});
         }
         return *this;
     }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
+    // Unsubscribes now; the handler is not called again, even from a notification under way.
     void Reset() {
+        alive_.reset();
         if (disconnect_) {
             std::exchange(disconnect_, {})();
         }
     }
+    // Subscribed, and the signal still exists.
+    [[nodiscard]] bool Active() const { return disconnect_ && !alive_.expired(); }
 
 private:
+    std::weak_ptr<const void> alive_;
     std::function<void()> disconnect_;
 };
 
 template <typename... Args> class Signal {
 public:
     using Handler = std::function<void(Args...)>;
+
+    Signal() = default;
+    // Subscriptions belong to one signal.
+    Signal(const Signal&) = delete;
+    Signal& operator=(const Signal&) = delete;
 
     // An empty handler is refused with std::invalid_argument.
     [[nodiscard]] Connection Subscribe(Handler handler) {
@@ -54,7 +69,7 @@ public:
         const std::uint64_t id = slots_->nextId++;
         slots_->slots.push_back({id, std::move(handler)});
         std::weak_ptr<Slots> weak = slots_;
-        return Connection([weak, id] {
+        return Connection(weak, [weak, id] {
             if (auto slots = weak.lock()) {
                 std::erase_if(slots->slots, [id](const Slot& slot) { return slot.id == id; });
             }
@@ -62,6 +77,9 @@ public:
     }
 
     void Raise(Args... args) const {
+        if (slots_->slots.empty()) {
+            return;
+        }
         const auto slots = slots_; // a handler may destroy the signal's owner
         std::vector<std::uint64_t> ids;
         ids.reserve(slots->slots.size());
