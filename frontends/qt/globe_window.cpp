@@ -19,6 +19,14 @@ bool SameArea(const globe::DrapeArea& a, const globe::DrapeArea& b) {
            a.pixelDegrees == b.pixelDegrees;
 }
 
+bool SameCamera(const globe::CameraState& a, const globe::CameraState& b) {
+    return a.FocusPointLatitude == b.FocusPointLatitude &&
+           a.FocusPointLongitude == b.FocusPointLongitude &&
+           a.FocusPointAltitude == b.FocusPointAltitude &&
+           a.FocusPointAltitudeMode == b.FocusPointAltitudeMode && a.Range == b.Range &&
+           a.Tilt == b.Tilt && a.Azimuth == b.Azimuth;
+}
+
 } // namespace
 
 GlobeFrames::GlobeFrames(qtdesktop::QtDesktop& desktop, globe::SimulatedGlobe& globe,
@@ -59,10 +67,17 @@ GlobeFrames::~GlobeFrames() {
 
 void GlobeFrames::ViewChanged() {
     const auto now = std::chrono::steady_clock::now();
-    const bool moving = globe_.Flying() || now - lastChange_ < kMovingGap;
-    lastChange_ = now;
-    const std::uint64_t number =
-        renderer_->Request(globe_.ViewRequest(globe_.RenderSize()), moving);
+    const globe::CameraState camera = globe_.Camera();
+    const Size size = globe_.RenderSize();
+    bool moving = globe_.Flying();
+    if (!lastCamera_ || !SameCamera(*lastCamera_, camera) || size.width != lastSize_.width ||
+        size.height != lastSize_.height) {
+        moving = moving || now - lastMove_ < kMovingGap;
+        lastMove_ = now;
+        lastCamera_ = camera;
+        lastSize_ = size;
+    }
+    const std::uint64_t number = renderer_->Request(globe_.ViewRequest(size), moving);
     std::lock_guard lock(mutex_);
     requested_ = number;
 }

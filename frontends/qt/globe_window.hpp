@@ -59,7 +59,11 @@ private:
     std::uint64_t requested_ = 0;
     std::uint64_t shown_ = 0;
     std::optional<globe::DrapeArea> drapeInFlight_;
-    std::chrono::steady_clock::time_point lastChange_{};
+    // When the camera last moved, and where to: documents that change under a still camera
+    // (a vertex added) are no movement.
+    std::chrono::steady_clock::time_point lastMove_{};
+    std::optional<globe::CameraState> lastCamera_;
+    Size lastSize_{};
     std::unique_ptr<globe::AsyncRenderer> renderer_; // last: its thread calls into the above
 };
 
