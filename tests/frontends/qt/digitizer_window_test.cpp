@@ -4,6 +4,7 @@
 #include "command/clsScribeline.hpp"
 #include "frontends/qt/desk.hpp"
 #include "hosts/gis/layers.hpp"
+#include "tests/frontends/qt/desk_fixture.hpp"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -25,35 +26,21 @@
 
 #include <chrono>
 #include <filesystem>
-#include <random>
 
 namespace scribeline::frontend {
 namespace {
 
 namespace fs = std::filesystem;
 
-class DigitizerWindowTest : public ::testing::Test {
+class DigitizerWindowTest : public DeskWithWindow {
 protected:
     void SetUp() override {
-        out_ = fs::temp_directory_path() /
-               ("scribeline-digitizer-test-" + std::to_string(std::random_device{}()));
-        DeskOptions options;
-        options.outDir = out_;
-        options.screen = Rect{0, 0, 1600, 900};
-        options.drape = false;
-        options.quit = [] {};
-        desk_ = std::make_unique<Desk>(options);
-        desk_->Show();
-        desk_->PressCommand();
+        DeskWithWindow::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         settle();
-        ASSERT_TRUE(form().IsLoaded());
     }
-    void TearDown() override {
-        desk_.reset();
-        std::error_code ec;
-        fs::remove_all(out_, ec);
-    }
-    frmGE2Arc& form() { return desk_->Command().Window(); }
     DigitizerWindow& window() { return desk_->Digitizer(); }
     // Queued work (attaching, the widgets following the model) runs.
     static void settle() {
@@ -113,9 +100,6 @@ protected:
             }
         });
     }
-
-    fs::path out_;
-    std::unique_ptr<Desk> desk_;
 };
 
 TEST_F(DigitizerWindowTest, EveryControlHasAWidgetShowingItsState) {

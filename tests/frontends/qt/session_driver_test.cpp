@@ -4,6 +4,7 @@
 #include "command/clsScribeline.hpp"
 #include "frontends/qt/desk.hpp"
 #include "frontends/qt/session_driver.hpp"
+#include "tests/frontends/qt/desk_fixture.hpp"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
 namespace scribeline::frontend {
 namespace {
@@ -23,35 +23,22 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 
-class SessionDriverTest : public ::testing::Test {
+class SessionDriverTest : public DeskWithWindow {
 protected:
     void SetUp() override {
-        out_ = fs::temp_directory_path() /
-               ("scribeline-driver-test-" + std::to_string(std::random_device{}()));
-        DeskOptions options;
-        options.outDir = out_;
-        options.screen = Rect{0, 0, 1600, 900};
-        options.drape = false;
-        options.quit = [] {};
-        desk_ = std::make_unique<Desk>(options);
-        desk_->Show();
-        desk_->PressCommand();
-        SessionDriver::Wait(milliseconds(20));
-        ASSERT_TRUE(form().IsLoaded());
+        DeskWithWindow::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         driver_ = std::make_unique<SessionDriver>(desk_->Digitizer());
         ASSERT_NE(driver_->FormWidget(), nullptr);
     }
     void TearDown() override {
         driver_.reset();
-        desk_.reset();
-        std::error_code ec;
-        fs::remove_all(out_, ec);
+        DeskWithWindow::TearDown();
     }
-    frmGE2Arc& form() { return desk_->Command().Window(); }
     static void settle() { SessionDriver::Wait(milliseconds(10)); }
 
-    fs::path out_;
-    std::unique_ptr<Desk> desk_;
     std::unique_ptr<SessionDriver> driver_;
 };
 

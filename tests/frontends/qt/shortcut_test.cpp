@@ -4,6 +4,7 @@
 #include "command/clsScribeline.hpp"
 #include "frontends/qt/desk.hpp"
 #include "frontends/qt/session_driver.hpp"
+#include "tests/frontends/qt/desk_fixture.hpp"
 
 #include <QWidget>
 
@@ -11,7 +12,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <string>
 
 namespace scribeline::frontend {
@@ -20,32 +20,17 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 
-class ShortcutTest : public ::testing::Test {
+class ShortcutTest : public DeskWithWindow {
 protected:
     void SetUp() override {
-        out_ = fs::temp_directory_path() /
-               ("scribeline-shortcut-test-" + std::to_string(std::random_device{}()));
-        DeskOptions options;
-        options.outDir = out_;
-        options.moduleFolder = out_;
-        options.screen = Rect{0, 0, 1600, 900};
-        options.drape = false;
-        options.quit = [] {};
-        desk_ = std::make_unique<Desk>(options);
-        desk_->Show();
-        desk_->PressCommand();
-        SessionDriver::Wait(milliseconds(20));
-        ASSERT_TRUE(form().IsLoaded());
+        DeskWithWindow::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         // The errors the window shows go to message boxes: answered at once, and counted.
         desk_->Desktop().SetMessageBoxResponder(
             [](const qtdesktop::MessageBoxShown&) { return qtdesktop::MessageBoxAnswer{}; });
     }
-    void TearDown() override {
-        desk_.reset();
-        std::error_code ec;
-        fs::remove_all(out_, ec);
-    }
-    frmGE2Arc& form() { return desk_->Command().Window(); }
     // The screen shots in the folder; `remove`: deletes them (shots in one second share a name).
     int Shots(bool remove = false) const {
         int n = 0;
@@ -70,9 +55,6 @@ protected:
         }
         return desk_->Desktop().Widget(desk_->Globe().RenderWindow());
     }
-
-    fs::path out_;
-    std::unique_ptr<Desk> desk_;
 };
 
 TEST_F(ShortcutTest, EveryShortcutWorksFromTheWindowATextBoxAndTheGlobe) {
