@@ -96,11 +96,11 @@ void ListBox::UserToggle(int index) {
 // ---- the dialog's controls ----
 
 frmDefProperty::Controls::Controls() {
-    ForEach([this](controls::Control& control) { control.AttachSignal(&changed_); });
+    AttachAll();
 }
 
 frmDefProperty::Controls::~Controls() {
-    ForEach([](controls::Control& control) { control.AttachSignal(nullptr); });
+    DetachAll();
 }
 
 void frmDefProperty::Controls::ForEach(const std::function<void(controls::Control&)>& visit) {
@@ -118,11 +118,6 @@ void frmDefProperty::Controls::ForEach(const std::function<void(controls::Contro
              &Command1,       &Command2}) {
         visit(*control);
     }
-}
-
-controls::Subscription
-frmDefProperty::Controls::OnChanged(std::function<void(const controls::Control&)> handler) {
-    return changed_.Subscribe(std::move(handler));
 }
 
 // ---- frmDefProperty ----

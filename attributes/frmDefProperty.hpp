@@ -92,18 +92,11 @@ public:
     // change notification, raised after every effective change of a control's state (list
     // entries and their selection included). Handlers may not be empty
     // (std::invalid_argument). The controls live as long as the dialog.
-    class Controls {
-        // First, so it outlives every control.
-        controls::ChangeSignal changed_;
-
+    class Controls final : public controls::ControlSet {
     public:
         Controls();
-        ~Controls();
-        Controls(const Controls&) = delete;
-        Controls& operator=(const Controls&) = delete;
-        void ForEach(const std::function<void(controls::Control&)>& visit);
-        [[nodiscard]] controls::Subscription
-        OnChanged(std::function<void(const controls::Control&)> handler);
+        ~Controls() override;
+        void ForEach(const std::function<void(controls::Control&)>& visit) override;
 
         controls::Frame Frame1{"Frame1"}; // "New Field"
         controls::Label Label1{"Label1"};

@@ -530,4 +530,36 @@ private:
     TimerHandle handle_ = 0;
 };
 
+// Controls bound as one model (a window's, a dialog's): the one change notification they all
+// raise, and the visit in layout order that the derived set defines. The derived set attaches
+// its controls from its constructor (AttachAll) and detaches them from its destructor
+// (DetachAll); the notification, a member of this base, outlives every control.
+class ControlSet {
+public:
+    virtual ~ControlSet() = default;
+    ControlSet(const ControlSet&) = delete;
+    ControlSet& operator=(const ControlSet&) = delete;
+
+    // Visits every control once, in layout order. An empty visitor: std::invalid_argument.
+    virtual void ForEach(const std::function<void(Control&)>& visit) = 0;
+    // Subscribes to the change notification of every control; unsubscribes when the returned
+    // handle goes. An empty handler: std::invalid_argument.
+    [[nodiscard]] Subscription OnChanged(std::function<void(const Control&)> handler) {
+        return changed_.Subscribe(std::move(handler));
+    }
+
+protected:
+    ControlSet() = default;
+    void AttachAll() {
+        ForEach([this](Control& control) { control.AttachSignal(&changed_); });
+    }
+    // Controls that change after this (timers killing their desktop timers) raise nothing.
+    void DetachAll() {
+        ForEach([](Control& control) { control.AttachSignal(nullptr); });
+    }
+
+private:
+    ChangeSignal changed_;
+};
+
 } // namespace scribeline::controls

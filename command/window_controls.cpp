@@ -80,12 +80,11 @@ template <typename Self, typename Visit> void visitAll(Self& c, const Visit& vis
 } // namespace
 
 Controls::Controls() {
-    ForEach([this](controls::Control& control) { control.AttachSignal(&changed_); });
+    AttachAll();
 }
 
 Controls::~Controls() {
-    // Controls that go after this point (timers killing their desktop timers) raise nothing.
-    ForEach([](controls::Control& control) { control.AttachSignal(nullptr); });
+    DetachAll();
 }
 
 void Controls::ForEach(const std::function<void(controls::Control&)>& visit) {
@@ -120,10 +119,6 @@ controls::Control* Controls::Find(const std::string& name, int index) {
 
 const controls::Control* Controls::Find(const std::string& name, int index) const {
     return const_cast<Controls*>(this)->Find(name, index);
-}
-
-controls::Subscription Controls::OnChanged(std::function<void(const controls::Control&)> handler) {
-    return changed_.Subscribe(std::move(handler));
 }
 
 } // namespace scribeline

@@ -28,19 +28,14 @@
 
 namespace scribeline {
 
-class Controls {
-    // First, so it outlives every control.
-    controls::ChangeSignal changed_;
-
+class Controls final : public controls::ControlSet {
 public:
     // Attaches every control to this model's change notification.
     Controls();
-    ~Controls();
-    Controls(const Controls&) = delete;
-    Controls& operator=(const Controls&) = delete;
+    ~Controls() override;
 
     // Visits every control once, in layout order.
-    void ForEach(const std::function<void(controls::Control&)>& visit);
+    void ForEach(const std::function<void(controls::Control&)>& visit) override;
     void ForEach(const std::function<void(const controls::Control&)>& visit) const;
     // The number of controls ForEach visits.
     [[nodiscard]] int Count() const;
@@ -48,11 +43,6 @@ public:
     // is none. The pointer is borrowed from the model.
     [[nodiscard]] controls::Control* Find(const std::string& name, int index = -1);
     [[nodiscard]] const controls::Control* Find(const std::string& name, int index = -1) const;
-
-    // Subscribes to the change notification of every control; unsubscribes when the returned
-    // handle goes.
-    [[nodiscard]] controls::Subscription
-    OnChanged(std::function<void(const controls::Control&)> handler);
 
     // ---- the controls, in layout order ----
     controls::Toolbar toolbarScribeline{"toolbarScribeline"};
