@@ -20,15 +20,15 @@ HeadlessWindows::HeadlessWindows(Size screen) : screen_(screen) {
     tree_.AddDesktop("#32769", desk);
 }
 
-WindowHandle HeadlessWindows::Create(const WindowSpec& spec, IWindowHandler* handler) {
-    const WindowHandle parent = spec.parent == kDesktopWindow ? kNoWindow : spec.parent;
+WindowHandle HeadlessWindows::Create(const WindowSpec& window, IWindowHandler* handler) {
+    const WindowHandle parent = window.parent == kDesktopWindow ? kNoWindow : window.parent;
     if (parent != kNoWindow && Find(parent) == nullptr) {
         throw PortError("CreateWindow", "parent window does not exist");
     }
     WindowState state;
-    state.rect = spec.rect;
-    state.visible = spec.visible;
-    return tree_.Add(spec.className, spec.title, parent, handler, std::move(state)).handle;
+    state.rect = window.rect;
+    state.visible = window.visible;
+    return tree_.Add(window.className, window.title, parent, handler, std::move(state)).handle;
 }
 
 void HeadlessWindows::Destroy(WindowHandle h) {

@@ -38,7 +38,7 @@ public:
     [[nodiscard]] const Window* Find(WindowHandle h) const { return tree_.Find(h); }
 
     // Raises PortError when the parent is unknown.
-    WindowHandle Create(const WindowSpec& spec, IWindowHandler* handler);
+    WindowHandle Create(const WindowSpec& window, IWindowHandler* handler);
     // The window and its children, children first, each handler told while its handle is
     // still valid. The desktop window stays.
     void Destroy(WindowHandle h);

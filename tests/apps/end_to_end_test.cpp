@@ -3,6 +3,7 @@
 // KML driver (the live KML files); a session that ends mid-run; and a long recorded session
 // killed with SIGKILL while it runs.
 #include "apps/scribeline/session_runner.hpp"
+#include "tests/support/shell.hpp"
 
 #include <gtest/gtest.h>
 
@@ -34,34 +35,9 @@ namespace {
 const fs::path kExamples = SCRIBELINE_EXAMPLES;
 const fs::path kData = fs::path(SCRIBELINE_TEST_DATA) / "apps";
 
-struct Output {
-    int status = -1;
-    std::string text;
-};
-
-// Runs a shell command line; its standard output and exit status.
-Output Shell(const std::string& command) {
-    Output out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return out;
-    }
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        out.text.append(buffer.data(), n);
-    }
-    const int status = ::pclose(pipe);
-    out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
-}
-
-std::string Quote(const fs::path& path) {
-    std::string out = "'";
-    out += path.string();
-    out += '\'';
-    return out;
-}
+using Output = scribeline::testing::ShellOutput;
+using scribeline::testing::Quote;
+using scribeline::testing::Shell;
 
 struct Vertex {
     double x = 0;

@@ -3,6 +3,8 @@
 // events in real time. Both must give the same report (steps' outcomes, message boxes, layers),
 // the same features vertex by vertex, and the same live KML text apart from its LookAt (the
 // globe's view when the file was written). Runs under xvfb-run.
+#include "tests/support/shell.hpp"
+
 #include <gdal_priv.h>
 #include <nlohmann/json.hpp>
 #include <ogrsf_frmts.h>
@@ -32,31 +34,12 @@ using nlohmann::json;
 
 const fs::path kExamples = SCRIBELINE_EXAMPLES;
 
-struct Output {
-    int status = -1;
-    std::string text;
-};
+using Output = scribeline::testing::ShellOutput;
+using scribeline::testing::Quote;
 
+// A command line's standard output and errors, and its exit status.
 Output Shell(const std::string& command) {
-    Output out;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return out;
-    }
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        out.text.append(buffer.data(), n);
-    }
-    const int status = ::pclose(pipe);
-    out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
-}
-
-std::string Quote(const fs::path& path) {
-    std::string out = "'";
-    out.append(path.string()).push_back('\'');
-    return out;
+    return scribeline::testing::Shell(command + " 2>&1");
 }
 
 std::string ReadText(const fs::path& path) {
