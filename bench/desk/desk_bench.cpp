@@ -4,6 +4,7 @@
 // of the document to the frame shown, for features of 10 to 1,000 vertices, on Qt's offscreen
 // platform with the base Earth. Run: build/release/bench/desk/desk_bench
 // A second benchmark times the pauses of the event loop during a contour run (below).
+#include "bench/support/pump_gaps.hpp"
 #include "command/clsScribeline.hpp"
 #include "frontends/qt/desk.hpp"
 #include "frontends/qt/globe_window.hpp"
@@ -15,7 +16,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -119,42 +119,18 @@ void BM_DeskContourRun(benchmark::State& state) {
     form.ctl.vscrollDEMResolution.UserSetValue(form.ctl.vscrollDEMResolution.Max());
     form.ctl.vscrollContourLevelnumber.UserSetValue(form.ctl.vscrollContourLevelnumber.Max());
 
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point lastPump{};
-    Clock::time_point last{};
-    double maxGap = 0.0;
-    int segments = 0;
-    gis::StepProgressor& progress = desk.Host().Progress();
-    auto follow = progress.changed; // the map window's status bar
-    progress.changed = [&](const gis::ProgressEvent& e) {
-        if (follow) {
-            follow(e);
-        }
-        const auto now = Clock::now();
-        if (e.kind == gis::ProgressEvent::Kind::SetPosition) {
-            lastPump = now;
-        } else if (e.kind == gis::ProgressEvent::Kind::Step) {
-            last = now;
-            if (e.position % terrain::kStoredFeaturesPerPump == 0) {
-                maxGap = std::max(maxGap, std::chrono::duration<double>(now - lastPump).count());
-                lastPump = now;
-            }
-        } else if (e.kind == gis::ProgressEvent::Kind::Hide) {
-            maxGap = std::max(maxGap, std::chrono::duration<double>(last - lastPump).count());
-            segments = e.position;
-        }
-    };
+    // After the map window's status bar, which listened first.
+    bench::PumpGaps gaps(desk.Host().Progress());
     const int updatesBefore = desk.Map().ProgressUpdates();
     for (auto _ : state) {
         form.ctl.toolbarScribeline.UserClick("contour");
     }
-    progress.changed = follow;
-    if (segments == 0) {
+    if (gaps.Segments() == 0) {
         state.SkipWithError("the run stored no segment");
         return;
     }
-    state.counters["segments"] = segments;
-    state.counters["max_gap_ms"] = maxGap * 1000.0;
+    state.counters["segments"] = gaps.Segments();
+    state.counters["max_gap_ms"] = gaps.MaxGapSeconds() * 1000.0;
     state.counters["status_updates"] =
         static_cast<double>(desk.Map().ProgressUpdates() - updatesBefore) /
         static_cast<double>(state.iterations());

@@ -4,6 +4,7 @@
 //   store_ms    time from the first to the last stored feature
 //   max_gap_ms  the longest time between two runs of the message loop while storing (the
 //               longest the windows go without repainting)
+#include "bench/support/pump_gaps.hpp"
 #include "command/frmGE2Arc.hpp"
 #include "composition/default_subsystems.hpp"
 #include "hosts/desktop/headless_desktop.hpp"
@@ -14,14 +15,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <memory>
 
 namespace scribeline {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct Session {
     desktop::HeadlessDesktop desk{desktop::DesktopOptions{}};
@@ -53,41 +50,18 @@ struct Session {
 
 void BM_ContourRunAtTheLargestGrid(benchmark::State& state) {
     Session s;
-    gis::StepProgressor& progress = s.host->Progress();
-    Clock::time_point first{};
-    Clock::time_point last{};
-    Clock::time_point lastPump{};
-    double maxGap = 0.0;
-    double store = 0.0;
-    int segments = 0;
-    progress.changed = [&](const gis::ProgressEvent& e) {
-        const auto now = Clock::now();
-        if (e.kind == gis::ProgressEvent::Kind::SetPosition) {
-            first = lastPump = now;
-        } else if (e.kind == gis::ProgressEvent::Kind::Step) {
-            last = now;
-            // The loop runs right after this step.
-            if (e.position % terrain::kStoredFeaturesPerPump == 0) {
-                maxGap = std::max(maxGap, std::chrono::duration<double>(now - lastPump).count());
-                lastPump = now;
-            }
-        } else if (e.kind == gis::ProgressEvent::Kind::Hide) {
-            maxGap = std::max(maxGap, std::chrono::duration<double>(last - lastPump).count());
-            store += std::chrono::duration<double>(last - first).count();
-            segments = e.position;
-        }
-    };
+    bench::PumpGaps gaps(s.host->Progress());
     for (auto _ : state) {
         s.window->ctl.toolbarScribeline.UserClick("contour");
     }
-    progress.changed = nullptr;
-    if (segments == 0) {
+    if (gaps.Segments() == 0) {
         state.SkipWithError("the run stored no segment");
         return;
     }
-    state.counters["segments"] = segments;
-    state.counters["store_ms"] = store * 1000.0 / static_cast<double>(state.iterations());
-    state.counters["max_gap_ms"] = maxGap * 1000.0;
+    state.counters["segments"] = gaps.Segments();
+    state.counters["store_ms"] =
+        gaps.StoreSeconds() * 1000.0 / static_cast<double>(state.iterations());
+    state.counters["max_gap_ms"] = gaps.MaxGapSeconds() * 1000.0;
 }
 BENCHMARK(BM_ContourRunAtTheLargestGrid)->Unit(benchmark::kMillisecond)->Iterations(5);
 
